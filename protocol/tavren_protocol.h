@@ -1,0 +1,103 @@
+// The wire contract between the table client and a game server: frame size,
+// request and instruction numbers, and the fixed byte offsets both ends use.
+// Client and server each encode and decode frames on their own; only these
+// numbers are shared, so each end is an independent check of the other.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavren::protocol {
+
+// Every frame, in both directions, is exactly this long.
+inline constexpr std::size_t kFrameSize = 272;
+
+// Byte offsets inside a frame.
+inline constexpr std::size_t kTypeHighOffset = 2;  // requests only; servers' high byte is not read
+inline constexpr std::size_t kTypeOffset = 3;
+inline constexpr std::size_t kByte5Offset = 5;
+inline constexpr std::size_t kSeatOffset = 6;  // low nibble is the seat bit
+inline constexpr std::size_t kByte7Offset = 7;
+inline constexpr std::size_t kOperandOffset = 8;  // four big-endian 16-bit operands
+inline constexpr std::size_t kOperandCount = 4;
+inline constexpr std::size_t kPayloadOffset = 16;
+inline constexpr std::size_t kDealOperandCount = 12;  // instruction 1: bytes 16..27
+inline constexpr std::size_t kNameBytes = 16;         // names: bytes 16..31
+inline constexpr std::size_t kChatTextBytes = 200;    // chat text: bytes 16..215
+inline constexpr std::size_t kNoticeBytes = 200;      // game-over notice: bytes 16..215
+inline constexpr std::size_t kLoginAccountOffset = 16;
+inline constexpr std::size_t kLoginKeyOffset = 32;
+inline constexpr std::size_t kLoginUrlBytes = 100;  // login result: page address, bytes 16..115
+inline constexpr std::size_t kTokenOffset = 260;    // two-byte link token
+inline constexpr std::size_t kTokenSize = 2;
+
+// Chat requests carry at most this many characters (200 bytes of GBK).
+inline constexpr std::size_t kChatMaxChars = 100;
+
+// Requests, client to server (frame bytes 2..3).
+enum Request : std::uint16_t {
+  kReqDiscard = 2,
+  kReqClaim = 7,
+  kReqJiaoTou = 8,
+  kReqReady = 16,  // value(3) = 1: ready; all operands 0: leave the table
+  kReqLogin = 18,
+  kReqChat = 19,
+  kReqKeepAlive = 24,
+  kReqResume = 28,
+};
+
+// Instructions, server to client (frame byte 3).
+enum Instruction : std::uint8_t {
+  kInsDeal = 1,
+  kInsDiscard = 2,
+  kInsPlayerName = 3,
+  kInsNewHand = 4,
+  kInsDraw = 5,
+  kInsOffer = 6,
+  kInsMeld = 7,
+  kInsJiaoTou = 8,
+  kInsResult = 9,
+  kInsFlower = 10,
+  kInsWildTile = 14,
+  kInsReveal = 15,
+  kInsMembership = 16,
+  kInsSettlement = 17,
+  kInsLoginResult = 18,
+  kInsChat = 19,
+  kInsPlayerRecord = 20,
+  kInsPlayerGone = 21,
+  kInsGameOver = 22,
+  kInsReady = 23,
+  kInsResumed = 29,
+  kInsSnapshot = 40,
+  kInsTableJoined = 41,
+};
+
+// Claim and meld kinds: offer masks, claim requests and melds share them.
+enum Claim : std::uint16_t {
+  kClaimPass = 1,
+  kClaimChi = 4,
+  kClaimPeng = 8,
+  kClaimExposedKong = 16,
+  kClaimConcealedKong = 32,
+  kClaimAddedKong = 64,
+  kClaimHu = 128,
+};
+
+// Marker bits on tile operands of requests.
+inline constexpr std::uint16_t kDiscardMarker = 0x4000;
+inline constexpr std::uint16_t kMeldMarker = 0x2000;
+
+// On the wire a wild (财神) tile in a hand is this byte; the client turns it into code 5.
+inline constexpr std::uint8_t kWireWildTile = 24;
+
+// Instruction 16 forms (value(3)).
+inline constexpr int kMembershipNothing = 0;
+inline constexpr int kMembershipLeft = 1;
+inline constexpr int kMembershipDealer = 2;
+
+// Instruction 18 verdicts (value(3)).
+inline constexpr int kLoginAccepted = 1;
+inline constexpr int kLoginBadSeat = 2;
+
+}  // namespace tavren::protocol
