@@ -1,0 +1,78 @@
+#include "core/client.h"
+
+#include <algorithm>
+
+#include "link/pump.h"
+
+namespace tavren {
+
+namespace {
+
+int DefaultInterval(TimerId id) {
+  switch (id) {
+    case TimerId::Bong: return kPumpIntervalMs;
+    case TimerId::KeepAlive: return kKeepAliveIntervalMs;
+    case TimerId::Chat: return 800;
+    case TimerId::Reconnect: return 1000;
+    case TimerId::Count: return 3000;
+    case TimerId::Prompt: return 5000;
+    case TimerId::FadeIn: return 1;
+    case TimerId::kCount: break;
+  }
+  return 1000;
+}
+
+}  // namespace
+
+int CallLog::count(const std::string& name) const {
+  return static_cast<int>(std::count(calls.begin(), calls.end(), name));
+}
+
+Client::Client(Platform& p) : platform(p) {
+  InstallHandlers(handlers);
+  for (int i = 0; i < kTimerCount; ++i) timers[i].intervalMs = DefaultInterval(static_cast<TimerId>(i));
+}
+
+void EndProgram(Client& c) {
+  if (!c.ended) {
+    c.ended = true;
+    c.platform.requestEnd();
+  }
+  throw ProgramEnd{};
+}
+
+void SetTimer(Client& c, TimerId id, bool enabled) {
+  TimerSetting& t = c.timers[static_cast<int>(id)];
+  if (t.enabled == enabled) return;
+  t.enabled = enabled;
+  c.platform.setTimer(id, t.intervalMs, enabled);
+}
+
+void SetTimerInterval(Client& c, TimerId id, int intervalMs) {
+  TimerSetting& t = c.timers[static_cast<int>(id)];
+  if (t.intervalMs == intervalMs) return;
+  t.intervalMs = intervalMs;
+  if (t.enabled) c.platform.setTimer(id, intervalMs, true);
+}
+
+bool TimerEnabled(const Client& c, TimerId id) { return c.timers[static_cast<int>(id)].enabled; }
+
+void OnTimer(Client& c, TimerId id) {
+  RunEvent(c, [&] {
+    switch (id) {
+      case TimerId::Bong: PumpTick(c); break;
+      case TimerId::KeepAlive: TimerKeepAlive(c); break;
+      default: c.log.record("timer"); break;
+    }
+  });
+}
+
+void OnDataArrival(Client& c, const std::uint8_t* data, std::size_t size) {
+  RunEvent(c, [&] { DataArrival(c, data, size); });
+}
+
+void OnSocketClosed(Client& c) {
+  RunEvent(c, [&] { SocketClosed(c); });
+}
+
+}  // namespace tavren

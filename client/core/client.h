@@ -1,0 +1,96 @@
+// All state of one running client, grouped by the subsystem that owns it, and
+// the event entries through which the outside world reaches the core.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "chat/chat.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "rules/offer.h"
+#include "shell/shell.h"
+#include "sound/sound.h"
+#include "table/dispatch.h"
+#include "table/model.h"
+#include "view/scene.h"
+
+namespace tavren {
+
+// Thrown to unwind to the event entry once the program is to end. Only the
+// event entries catch it.
+struct ProgramEnd {};
+
+// A record the client cannot apply (an index out of range, a state that
+// cannot be). Inside an instruction handler it restores the lobby and ends.
+struct BadRecord : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct TimerSetting {
+  int intervalMs = 0;
+  bool enabled = false;
+};
+
+// Operations of later subsystems that are still minimal record their calls
+// here, so tests can see that the link asked for them.
+struct CallLog {
+  std::vector<std::string> calls;
+  void record(const char* name) { calls.emplace_back(name); }
+  int count(const std::string& name) const;
+};
+
+struct Client {
+  explicit Client(Platform& p);
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  Platform& platform;
+  LinkState link;
+  TableModel table;
+  OfferState offer;
+  ChatState chat;
+  SoundState sound;
+  ShellState shell;
+  MainForm view;
+  Handlers handlers;
+  CallLog log;
+
+  std::array<TimerSetting, kTimerCount> timers{};
+  bool ended = false;
+};
+
+// Ends the program: asks the platform to end and unwinds to the event entry.
+[[noreturn]] void EndProgram(Client& c);
+
+// Turns a timer on or off at its own interval.
+void SetTimer(Client& c, TimerId id, bool enabled);
+void SetTimerInterval(Client& c, TimerId id, int intervalMs);
+bool TimerEnabled(const Client& c, TimerId id);
+
+// Event entries: every event from the outside world comes in through one of
+// these. After the program has ended they do nothing.
+void OnTimer(Client& c, TimerId id);
+void OnDataArrival(Client& c, const std::uint8_t* data, std::size_t size);
+void OnSocketClosed(Client& c);
+
+// Runs `fn` as one event: stops the unwinding of an ended program here.
+template <class F>
+void RunEvent(Client& c, F&& fn) {
+  if (c.ended) return;
+  try {
+    fn();
+  } catch (const ProgramEnd&) {
+  }
+}
+
+// Checks an index that came from outside; a bad one fails the handler.
+inline int CheckIndex(int i, int size, const char* what) {
+  if (i < 0 || i >= size) throw BadRecord(what);
+  return i;
+}
+
+}  // namespace tavren

@@ -1,0 +1,48 @@
+#include "core/waits.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/client.h"
+
+namespace tavren {
+
+namespace {
+
+// An event handled inside a wait may have ended the program; the waiting
+// code must not go on with its work then.
+void UnwindIfEnded(Client& c) {
+  if (c.ended) throw ProgramEnd{};
+}
+
+}  // namespace
+
+void pauseSeconds(Client& c, float seconds) {
+  const long ms = std::lround(static_cast<double>(seconds) * 1000.0);
+  if (ms > 0) c.platform.pause(static_cast<int>(ms));
+}
+
+void waitMillis(Client& c, int ms) {
+  const std::int64_t start = c.platform.nowMillis();
+  const std::int64_t until = start + std::max(ms, 0) + 1;  // "more than ms" on a millisecond clock
+  while (c.platform.nowMillis() < until) {
+    c.platform.processEvents(until, 0);
+    UnwindIfEnded(c);
+  }
+}
+
+void waitSeconds(Client& c, float seconds) {
+  waitMillis(c, static_cast<int>(std::ceil(static_cast<double>(seconds) * 1000.0)));
+}
+
+bool WaitUntil(Client& c, const std::function<bool()>& done, int limitMs) {
+  const std::int64_t until = c.platform.nowMillis() + limitMs;
+  while (!done()) {
+    if (c.platform.nowMillis() >= until) return false;
+    c.platform.processEvents(until, 1);
+    UnwindIfEnded(c);
+  }
+  return true;
+}
+
+}  // namespace tavren

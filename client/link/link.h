@@ -1,0 +1,84 @@
+// State of the link: rings, pump schedule, token, login frame and the
+// connection settings handed over by the lobby.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "link/codec.h"
+#include "link/ring.h"
+
+namespace tavren {
+
+// The pump's tasks in the order a tick runs them; each has its own counter.
+enum PumpTask : int {
+  kTaskSend = 1,
+  kTaskReceive = 2,
+  kTaskLogin = 3,
+  kTaskBlink = 4,
+  kTaskTurnClock = 5,
+  kTaskContinueClock = 6,
+  kTaskLinkWatch = 7,
+  kTaskClaimWord = 8,
+};
+inline constexpr int kTickCounters = 9;
+
+inline constexpr int kPumpIntervalMs = 50;
+inline constexpr int kKeepAliveIntervalMs = 5000;
+inline constexpr std::int32_t kWatchdogLimit = 3000;  // receive runs without a frame, about 5 min
+// How long the login task waits for a connection attempt that neither
+// connects nor fails before it hands the dead link to the link watch.
+inline constexpr int kConnectWaitLimitMs = 60000;
+
+struct LinkState {
+  FrameRing ReceiveRing;
+  FrameRing SendRing;
+  std::array<int, kTickCounters> TickCount{};
+
+  // Task gates.
+  bool SendPending = false;
+  bool DataSeen = false;
+  bool LoginPending = false;
+  bool BlinkOn = false;
+  bool TurnClockOn = false;
+  bool ContinueClockOn = false;
+  bool LinkWatch = false;
+  bool ClaimWordOn = false;
+
+  std::int32_t Watchdog = 0;
+  bool LinkReady = false;
+  bool TickRunning = false;
+
+  InfoRecord rinfo;
+  Frame LastFrame{};
+  std::array<std::uint8_t, 2> LinkToken{};
+  Frame LoginFrame{};
+  bool LoginAwaited = false;
+  bool Resumed = false;
+
+  // Timeout auto-play.
+  int TimeoutCount = 0;
+  int AutoPlayAfter = 0;
+  bool BossMode = false;
+
+  // Blinking of the last discard.
+  int BlinkCount = 0;
+  int BlinkTile = -1;
+
+  // Connection settings from the lobby.
+  int LinkMode = 0;  // 0 direct, 5 SOCKS5 proxy
+  std::string ServerHost;
+  std::uint16_t ServerPort = 0;
+
+  // SOCKS5 handshake: replies collect here while LinkReady is false.
+  ProxyRing ProxyBuffer;
+  std::uint8_t ProxyState = 0;
+
+  // Frames that could not be queued because the send ring was full.
+  std::uint32_t DroppedSends = 0;
+};
+
+void ClearPumpGates(LinkState& link);
+
+}  // namespace tavren

@@ -1,0 +1,314 @@
+#include "link/pump.h"
+
+#include <exception>
+#include <string>
+
+#include "autoplay/autoplay.h"
+#include "core/client.h"
+#include "core/waits.h"
+#include "input/input.h"
+#include "link/proxy.h"
+
+namespace tavren {
+
+namespace p = protocol;
+
+void ClearPumpGates(LinkState& link) {
+  link.SendPending = link.DataSeen = link.LoginPending = link.BlinkOn = false;
+  link.TurnClockOn = link.ContinueClockOn = link.LinkWatch = link.ClaimWordOn = false;
+}
+
+namespace {
+
+// A statement of the tick that fails is skipped; the tick goes on. Only the
+// end of the program unwinds further.
+template <class F>
+void Statement(F&& fn) {
+  try {
+    fn();
+  } catch (const ProgramEnd&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+bool Reached(const Client& c, PumpTask task, int threshold) {
+  return c.link.TickCount[task] >= threshold;
+}
+
+void Settle(Client& c, PumpTask task, int threshold) {
+  if (c.link.TickCount[task] >= threshold) c.link.TickCount[task] = 0;
+}
+
+bool Connected(Client& c) { return c.platform.socketState() == kSocketConnected; }
+
+void SendTask(Client& c) {
+  FrameRing& ring = c.link.SendRing;
+  if (ring.buffered() >= p::kFrameSize) {
+    if (Connected(c)) {
+      const std::uint8_t* f = ring.buf.data() + ring.read;
+      ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
+      c.platform.socketSend(f, p::kFrameSize);
+    }
+  } else {
+    c.link.SendPending = false;
+  }
+  c.link.TickCount[kTaskSend] = 0;
+}
+
+// The server has been silent for about five minutes of a hand.
+void SilentServer(Client& c) {
+  if (LobbyExists(c)) {
+    SetSysmsg(c, 0, "已经与服务器断开连接，请重新入座！");
+    MinimizeMainWindow(c);
+    RestoreLobby(c);
+    c.table.TableCleared = false;
+    ResetToLobby(c);
+    ResetHandRecords(c);
+    resetTableView(c);
+    c.link.Watchdog = 0;
+  } else {
+    c.link.Watchdog = 0;
+    EndProgram(c);
+  }
+}
+
+void ReceiveTask(Client& c) {
+  LinkState& link = c.link;
+  if (c.table.HandInProgress && ++link.Watchdog >= kWatchdogLimit) SilentServer(c);
+  if (link.ReceiveRing.buffered() >= p::kFrameSize) {
+    DecodeFrame(c);
+    if (c.table.HandInProgress) link.Watchdog = 0;
+    Dispatch(c);
+  }
+  link.TickCount[kTaskReceive] = link.ReceiveRing.buffered() < p::kFrameSize ? 0 : 1;
+}
+
+void LoginTask(Client& c) {
+  PostToLobby(c, kWmEndSession);
+  // Wait while the attempt is under way; one that fails (or hangs past the
+  // limit) goes to the link watch, which resumes or returns to the lobby.
+  WaitUntil(c, [&] { return c.platform.socketState() != kSocketConnecting; }, kConnectWaitLimitMs);
+  if (Connected(c)) {
+    c.link.LoginAwaited = true;
+    SendLoginFrame(c);
+  } else {
+    c.platform.socketClose();
+  }
+  c.link.LinkWatch = true;
+  c.link.TickCount[kTaskLinkWatch] = 0;
+  c.link.LoginPending = false;
+  c.link.TickCount[kTaskLogin] = 0;
+}
+
+void BlinkTask(Client& c) {
+  LinkState& link = c.link;
+  const int last = c.table.LastDiscardInd;
+  auto& tiles = c.view.MJ_Image;
+  if (link.BlinkCount > 0) --link.BlinkCount;
+  if (link.BlinkTile >= 0 && link.BlinkTile != last)
+    tiles[CheckIndex(link.BlinkTile, kWallTiles, "blink tile")].visible = true;
+  if (last >= 0) {
+    Control& t = tiles[CheckIndex(last, kWallTiles, "last discard")];
+    t.visible = !t.visible;
+  }
+  link.BlinkTile = last;
+  if (link.BlinkCount == 0 && last >= 0) tiles[last].visible = true;
+}
+
+void ChatButtonBlink(Client& c) {
+  int& flash = c.chat.ChatFlash;
+  int entry = 2;
+  if (flash >= 1) {
+    --flash;
+    entry = flash % 2 == 1 ? 2 : 3;
+  }
+  c.view.AnNiu[1].picture = ButtonPicture(c, entry);
+}
+
+// One step of a countdown shown in `Number`; true while it still runs.
+bool CountdownStep(Client& c, bool warnWithSound) {
+  std::int16_t& n = c.offer.Countdown;
+  if (n <= 0) return false;
+  --n;
+  if (n >= 0) c.view.Number.caption = std::to_string(n);
+  if (n > 5) {
+    c.view.Number.color = kGreen;
+  } else {
+    if (warnWithSound && c.sound.SoundOn) PlayEffect(c, kEffectWarning, kWarningVolume);
+    c.view.Number.color = kRed;
+  }
+  return true;
+}
+
+void TurnClockTask(Client& c) {
+  if (CountdownStep(c, true)) return;
+  OfferState& o = c.offer;
+  if (o.ActionPhase >= 2) return;
+  o.ActionPhase = 3;
+  if (!c.link.BossMode) {
+    ++c.link.TimeoutCount;
+    if (c.link.AutoPlayAfter > 0 && c.link.TimeoutCount >= c.link.AutoPlayAfter) BossKeyAction(c);
+  }
+  if (c.shell.JiaoTouOpen) {
+    c.shell.JiaoTouOpen = false;
+    if (c.shell.UnattendedMode)
+      SendJiaoTouAnswer(c, 5, 5);
+    else
+      SendJiaoTouAnswer(c, 1, 0);
+    UnloadJiaoTouPrompt(c);
+  }
+  c.view.Time_Img.visible = false;
+  c.view.Number.visible = false;
+  o.Countdown = o.TurnTime;
+  c.link.TurnClockOn = false;
+  if (c.table.custom[0].count > 0) {
+    if (c.shell.UnattendedMode && (!o.TingLock || o.HuOffered))
+      AutoPlayMove(c);
+    else
+      TimeoutMove(c);
+  }
+}
+
+void ContinueClockTask(Client& c) {
+  if (CountdownStep(c, false)) return;
+  c.view.Number.visible = false;
+  c.view.Time_Img.visible = false;
+  if (!c.table.TableCleared) {
+    c.view.AnNiu[2].picture = ButtonPicture(c, 6);
+    MarkContinueButton(c, true);
+    clearTableModel(c);
+    resetTableView(c);
+    ResetForNextHand(c);
+    c.table.TableCleared = true;
+  }
+  SendReady(c);
+  c.link.ContinueClockOn = false;
+}
+
+void LinkWatchTask(Client& c) {
+  if (Connected(c)) return;
+  if (!LobbyExists(c)) EndProgram(c);
+  if (c.table.HandInProgress) {
+    c.table.LoginAccepted = false;
+    c.link.LinkWatch = false;
+    c.link.TickCount[kTaskLinkWatch] = 0;
+    OpenReconnectDialog(c);
+    return;
+  }
+  if (!c.table.PlayerLeft) {
+    MinimizeMainWindow(c);
+    RestoreLobby(c);
+    c.table.TableCleared = false;
+    ResetToLobby(c);
+    ResetHandRecords(c);
+    resetTableView(c);
+  }
+  c.link.ContinueClockOn = false;
+  c.table.HandInProgress = false;
+}
+
+void ClaimWordTask(Client& c) {
+  const int i = c.view.ClaimWordIndex;
+  if (i >= 0 && i < static_cast<int>(c.view.Speak.size())) {
+    c.view.Speak[i].visible = false;
+    c.view.tsSpeak[i].visible = false;
+  }
+  c.view.Words.visible = false;
+}
+
+// Re-enables the pump timer when the tick is left, unless the program ended.
+struct TickScope {
+  Client& c;
+  explicit TickScope(Client& client) : c(client) {
+    SetTimer(c, TimerId::Bong, false);
+    c.link.TickRunning = true;
+  }
+  ~TickScope() {
+    c.link.TickRunning = false;
+    if (!c.ended) SetTimer(c, TimerId::Bong, true);
+  }
+  TickScope(const TickScope&) = delete;
+  TickScope& operator=(const TickScope&) = delete;
+};
+
+}  // namespace
+
+void PumpTick(Client& c) {
+  if (c.link.TickRunning) return;
+  TickScope scope(c);
+  LinkState& L = c.link;
+  for (int& n : L.TickCount) ++n;
+
+  Statement([&] {
+    if (L.SendPending && Reached(c, kTaskSend, 1)) SendTask(c);
+  });
+  Settle(c, kTaskSend, 1);
+
+  Statement([&] {
+    if (L.DataSeen && Reached(c, kTaskReceive, 2)) ReceiveTask(c);
+  });
+  Settle(c, kTaskReceive, 2);
+
+  Statement([&] {
+    if (L.LoginPending && Reached(c, kTaskLogin, 4)) LoginTask(c);
+  });
+  Settle(c, kTaskLogin, 4);
+
+  if (L.BlinkOn && Reached(c, kTaskBlink, 8)) {
+    Statement([&] { BlinkTask(c); });
+    Statement([&] { ChatButtonBlink(c); });
+  }
+  Settle(c, kTaskBlink, 8);
+
+  Statement([&] {
+    if (L.TurnClockOn && c.table.LoginAccepted && Reached(c, kTaskTurnClock, 20)) TurnClockTask(c);
+  });
+  Settle(c, kTaskTurnClock, 20);
+
+  Statement([&] {
+    if (L.ContinueClockOn && Reached(c, kTaskContinueClock, 20)) ContinueClockTask(c);
+  });
+  Settle(c, kTaskContinueClock, 20);
+
+  Statement([&] {
+    if (L.LinkWatch && Reached(c, kTaskLinkWatch, 1)) LinkWatchTask(c);
+  });
+  Settle(c, kTaskLinkWatch, 1);
+
+  Statement([&] {
+    if (L.ClaimWordOn && Reached(c, kTaskClaimWord, 40)) ClaimWordTask(c);
+  });
+  Settle(c, kTaskClaimWord, 40);
+}
+
+void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {
+  LinkState& link = c.link;
+  if (link.LinkReady) {
+    if (size > link.ReceiveRing.room()) {
+      // The ring would wrap onto unread frames.
+      RestoreLobby(c);
+      EndProgram(c);
+    }
+    link.ReceiveRing.append(data, size);
+    link.DataSeen = true;
+    link.TickCount[kTaskReceive] = 0;
+    return;
+  }
+  if (size > link.ProxyBuffer.room()) {
+    RestoreLobby(c);
+    EndProgram(c);
+  }
+  link.ProxyBuffer.append(data, size);
+  ProxyStep(c);
+}
+
+void SocketClosed(Client& c) { c.platform.socketClose(); }
+
+void TimerKeepAlive(Client& c) { SendKeepAlive(c); }
+
+void SendLoginFrame(Client& c) {
+  c.platform.socketSend(c.link.LoginFrame.data(), c.link.LoginFrame.size());
+}
+
+}  // namespace tavren

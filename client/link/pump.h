@@ -1,0 +1,27 @@
+// The link pump: the 50 ms tick that drives the client, the socket's events
+// and the keep-alive timer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavren {
+
+struct Client;
+
+// One tick of TimerBong: the eight tasks in their fixed order.
+void PumpTick(Client& c);
+
+// The socket delivered bytes.
+void DataArrival(Client& c, const std::uint8_t* data, std::size_t size);
+
+// The peer closed the connection: close our side; the link watch notices.
+void SocketClosed(Client& c);
+
+// TimerKeepAlive: queue a keep-alive request.
+void TimerKeepAlive(Client& c);
+
+// Sends the login frame straight on the socket (login and resume).
+void SendLoginFrame(Client& c);
+
+}  // namespace tavren

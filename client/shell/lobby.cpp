@@ -1,0 +1,73 @@
+#include "core/client.h"
+#include "core/waits.h"
+#include "input/input.h"
+#include "shell/shell.h"
+
+namespace tavren {
+
+namespace p = protocol;
+
+bool LobbyExists(Client& c) { return c.platform.lobbyFind(c.shell.LobbyCaption); }
+
+void RestoreLobby(Client& c) {
+  if (!LobbyExists(c)) EndProgram(c);
+  c.platform.lobbySend(kWmSysCommand, kScRestore, 0);
+}
+
+void MinimizeLobby(Client& c) {
+  if (!LobbyExists(c)) EndProgram(c);
+  c.platform.lobbySend(kWmSysCommand, kScMinimize, 0);
+}
+
+void PostToLobby(Client& c, std::uint32_t message) {
+  if (LobbyExists(c)) c.platform.lobbyPost(message, 0, 0);
+}
+
+namespace {
+
+void StopLinkTimers(Client& c) {
+  ClearPumpGates(c.link);
+  SetTimer(c, TimerId::Bong, false);
+  SetTimer(c, TimerId::KeepAlive, false);
+}
+
+}  // namespace
+
+void ResetToLobby(Client& c) {
+  c.table.HandInProgress = false;
+  StopLinkTimers(c);
+  MarkContinueButton(c, true);
+  ClearSysmsg(c);
+
+  c.platform.socketClose();
+  c.link.LoginAwaited = false;
+  WaitUntil(c, [&] { return c.platform.socketState() != kSocketConnected; }, 5000);
+
+  c.link.ReceiveRing.clear();
+  c.link.SendRing.clear();
+  c.table.HandInProgress = false;
+  c.link.TimeoutCount = 0;
+  c.table.TableCleared = false;
+  c.table.HandNo = 0;
+  MinimizeMainWindow(c);
+  c.log.record("ResetToLobby");
+}
+
+void SendLeave(Client& c) {
+  Frame f{};
+  f[p::kTypeOffset] = p::kReqReady;
+  f[p::kSeatOffset] = c.table.custom[0].seat;
+  c.platform.socketSend(f.data(), f.size());
+  StopLinkTimers(c);
+  // Let the frame leave before the caller closes the socket.
+  waitSeconds(c, c.link.Resumed ? 0.8f : 0.4f);
+}
+
+void OpenReconnectDialog(Client& c) {
+  c.shell.ReconnectDialogOpen = true;
+  c.log.record("OpenReconnectDialog");
+}
+
+void UnloadJiaoTouPrompt(Client& c) { c.log.record("UnloadJiaoTouPrompt"); }
+
+}  // namespace tavren

@@ -1,0 +1,35 @@
+// Start-up settings and the lobby link.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavren {
+
+struct Client;
+
+inline constexpr const char* kDefaultLobbyCaption = "Qixo山庄";
+
+struct ShellState {
+  std::string LobbyCaption = kDefaultLobbyCaption;
+  bool UnattendedMode = false;
+  bool JiaoTouOpen = false;  // the 叫头 prompt window is open
+  bool ReconnectDialogOpen = false;
+};
+
+// Lobby operations. Restore and minimise end the program when the lobby is gone.
+void RestoreLobby(Client& c);
+void MinimizeLobby(Client& c);
+void PostToLobby(Client& c, std::uint32_t message);
+void ResetToLobby(Client& c);
+void SendLeave(Client& c);
+
+// Is the lobby's window there?
+bool LobbyExists(Client& c);
+
+// The reconnection dialog, opened by the link watch during a hand.
+void OpenReconnectDialog(Client& c);
+// Unloads the 叫头 prompt window.
+void UnloadJiaoTouPrompt(Client& c);
+
+}  // namespace tavren

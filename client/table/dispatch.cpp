@@ -1,0 +1,43 @@
+#include "table/dispatch.h"
+
+#include <exception>
+
+#include "core/client.h"
+
+namespace tavren {
+
+namespace p = protocol;
+
+void InstallHandlers(Handlers& h) {
+  h.byType.fill(nullptr);
+  // Chat lines are shown by the decoder; nothing further happens here.
+}
+
+void Dispatch(Client& c) {
+  const Frame& f = c.link.LastFrame;
+  // A resume answer keeps the token of the connection being resumed.
+  if (f[p::kTypeOffset] != p::kInsResumed) {
+    c.link.LinkToken[0] = f[p::kTokenOffset];
+    c.link.LinkToken[1] = f[p::kTokenOffset + 1];
+  }
+  const auto type = static_cast<std::uint16_t>(c.link.rinfo.itype);
+  const Handler handler = type < c.handlers.byType.size() ? c.handlers.byType[type] : nullptr;
+  if (handler == nullptr) return;
+  try {
+    handler(c);
+  } catch (const ProgramEnd&) {
+    throw;
+  } catch (...) {
+    // A record the client cannot apply: back to the lobby, and end.
+    RestoreLobby(c);
+    EndProgram(c);
+  }
+}
+
+void ResetForNextHand(Client& c) {
+  ResetHandRecords(c);
+  c.link.ReceiveRing.clear();
+  c.link.SendRing.clear();
+}
+
+}  // namespace tavren
