@@ -4,8 +4,12 @@
 
 namespace tavren {
 
-void TimeoutMove(Client& c) { c.log.record("TimeoutMove"); }
+void TimeoutMove(Client& c) {
+  c.log.record("TimeoutMove");
+}
 
-void AutoPlayMove(Client& c) { c.log.record("AutoPlayMove"); }
+void AutoPlayMove(Client& c) {
+  c.log.record("AutoPlayMove");
+}
 
 }  // namespace tavren

@@ -10,14 +10,22 @@ namespace {
 
 int DefaultInterval(TimerId id) {
   switch (id) {
-    case TimerId::Bong: return kPumpIntervalMs;
-    case TimerId::KeepAlive: return kKeepAliveIntervalMs;
-    case TimerId::Chat: return 800;
-    case TimerId::Reconnect: return 1000;
-    case TimerId::Count: return 3000;
-    case TimerId::Prompt: return 5000;
-    case TimerId::FadeIn: return 1;
-    case TimerId::kCount: break;
+    case TimerId::Bong:
+      return kPumpIntervalMs;
+    case TimerId::KeepAlive:
+      return kKeepAliveIntervalMs;
+    case TimerId::Chat:
+      return 800;
+    case TimerId::Reconnect:
+      return 1000;
+    case TimerId::Count:
+      return 3000;
+    case TimerId::Prompt:
+      return 5000;
+    case TimerId::FadeIn:
+      return 1;
+    case TimerId::kCount:
+      break;
   }
   return 1000;
 }
@@ -30,7 +38,8 @@ int CallLog::count(const std::string& name) const {
 
 Client::Client(Platform& p) : platform(p) {
   InstallHandlers(handlers);
-  for (int i = 0; i < kTimerCount; ++i) timers[i].intervalMs = DefaultInterval(static_cast<TimerId>(i));
+  for (int i = 0; i < kTimerCount; ++i)
+    timers[i].intervalMs = DefaultInterval(static_cast<TimerId>(i));
 }
 
 void EndProgram(Client& c) {
@@ -55,14 +64,22 @@ void SetTimerInterval(Client& c, TimerId id, int intervalMs) {
   if (t.enabled) c.platform.setTimer(id, intervalMs, true);
 }
 
-bool TimerEnabled(const Client& c, TimerId id) { return c.timers[static_cast<int>(id)].enabled; }
+bool TimerEnabled(const Client& c, TimerId id) {
+  return c.timers[static_cast<int>(id)].enabled;
+}
 
 void OnTimer(Client& c, TimerId id) {
   RunEvent(c, [&] {
     switch (id) {
-      case TimerId::Bong: PumpTick(c); break;
-      case TimerId::KeepAlive: TimerKeepAlive(c); break;
-      default: c.log.record("timer"); break;
+      case TimerId::Bong:
+        PumpTick(c);
+        break;
+      case TimerId::KeepAlive:
+        TimerKeepAlive(c);
+        break;
+      default:
+        c.log.record("timer");
+        break;
     }
   });
 }

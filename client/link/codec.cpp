@@ -146,7 +146,9 @@ void DecodeFrame(Client& c) {
 std::int16_t MarkDiscard(int code) {
   return static_cast<std::int16_t>((code & 0x0FFF) | p::kDiscardMarker);
 }
-std::int16_t MarkMeld(int code) { return static_cast<std::int16_t>((code & 0x0FFF) | p::kMeldMarker); }
+std::int16_t MarkMeld(int code) {
+  return static_cast<std::int16_t>((code & 0x0FFF) | p::kMeldMarker);
+}
 
 namespace {
 InfoRecord Request(const Client& c, int type) {
@@ -193,6 +195,8 @@ void SendChat(Client& c, int kind, std::uint8_t toSeat, int phraseNo) {
   SendInfo(c, r);
 }
 
-void SendKeepAlive(Client& c) { SendInfo(c, Request(c, p::kReqKeepAlive)); }
+void SendKeepAlive(Client& c) {
+  SendInfo(c, Request(c, p::kReqKeepAlive));
+}
 
 }  // namespace tavren

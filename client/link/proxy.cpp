@@ -4,6 +4,8 @@
 
 namespace tavren {
 
-void ProxyStep(Client& c) { c.log.record("ProxyStep"); }
+void ProxyStep(Client& c) {
+  c.log.record("ProxyStep");
+}
 
 }  // namespace tavren

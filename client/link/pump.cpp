@@ -40,7 +40,9 @@ void Settle(Client& c, PumpTask task, int threshold) {
   if (c.link.TickCount[task] >= threshold) c.link.TickCount[task] = 0;
 }
 
-bool Connected(Client& c) { return c.platform.socketState() == kSocketConnected; }
+bool Connected(Client& c) {
+  return c.platform.socketState() == kSocketConnected;
+}
 
 void SendTask(Client& c) {
   FrameRing& ring = c.link.SendRing;
@@ -88,7 +90,8 @@ void LoginTask(Client& c) {
   PostToLobby(c, kWmEndSession);
   // Wait while the attempt is under way; one that fails (or hangs past the
   // limit) goes to the link watch, which resumes or returns to the lobby.
-  WaitUntil(c, [&] { return c.platform.socketState() != kSocketConnecting; }, kConnectWaitLimitMs);
+  WaitUntil(
+      c, [&] { return c.platform.socketState() != kSocketConnecting; }, kConnectWaitLimitMs);
   if (Connected(c)) {
     c.link.LoginAwaited = true;
     SendLoginFrame(c);
@@ -303,9 +306,13 @@ void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {
   ProxyStep(c);
 }
 
-void SocketClosed(Client& c) { c.platform.socketClose(); }
+void SocketClosed(Client& c) {
+  c.platform.socketClose();
+}
 
-void TimerKeepAlive(Client& c) { SendKeepAlive(c); }
+void TimerKeepAlive(Client& c) {
+  SendKeepAlive(c);
+}
 
 void SendLoginFrame(Client& c) {
   c.platform.socketSend(c.link.LoginFrame.data(), c.link.LoginFrame.size());

@@ -7,7 +7,9 @@ namespace tavren {
 
 namespace p = protocol;
 
-bool LobbyExists(Client& c) { return c.platform.lobbyFind(c.shell.LobbyCaption); }
+bool LobbyExists(Client& c) {
+  return c.platform.lobbyFind(c.shell.LobbyCaption);
+}
 
 void RestoreLobby(Client& c) {
   if (!LobbyExists(c)) EndProgram(c);
@@ -41,7 +43,8 @@ void ResetToLobby(Client& c) {
 
   c.platform.socketClose();
   c.link.LoginAwaited = false;
-  WaitUntil(c, [&] { return c.platform.socketState() != kSocketConnected; }, 5000);
+  WaitUntil(
+      c, [&] { return c.platform.socketState() != kSocketConnected; }, 5000);
 
   c.link.ReceiveRing.clear();
   c.link.SendRing.clear();
@@ -68,6 +71,8 @@ void OpenReconnectDialog(Client& c) {
   c.log.record("OpenReconnectDialog");
 }
 
-void UnloadJiaoTouPrompt(Client& c) { c.log.record("UnloadJiaoTouPrompt"); }
+void UnloadJiaoTouPrompt(Client& c) {
+  c.log.record("UnloadJiaoTouPrompt");
+}
 
 }  // namespace tavren

@@ -4,6 +4,8 @@
 
 namespace tavren {
 
-void PlayEffect(Client& c, int /*effect*/, int /*volume*/) { c.log.record("PlayEffect"); }
+void PlayEffect(Client& c, int /*effect*/, int /*volume*/) {
+  c.log.record("PlayEffect");
+}
 
 }  // namespace tavren

@@ -4,9 +4,13 @@
 
 namespace tavren {
 
-std::uint8_t OwnSeat(const Client& c) { return c.table.custom[0].seat; }
+std::uint8_t OwnSeat(const Client& c) {
+  return c.table.custom[0].seat;
+}
 
-int SideOf(const Client& c, std::uint8_t seat) { return SeatToSide(OwnSeat(c), seat); }
+int SideOf(const Client& c, std::uint8_t seat) {
+  return SeatToSide(OwnSeat(c), seat);
+}
 
 void ResetHandRecords(Client& c) {
   TableModel& t = c.table;

@@ -15,10 +15,10 @@ struct Client;
 
 // One tile slot of a hand record.
 struct TileSlot {
-  std::int16_t typ = 0;     // 0 empty, 1 standing, 2 chi, 3 peng, 4 exposed kong,
-                            // 5 concealed kong, 6 added kong
-  std::int16_t value = 0;   // tile code
-  std::int16_t ind = -1;    // MJ_Image control showing the tile, −1 none
+  std::int16_t typ = 0;    // 0 empty, 1 standing, 2 chi, 3 peng, 4 exposed kong,
+                           // 5 concealed kong, 6 added kong
+  std::int16_t value = 0;  // tile code
+  std::int16_t ind = -1;   // MJ_Image control showing the tile, −1 none
 };
 
 enum SlotKind : std::int16_t {
@@ -69,7 +69,7 @@ struct TableModel {
   std::int16_t LastDiscardInd = -1;
   std::array<std::array<std::int16_t, 10>, 4> SeenCount{};  // [suit index][rank 1..9]
   std::int16_t OwnFlowerCount = 0;
-  std::array<std::int16_t, 4> SideFlowerCount{};  // sides 1..3 used
+  std::array<std::int16_t, 4> SideFlowerCount{};                 // sides 1..3 used
   std::array<std::array<std::int16_t, kSides>, 8> AsideTiles{};  // [column][side]
 
   // Player names by absolute seat index, appended by instruction 3 (GBK bytes).

@@ -42,14 +42,22 @@ constexpr int SeatToSide(std::uint8_t ownSeat, std::uint8_t seat) {
   return (BitIndex(ownSeat) + 4 - BitIndex(seat)) & 3;
 }
 
-constexpr int SuitIndex(int code) { return BitIndex(static_cast<std::uint8_t>((code >> 4) & 0xF)); }
-constexpr int TileRank(int code) { return code & 0xF; }
+constexpr int SuitIndex(int code) {
+  return BitIndex(static_cast<std::uint8_t>((code >> 4) & 0xF));
+}
+constexpr int TileRank(int code) {
+  return code & 0xF;
+}
 
 // Orders tiles and picks their pictures: 9 × suit index + rank − 1. Flower
 // codes must never come here (a flower 5 would map like 中).
-constexpr int FaceIndex(int code) { return 9 * SuitIndex(code) + TileRank(code) - 1; }
+constexpr int FaceIndex(int code) {
+  return 9 * SuitIndex(code) + TileRank(code) - 1;
+}
 
-constexpr bool IsFlower(int code) { return code >= 1 && code <= 8; }
+constexpr bool IsFlower(int code) {
+  return code >= 1 && code <= 8;
+}
 
 // Appends blanks until the text is `width` characters long (UTF-8 aware);
 // longer text comes back unchanged.

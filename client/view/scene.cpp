@@ -19,10 +19,16 @@ int ButtonPicture(const Client& c, int entry) {
   return c.view.ScaleX == 1.0f ? 101 + entry : 379 + entry;
 }
 
-void clearTableModel(Client& c) { c.log.record("clearTableModel"); }
+void clearTableModel(Client& c) {
+  c.log.record("clearTableModel");
+}
 
-void resetTableView(Client& c) { c.log.record("resetTableView"); }
+void resetTableView(Client& c) {
+  c.log.record("resetTableView");
+}
 
-void MinimizeMainWindow(Client& c) { c.view.minimized = true; }
+void MinimizeMainWindow(Client& c) {
+  c.view.minimized = true;
+}
 
 }  // namespace tavren

@@ -52,7 +52,9 @@ void World::listen(const std::string& host, std::uint16_t port, Listener* listen
   listeners_[Key(host, port)] = listener;
 }
 
-void World::unlisten(const std::string& host, std::uint16_t port) { listeners_.erase(Key(host, port)); }
+void World::unlisten(const std::string& host, std::uint16_t port) {
+  listeners_.erase(Key(host, port));
+}
 
 Listener* World::find(const std::string& host, std::uint16_t port) const {
   auto it = listeners_.find(Key(host, port));
@@ -92,7 +94,9 @@ void Connection::close() {
   });
 }
 
-std::vector<Frame> Connection::frames() const { return SplitFrames(received_); }
+std::vector<Frame> Connection::frames() const {
+  return SplitFrames(received_);
+}
 
 void Connection::fromClient(const std::uint8_t* data, std::size_t size) {
   if (peerClosed_) return;
@@ -125,7 +129,9 @@ ScriptedPeer::ScriptedPeer(World& world, std::string host, std::uint16_t port)
   world_.listen(host_, port_, this);
 }
 
-ScriptedPeer::~ScriptedPeer() { world_.unlisten(host_, port_); }
+ScriptedPeer::~ScriptedPeer() {
+  world_.unlisten(host_, port_);
+}
 
 void ScriptedPeer::onConnect(const std::shared_ptr<Connection>& conn) {
   connections_.push_back(conn);
@@ -142,13 +148,16 @@ void ScriptedPeer::onBytes(Connection& conn, std::span<const std::uint8_t>) {
   }
 }
 
-void ScriptedPeer::onClose(Connection&) { ++closes_; }
+void ScriptedPeer::onClose(Connection&) {
+  ++closes_;
+}
 
 // ---- RecordingLobby
 
 int RecordingLobby::count(std::uint32_t message) const {
-  return static_cast<int>(std::count_if(received.begin(), received.end(),
-                                        [&](const LobbyRecord& r) { return r.message == message; }));
+  return static_cast<int>(
+      std::count_if(received.begin(), received.end(),
+                    [&](const LobbyRecord& r) { return r.message == message; }));
 }
 
 // ---- SimPlatform

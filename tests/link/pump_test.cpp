@@ -1,0 +1,471 @@
+// The link pump: the tick schedule in virtual time, the rings' limits, the
+// keep-alive timer, the login task, the link watch and the countdowns.
+#include "link/pump.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "core/waits.h"
+#include "support/sim_client.h"
+
+namespace tavren {
+namespace {
+
+using testing::ServerFrame;
+using testing::SimClient;
+
+// What the recording handler saw: (virtual time, value(3)).
+std::vector<std::pair<std::int64_t, int>> g_seen;
+
+void RecordDiscard(Client& c) {
+  g_seen.emplace_back(c.platform.nowMillis(), c.link.rinfo.value[3]);
+}
+
+class PumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_seen.clear();
+    s.c.handlers.byType[2] = RecordDiscard;
+  }
+  SimClient s;
+};
+
+std::vector<std::uint8_t> Frames(int n, int firstValue = 1) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < n; ++i) {
+    Frame f = ServerFrame(2, 0x02, {0, 0, 0, firstValue + i}, static_cast<std::uint16_t>(i + 1));
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  return bytes;
+}
+
+TEST_F(PumpTest, ThreeFramesFromOneArrivalGoOutOnThreeConsecutiveTicks) {
+  sim::Connection& conn = s.Connect();
+  s.Run(1000);
+  conn.send(Frames(3));
+  s.Run(1000);
+  ASSERT_EQ(g_seen.size(), 3u);
+  EXPECT_EQ(g_seen[1].first - g_seen[0].first, 50);
+  EXPECT_EQ(g_seen[2].first - g_seen[1].first, 50);
+  EXPECT_EQ(g_seen[0].second, 1);
+  EXPECT_EQ(g_seen[2].second, 3);
+  // The arrival zeroes the receive counter: the first frame waits for the second tick after it.
+  const std::int64_t arrival =
+      1000 + s.world.latencyMs + 1;  // the tick grid is 1 ms late after connect
+  EXPECT_GT(g_seen[0].first, arrival);
+  EXPECT_LE(g_seen[0].first, arrival + 100);
+}
+
+TEST_F(PumpTest, TenQueuedRequestsLeaveOnePerTickInOrder) {
+  std::vector<std::pair<std::int64_t, int>> arrived;
+  s.server.onFrame = [&](sim::Connection&, const Frame& f) {
+    arrived.emplace_back(s.Now(), f[15]);
+  };
+  s.Connect();
+  for (int i = 0; i < 10; ++i) SendDiscard(s.c, i + 1);
+  s.Run(2000);
+  ASSERT_EQ(arrived.size(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(arrived[i].second, i + 1);
+    if (i > 0) {
+      EXPECT_EQ(arrived[i].first - arrived[i - 1].first, 50);
+    }
+  }
+  EXPECT_FALSE(s.c.link.SendPending);
+}
+
+TEST_F(PumpTest, RequestsQueuedBeforeTheConnectionLeaveInOrderOnceItStands) {
+  std::vector<int> arrived;
+  s.server.onFrame = [&](sim::Connection&, const Frame& f) { arrived.push_back(f[15]); };
+  SetTimer(s.c, TimerId::Bong, true);
+  for (int i = 0; i < 4; ++i) SendDiscard(s.c, i + 1);
+  s.Run(500);
+  EXPECT_TRUE(arrived.empty());
+  EXPECT_EQ(s.c.link.SendRing.buffered(), 4 * 272u);
+  s.platform.socketConnect(testing::kHost, testing::kPort);
+  s.Run(500);
+  EXPECT_EQ(arrived, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST_F(PumpTest, ChunksOfOddSizeLoseNothing) {
+  for (auto chunks : {std::vector<std::size_t>{1}, std::vector<std::size_t>{7, 100, 3},
+                      std::vector<std::size_t>{271, 273}, std::vector<std::size_t>{1000}}) {
+    g_seen.clear();
+    SimClient t;
+    t.c.handlers.byType[2] = RecordDiscard;
+    sim::Connection& conn = t.Connect();
+    conn.setChunks(chunks);
+    conn.send(Frames(20, 30));  // values clear of 24, the wire's wild tile
+    t.Run(5000);
+    ASSERT_EQ(g_seen.size(), 20u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(g_seen[i].second, 30 + i);
+    EXPECT_EQ(t.c.link.LinkToken, (std::array<std::uint8_t, 2>{0, 20}));
+  }
+}
+
+TEST_F(PumpTest, UnknownTypesAreConsumedAndIgnored) {
+  sim::Connection& conn = s.Connect();
+  for (int type : {0, 11, 33, 100, 200, 255}) conn.sendFrame(ServerFrame(type, 1, {1, 2, 3, 4}));
+  conn.send(Frames(1, 42));
+  s.Run(2000);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].second, 42);
+  EXPECT_FALSE(s.c.ended);
+}
+
+TEST_F(PumpTest, ReceiveRingTakes34815UnreadBytesAndEndsOnThe34816th) {
+  s.c.link.LinkReady = true;
+  std::vector<std::uint8_t> bytes(34815, 0);
+  OnDataArrival(s.c, bytes.data(), bytes.size());
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_EQ(s.c.link.ReceiveRing.buffered(), 34815u);
+  std::uint8_t one = 0;
+  OnDataArrival(s.c, &one, 1);
+  EXPECT_TRUE(s.c.ended);
+  EXPECT_TRUE(s.platform.endRequested);
+  ASSERT_EQ(s.platform.lobby.received.size(), 1u);
+  EXPECT_EQ(s.platform.lobby.received[0].message, kWmSysCommand);
+  EXPECT_EQ(s.platform.lobby.received[0].wParam, kScRestore);
+}
+
+TEST_F(PumpTest, ProxyBufferOverrunEndsToo) {
+  s.c.link.LinkReady = false;
+  std::vector<std::uint8_t> bytes(1023, 0);
+  OnDataArrival(s.c, bytes.data(), bytes.size());
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_EQ(s.c.link.ReceiveRing.buffered(), 0u);
+  OnDataArrival(s.c, bytes.data(), 1);
+  EXPECT_TRUE(s.c.ended);
+}
+
+TEST_F(PumpTest, SendRingHolds127FramesAndDropsTheNextRatherThanLoseThemAll) {
+  for (int i = 0; i < 127; ++i) SendKeepAlive(s.c);
+  EXPECT_EQ(s.c.link.SendRing.buffered(), 127 * 272u);
+  SendKeepAlive(s.c);
+  EXPECT_EQ(s.c.link.SendRing.buffered(), 127 * 272u);
+  EXPECT_EQ(s.c.link.DroppedSends, 1u);
+}
+
+TEST_F(PumpTest, KeepAlivesEveryFiveSecondsCarryTheToken) {
+  std::vector<std::pair<std::int64_t, Frame>> got;
+  s.server.onFrame = [&](sim::Connection&, const Frame& f) { got.emplace_back(s.Now(), f); };
+  sim::Connection& conn = s.Connect();
+  SetTimer(s.c, TimerId::KeepAlive, true);
+  conn.sendFrame(ServerFrame(33, 1, {}, 0x5A5B));
+  s.Run(16000);
+  ASSERT_EQ(got.size(), 3u);
+  for (const auto& [t, f] : got) {
+    EXPECT_EQ(f[3], 24);
+    EXPECT_EQ(f[6], 1);
+    EXPECT_EQ(f[260], 0x5A);
+    EXPECT_EQ(f[261], 0x5B);
+  }
+  EXPECT_NEAR(static_cast<double>(got[1].first - got[0].first), 5000, 50);
+  EXPECT_NEAR(static_cast<double>(got[2].first - got[1].first), 5000, 50);
+}
+
+TEST_F(PumpTest, WatchdogCountsOnlyDuringAHand) {
+  s.Connect();
+  s.Run(20 * 60 * 1000);  // twenty silent minutes outside a hand
+  EXPECT_EQ(s.c.link.Watchdog, 0);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 0);
+
+  s.c.link.DataSeen = true;
+  s.c.table.HandInProgress = true;
+  s.Run(299 * 1000);
+  EXPECT_GT(s.c.link.Watchdog, 2900);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 0);
+  s.Run(2000);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  EXPECT_EQ(s.c.link.Watchdog, 0);
+  EXPECT_FALSE(s.c.table.HandInProgress);
+  EXPECT_TRUE(s.c.view.minimized);
+  EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
+  EXPECT_FALSE(s.c.ended);
+}
+
+TEST_F(PumpTest, SilentServerWithoutLobbyEndsTheProgram) {
+  s.Connect();
+  s.platform.lobby.present = false;
+  s.c.link.DataSeen = true;
+  s.c.table.HandInProgress = true;
+  s.Run(310 * 1000);
+  EXPECT_TRUE(s.c.ended);
+}
+
+TEST_F(PumpTest, AFrameDuringAHandResetsTheWatchdogAndOutsideDoesNot) {
+  sim::Connection& conn = s.Connect();
+  s.c.link.DataSeen = true;
+  s.c.table.HandInProgress = true;
+  s.Run(10000);
+  EXPECT_GT(s.c.link.Watchdog, 90);
+  conn.send(Frames(1));
+  s.Run(120);
+  EXPECT_LT(s.c.link.Watchdog, 3);
+
+  s.c.table.HandInProgress = false;
+  s.c.link.Watchdog = 77;
+  conn.send(Frames(1));
+  s.Run(200);
+  EXPECT_EQ(s.c.link.Watchdog, 77);
+}
+
+TEST_F(PumpTest, LoginTaskPostsToLobbyThenSendsTheLoginFrameFirst) {
+  std::vector<Frame> got;
+  s.server.onFrame = [&](sim::Connection&, const Frame& f) { got.push_back(f); };
+  s.c.link.LoginFrame[3] = 18;
+  s.c.link.LoginFrame[16] = 'a';
+  SetTimer(s.c, TimerId::KeepAlive, true);
+  s.platform.socketConnect(testing::kHost, testing::kPort);
+  SetTimer(s.c, TimerId::Bong, true);
+  s.c.link.LoginPending = true;
+  s.Run(1000);
+  s.Run(5000);
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_EQ(got[0][3], 18);
+  EXPECT_EQ(got[0][16], 'a');
+  EXPECT_EQ(got[1][3], 24);
+  EXPECT_TRUE(s.c.link.LoginAwaited);
+  EXPECT_FALSE(s.c.link.LoginPending);
+  EXPECT_TRUE(s.c.link.LinkWatch);
+  ASSERT_FALSE(s.platform.lobby.received.empty());
+  EXPECT_EQ(s.platform.lobby.received[0].message, kWmEndSession);
+  EXPECT_TRUE(s.platform.lobby.received[0].posted);
+}
+
+TEST_F(PumpTest, ARefusedConnectionAtLoginTakesTheClientBackToTheLobby) {
+  s.platform.socketConnect("10.9.9.9", 1);  // nobody listens
+  SetTimer(s.c, TimerId::Bong, true);
+  s.c.link.LoginPending = true;
+  s.Run(1000);
+  EXPECT_FALSE(s.c.link.LoginAwaited);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  EXPECT_FALSE(s.c.ended);
+}
+
+TEST_F(PumpTest, LostLinkDuringAHandOpensTheReconnectionDialog) {
+  sim::Connection& conn = s.Connect();
+  s.c.link.LinkWatch = true;
+  s.c.table.HandInProgress = true;
+  s.c.table.LoginAccepted = true;
+  s.Run(500);
+  EXPECT_EQ(s.c.log.count("OpenReconnectDialog"), 0);
+  conn.close();
+  s.Run(200);
+  EXPECT_EQ(s.c.log.count("OpenReconnectDialog"), 1);
+  EXPECT_FALSE(s.c.table.LoginAccepted);
+  EXPECT_FALSE(s.c.link.LinkWatch);
+  EXPECT_TRUE(s.c.table.HandInProgress);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 0);
+}
+
+TEST_F(PumpTest, LostLinkOutsideAHandReturnsToTheLobbyOrEnds) {
+  sim::Connection& conn = s.Connect();
+  s.c.link.LinkWatch = true;
+  conn.close();
+  s.Run(200);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
+  EXPECT_FALSE(TimerEnabled(s.c, TimerId::KeepAlive));
+  EXPECT_FALSE(s.c.ended);
+
+  SimClient t;
+  sim::Connection& conn2 = t.Connect();
+  t.c.link.LinkWatch = true;
+  t.platform.lobby.present = false;
+  conn2.close();
+  t.Run(200);
+  EXPECT_TRUE(t.c.ended);
+}
+
+TEST_F(PumpTest, TurnCountdownWarnsFromFiveDownToZeroThenMakesTheTimeoutMove) {
+  s.Connect();
+  s.c.table.LoginAccepted = true;
+  s.c.sound.SoundOn = true;
+  s.c.table.custom[0].count = 13;
+  s.c.offer.TurnTime = 8;
+  s.c.offer.Countdown = 8;
+  s.c.link.TurnClockOn = true;
+  std::vector<std::pair<std::string, std::uint32_t>> shown;
+  int effects = 0;
+  for (int second = 0; second < 8; ++second) {
+    s.Run(1000);
+    shown.emplace_back(s.c.view.Number.caption, s.c.view.Number.color);
+    EXPECT_EQ(s.c.log.count("PlayEffect") - effects, second >= 2 ? 1 : 0) << second;
+    effects = s.c.log.count("PlayEffect");
+  }
+  EXPECT_EQ(shown[0], std::make_pair(std::string("7"), kGreen));
+  EXPECT_EQ(shown[1], std::make_pair(std::string("6"), kGreen));
+  EXPECT_EQ(shown[2], std::make_pair(std::string("5"), kRed));
+  EXPECT_EQ(shown[7], std::make_pair(std::string("0"), kRed));
+  EXPECT_EQ(s.c.log.count("TimeoutMove"), 0);
+  s.Run(1000);
+  EXPECT_EQ(s.c.log.count("TimeoutMove"), 1);
+  EXPECT_EQ(s.c.offer.ActionPhase, 3);
+  EXPECT_FALSE(s.c.link.TurnClockOn);
+  EXPECT_FALSE(s.c.view.Number.visible);
+  EXPECT_EQ(s.c.offer.Countdown, 8);
+  EXPECT_EQ(s.c.link.TimeoutCount, 1);
+}
+
+TEST_F(PumpTest, ThirdExpiredCountdownSwitchesAutoPlayOn) {
+  s.Connect();
+  s.c.table.LoginAccepted = true;
+  s.c.link.AutoPlayAfter = 3;
+  for (int turn = 1; turn <= 3; ++turn) {
+    s.c.offer.ActionPhase = 0;
+    s.c.offer.Countdown = 1;
+    s.c.link.TurnClockOn = true;
+    s.Run(2100);
+    EXPECT_EQ(s.c.link.TimeoutCount, turn);
+    EXPECT_EQ(s.c.link.BossMode, turn == 3) << turn;
+  }
+  EXPECT_EQ(s.c.log.count("BossKeyAction"), 1);
+  EXPECT_TRUE(s.c.view.minimized);
+}
+
+TEST_F(PumpTest, ExpiredCountdownAnswersAnOpenJiaoTouPrompt) {
+  for (bool unattended : {false, true}) {
+    SimClient t;
+    std::vector<Frame> got;
+    t.server.onFrame = [&](sim::Connection&, const Frame& f) { got.push_back(f); };
+    t.Connect();
+    t.c.table.LoginAccepted = true;
+    t.c.shell.UnattendedMode = unattended;
+    t.c.shell.JiaoTouOpen = true;
+    t.c.offer.Countdown = 0;
+    t.c.link.TurnClockOn = true;
+    t.Run(1100);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0][3], 8);
+    EXPECT_EQ(got[0][11], unattended ? 5 : 1);
+    EXPECT_EQ(got[0][15], unattended ? 5 : 0);
+    EXPECT_FALSE(t.c.shell.JiaoTouOpen);
+    EXPECT_EQ(t.c.log.count("UnloadJiaoTouPrompt"), 1);
+  }
+}
+
+TEST_F(PumpTest, TurnCountdownWaitsForTheLogin) {
+  s.Connect();
+  s.c.offer.Countdown = 3;
+  s.c.link.TurnClockOn = true;
+  s.Run(5000);
+  EXPECT_EQ(s.c.offer.Countdown, 3);
+}
+
+TEST_F(PumpTest, ContinueCountdownClearsTheTableAndSaysReady) {
+  std::vector<Frame> got;
+  s.server.onFrame = [&](sim::Connection&, const Frame& f) { got.push_back(f); };
+  s.Connect();
+  SendKeepAlive(s.c);  // still queued when the table is cleared: discarded with the rings
+  s.c.link.SendPending = false;
+  s.c.offer.Countdown = 2;
+  s.c.link.ContinueClockOn = true;
+  s.Run(3100);
+  EXPECT_EQ(s.c.log.count("clearTableModel"), 1);
+  EXPECT_EQ(s.c.log.count("resetTableView"), 1);
+  EXPECT_TRUE(s.c.table.TableCleared);
+  EXPECT_FALSE(s.c.link.ContinueClockOn);
+  EXPECT_EQ(s.c.view.AnNiu[2].picture, 107);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0][3], 16);
+  EXPECT_EQ(got[0][15], 1);
+}
+
+TEST_F(PumpTest, BlinkingLastDiscardEndsShown) {
+  s.Connect();
+  s.c.table.LastDiscardInd = 40;
+  s.c.link.BlinkCount = 3;
+  s.c.link.BlinkOn = true;
+  std::vector<bool> seen;
+  for (int i = 0; i < 5; ++i) {
+    s.Run(400);
+    seen.push_back(s.c.view.MJ_Image[40].visible);
+  }
+  EXPECT_EQ(seen, (std::vector<bool>{false, true, true, true, true}));
+  // A bad index from a broken record is skipped; the tick goes on.
+  s.c.table.LastDiscardInd = 500;
+  s.c.chat.ChatFlash = 2;
+  s.Run(400);
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_EQ(s.c.chat.ChatFlash, 1);
+}
+
+TEST_F(PumpTest, ChatButtonFlashesEightTimesEndingHighlightedThenNormal) {
+  s.Connect();
+  s.c.link.BlinkOn = true;
+  s.c.chat.ChatFlash = 8;
+  std::vector<int> pics;
+  for (int i = 0; i < 9; ++i) {
+    s.Run(400);
+    pics.push_back(s.c.view.AnNiu[1].picture);
+  }
+  EXPECT_EQ(pics, (std::vector<int>{103, 104, 103, 104, 103, 104, 103, 104, 103}));
+}
+
+TEST_F(PumpTest, ClaimWordHidesAfterTwoSeconds) {
+  s.Connect();
+  s.c.view.ClaimWordIndex = 1;
+  s.c.view.Words.visible = true;
+  s.c.view.Speak[1].visible = true;
+  s.c.link.ClaimWordOn = true;
+  s.Run(1500);
+  EXPECT_TRUE(s.c.view.Words.visible);
+  s.Run(700);
+  EXPECT_FALSE(s.c.view.Words.visible);
+  EXPECT_FALSE(s.c.view.Speak[1].visible);
+}
+
+// A handler that waits with events: the pump must not tick inside itself.
+void WaitingHandler(Client& c) {
+  c.log.record("enter");
+  waitSeconds(c, 1.0f);
+  c.log.record("leave");
+}
+
+TEST_F(PumpTest, TheTickNeverReentersWhileAHandlerWaits) {
+  s.c.handlers.byType[2] = WaitingHandler;
+  sim::Connection& conn = s.Connect();
+  conn.send(Frames(2));
+  s.Run(3000);
+  const auto& calls = s.c.log.calls;
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0], "enter");
+  EXPECT_EQ(calls[1], "leave");
+  EXPECT_EQ(calls[2], "enter");
+  EXPECT_EQ(calls[3], "leave");
+}
+
+void FailingHandler(Client&) {
+  throw BadRecord("seat index out of range");
+}
+
+TEST_F(PumpTest, AFailingHandlerRestoresTheLobbyAndEnds) {
+  s.c.handlers.byType[2] = FailingHandler;
+  sim::Connection& conn = s.Connect();
+  conn.send(Frames(2));
+  s.Run(1000);
+  EXPECT_TRUE(s.c.ended);
+  EXPECT_TRUE(s.platform.endRequested);
+  EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
+  // The program has ended: nothing more runs.
+  EXPECT_EQ(s.c.link.ReceiveRing.buffered(), 272u);
+}
+
+TEST_F(PumpTest, PauseBlocksEventsAndWaitHandlesThem) {
+  sim::Connection& conn = s.Connect();
+  conn.send(Frames(1));
+  s.Run(1);  // the bytes are in the ring
+  const std::int64_t t0 = s.Now();
+  RunEvent(s.c, [&] { pauseSeconds(s.c, 0.5f); });
+  EXPECT_EQ(s.Now() - t0, 500);
+  EXPECT_TRUE(g_seen.empty());  // no tick ran inside the pause
+  RunEvent(s.c, [&] { waitMillis(s.c, 200); });
+  EXPECT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(s.Now() - t0, 701);
+}
+
+}  // namespace
+}  // namespace tavren
