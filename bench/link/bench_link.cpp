@@ -33,6 +33,16 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace tavren {
 namespace {
 
+class NullSound : public SoundDevice {
+ public:
+  bool open() override { return false; }
+  SoundResult playEffect(const std::string&, bool) override { return SoundResult::DeviceFailed; }
+  SoundResult stopEffect() override { return SoundResult::DeviceFailed; }
+  bool hasEffect() override { return false; }
+  SoundResult setEffectVolume(int) override { return SoundResult::DeviceFailed; }
+  SoundResult playVoice(int, const std::string&, int) override { return SoundResult::DeviceFailed; }
+};
+
 // A platform that does nothing: the core alone is measured.
 class NullPlatform : public Platform {
  public:
@@ -50,6 +60,13 @@ class NullPlatform : public Platform {
   void lobbyPost(std::uint32_t, std::uint32_t, std::uint32_t) override {}
   void messageBox(const std::string&, const std::string&) override {}
   void requestEnd() override {}
+  std::string programFolder() override { return "/tmp"; }
+  bool acquireInstanceLock() override { return true; }
+  void openUrl(const std::string&) override {}
+  SoundDevice& sound() override { return sound_; }
+
+ private:
+  NullSound sound_;
 };
 
 void EmptyHandler(Client& c) {

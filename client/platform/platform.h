@@ -52,6 +52,24 @@ enum LobbyMessage : std::uint32_t {
 inline constexpr std::uint32_t kScRestore = 0xF120;
 inline constexpr std::uint32_t kScMinimize = 0xF020;
 
+// Outcome of a sound device operation: a missing or unreadable file is
+// skipped, a failing device switches sound off.
+enum class SoundResult { Ok, FileFailed, DeviceFailed };
+
+// One effect channel and four voice channels. Levels are in hundredths of a
+// decibel: 0 is full volume, −800 is 8 dB down.
+class SoundDevice {
+ public:
+  virtual ~SoundDevice() = default;
+  virtual bool open() = 0;
+  // Replaces whatever the effect channel plays.
+  virtual SoundResult playEffect(const std::string& path, bool looping) = 0;
+  virtual SoundResult stopEffect() = 0;
+  virtual bool hasEffect() = 0;  // a file is loaded on the effect channel
+  virtual SoundResult setEffectVolume(int hundredthsDb) = 0;
+  virtual SoundResult playVoice(int channel, const std::string& path, int hundredthsDb) = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -87,6 +105,14 @@ class Platform {
 
   // Ends the program once control is back at the event entry.
   virtual void requestEnd() = 0;
+
+  // The program folder ($TAVRENMJ_HOME, else the executable's folder), with '/'.
+  virtual std::string programFolder() = 0;
+  // The single-instance lock; false when another client holds it.
+  virtual bool acquireInstanceLock() = 0;
+  // Opens a web address in the user's browser.
+  virtual void openUrl(const std::string& url) = 0;
+  virtual SoundDevice& sound() = 0;
 };
 
 }  // namespace tavren

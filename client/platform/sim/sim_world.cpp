@@ -160,6 +160,40 @@ int RecordingLobby::count(std::uint32_t message) const {
                     [&](const LobbyRecord& r) { return r.message == message; }));
 }
 
+// ---- RecordingSound
+
+bool RecordingSound::isMissing(const std::string& path) const {
+  return std::find(missing.begin(), missing.end(), path) != missing.end();
+}
+
+SoundResult RecordingSound::playEffect(const std::string& path, bool looping) {
+  if (!works) return SoundResult::DeviceFailed;
+  loaded = false;
+  if (isMissing(path)) return SoundResult::FileFailed;
+  plays.push_back({-1, path, looping});
+  loaded = true;
+  return SoundResult::Ok;
+}
+
+SoundResult RecordingSound::stopEffect() {
+  if (!works) return SoundResult::DeviceFailed;
+  ++stops;
+  return SoundResult::Ok;
+}
+
+SoundResult RecordingSound::setEffectVolume(int hundredthsDb) {
+  if (!works) return SoundResult::DeviceFailed;
+  volume = hundredthsDb;
+  return SoundResult::Ok;
+}
+
+SoundResult RecordingSound::playVoice(int channel, const std::string& path, int) {
+  if (!works) return SoundResult::DeviceFailed;
+  if (isMissing(path)) return SoundResult::FileFailed;
+  plays.push_back({channel, path, false});
+  return SoundResult::Ok;
+}
+
 // ---- SimPlatform
 
 SimPlatform::~SimPlatform() {

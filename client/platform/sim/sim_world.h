@@ -151,6 +151,32 @@ struct MessageBoxRecord {
   std::string title, text;
 };
 
+// A sound device that records what it is asked to play.
+class RecordingSound : public SoundDevice {
+ public:
+  struct Play {
+    int channel;  // -1 the effect channel, 0..3 a voice channel
+    std::string path;
+    bool looping;
+  };
+  bool works = true;                 // false: the device cannot be opened or used
+  std::vector<std::string> missing;  // files that cannot be read
+  std::vector<Play> plays;
+  int stops = 0;
+  int volume = 0;
+  bool loaded = false;
+
+  bool open() override { return works; }
+  SoundResult playEffect(const std::string& path, bool looping) override;
+  SoundResult stopEffect() override;
+  bool hasEffect() override { return loaded; }
+  SoundResult setEffectVolume(int hundredthsDb) override;
+  SoundResult playVoice(int channel, const std::string& path, int hundredthsDb) override;
+
+ private:
+  bool isMissing(const std::string& path) const;
+};
+
 // The platform of one client in the simulated world.
 class SimPlatform : public Platform {
  public:
@@ -159,7 +185,11 @@ class SimPlatform : public Platform {
   void attach(Client& c) { client_ = &c; }
 
   RecordingLobby lobby;
+  RecordingSound soundDevice;
   std::vector<MessageBoxRecord> messageBoxes;
+  std::vector<std::string> openedUrls;
+  std::string folder = "/tmp/tavren-sim";
+  bool instanceLockFree = true;
   bool endRequested = false;
   std::int64_t pausedMs = 0;  // total time spent in blocking pauses
   int connectAttempts = 0;
@@ -182,6 +212,10 @@ class SimPlatform : public Platform {
   void lobbyPost(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) override;
   void messageBox(const std::string& title, const std::string& text) override;
   void requestEnd() override { endRequested = true; }
+  std::string programFolder() override { return folder; }
+  bool acquireInstanceLock() override { return instanceLockFree; }
+  void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+  SoundDevice& sound() override { return soundDevice; }
 
   // Used by connections.
   void deliver(Connection* from, std::vector<std::uint8_t> bytes);
