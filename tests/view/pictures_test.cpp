@@ -1,0 +1,122 @@
+// The embedded pictures: every catalogue id is there at its listed size, the shapes that
+// are not rectangles are transparent around them, and no two faces look alike.
+
+#include "pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QImage>
+#include <set>
+
+#include "view/catalogue.h"
+
+namespace tavren {
+namespace {
+
+class Pictures : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { initPictures(); }
+
+  static QImage load(int id) { return QImage(QString::fromStdString(picturePath(id))); }
+  static QByteArray digest(const QImage& image) {
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(rgba.constBits()), rgba.sizeInBytes()),
+        QCryptographicHash::Sha1);
+  }
+};
+
+TEST_F(Pictures, EveryCatalogueIdAtItsListedSize) {
+  for (int id : CatalogueIds()) {
+    const QImage image = load(id);
+    ASSERT_FALSE(image.isNull()) << "picture " << id << " is missing";
+    const PicSize want = *PictureSize(id);
+    EXPECT_EQ(image.width(), want.w) << id;
+    EXPECT_EQ(image.height(), want.h) << id;
+  }
+}
+
+TEST_F(Pictures, GapsHoldNoPicture) {
+  for (int id : {100, 121, 122, 138, 140, 156, 160, 177, 182, 399, 400, 485})
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(picturePath(id)))) << id;
+}
+
+TEST_F(Pictures, WindowChromeIsThere) {
+  struct Case {
+    const char* path;
+    int w, h;
+  };
+  const Case cases[] = {
+      {":/pics/skin.png", 1040, 796},     {":/pics/skin-pieces.png", 46, 220},
+      {":/pics/icon.png", 64, 64},        {":/pics/close-normal.png", 18, 16},
+      {":/pics/close-hover.png", 18, 16}, {":/pics/close-pressed.png", 18, 16},
+      {":/pics/min-normal.png", 18, 16},  {":/pics/min-hover.png", 18, 16},
+      {":/pics/min-pressed.png", 18, 16},
+  };
+  for (const auto& c : cases) {
+    const QImage image(QString::fromLatin1(c.path));
+    ASSERT_FALSE(image.isNull()) << c.path;
+    EXPECT_EQ(image.size(), QSize(c.w, c.h)) << c.path;
+  }
+  // the table shows through the middle of the frame
+  const QImage skin(QStringLiteral(":/pics/skin.png"));
+  EXPECT_EQ(qAlpha(skin.pixel(520, 400)), 0);
+  EXPECT_EQ(qAlpha(skin.pixel(3, 400)), 255);
+  EXPECT_EQ(qAlpha(skin.pixel(520, 10)), 255);
+}
+
+TEST_F(Pictures, ShapedPicturesAreTransparentAroundTheShape) {
+  // bubbles, claim words and tumbling dice float over the table
+  std::vector<int> ids;
+  for (int id = 415; id <= 420; ++id) ids.push_back(id);
+  for (int id = 426; id <= 443; ++id) ids.push_back(id);
+  for (int id = 183; id <= 190; ++id) ids.push_back(id);
+  for (int id = 167; id <= 176; ++id) ids.push_back(id);
+  for (int id : ids) {
+    const QImage image = load(id);
+    ASSERT_FALSE(image.isNull()) << id;
+    const int w = image.width() - 1, h = image.height() - 1;
+    int transparentCorners = 0;
+    for (QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h)})
+      transparentCorners += qAlpha(image.pixel(corner)) == 0;
+    EXPECT_GE(transparentCorners, 2) << id;
+    int opaque = 0;
+    for (int y = 0; y <= h; ++y)
+      for (int x = 0; x <= w; ++x) opaque += qAlpha(image.pixel(x, y)) == 255;
+    EXPECT_GT(opaque, (w + 1) * (h + 1) / 10) << id << " has almost nothing drawn";
+  }
+}
+
+TEST_F(Pictures, NoTwoFacesOfAnOrientationAlike) {
+  for (int o = 0; o < 5; ++o) {
+    std::set<QByteArray> seen;
+    for (int p = 0; p < 36; ++p) {
+      const int id = 201 + 36 * o + p;
+      EXPECT_TRUE(seen.insert(digest(load(id))).second) << id << " repeats another picture";
+    }
+    for (int f = 1; f <= 8; ++f)
+      EXPECT_TRUE(seen.insert(digest(load(*FlowerPicId(o, f)))).second) << o << " flower " << f;
+  }
+}
+
+TEST_F(Pictures, TwentyDifferentPortraits) {
+  PictureTables t;
+  buildImageIdTables(t, 1.0f);
+  std::set<QByteArray> seen;
+  for (int id : t.PortraitPics) EXPECT_TRUE(seen.insert(digest(load(id))).second) << id;
+}
+
+TEST_F(Pictures, ButtonStatesDiffer) {
+  // normal and highlighted pairs, and the three states of each operation button
+  for (int id = 101; id <= 119; id += 2) EXPECT_NE(digest(load(id)), digest(load(id + 1))) << id;
+  for (int id = 381; id <= 397; id += 2) EXPECT_NE(digest(load(id)), digest(load(id + 1))) << id;
+  for (int id = 141; id <= 155; id += 3) {
+    EXPECT_NE(digest(load(id)), digest(load(id + 1))) << id;
+    EXPECT_NE(digest(load(id + 1)), digest(load(id + 2))) << id;
+  }
+}
+
+}  // namespace
+}  // namespace tavren
