@@ -17,8 +17,6 @@
 
 namespace {
 
-using picgen::drawControlButton;
-
 QString caption(const char16_t* text) {
   return QString::fromUtf16(text);
 }

@@ -131,7 +131,11 @@ void hairTop(QPainter& p, bool woman, int style, const QColor& c) {
         p.drawEllipse(QRectF(55, 26, 9, 16));
         return;
       case 4:  // crew cut
-        h.addRoundedRect(QRectF(25, 15, 35, 14), 7, 7);
+        h.moveTo(24, 33);
+        h.cubicTo(21, 11, 64, 11, 61, 33);
+        h.lineTo(59, 27);
+        h.cubicTo(52, 21, 33, 21, 26, 27);
+        h.closeSubpath();
         break;
       default:  // curly
         for (int i = 0; i < 6; ++i) p.drawEllipse(QPointF(27 + i * 6.2, 20 + (i % 2) * 2), 6, 6);

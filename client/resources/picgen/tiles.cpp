@@ -154,7 +154,7 @@ void stick(QPainter& p, QPointF c, qreal len, qreal angle, const QColor& colour)
   p.save();
   p.translate(c);
   p.rotate(angle);
-  const qreal w = 8.5;
+  const qreal w = 10.5;
   const QRectF r(-w / 2, -len / 2, w, len);
   const QColor dark = colour.darker(170);
   QLinearGradient g(-w / 2, 0, w / 2, 0);
@@ -162,12 +162,12 @@ void stick(QPainter& p, QPointF c, qreal len, qreal angle, const QColor& colour)
   g.setColorAt(0.4, colour.lighter(135));
   g.setColorAt(1, dark);
   p.fillPath(roundRect(r, w / 2.4), g);
-  p.setPen(QPen(dark.darker(140), 1.6, Qt::SolidLine, Qt::FlatCap));
+  p.setPen(QPen(dark.darker(140), 1.8, Qt::SolidLine, Qt::FlatCap));
   for (qreal y : {-len / 2 + 3.2, 0.0, len / 2 - 3.2})
     p.drawLine(QPointF(-w / 2 + 0.3, y), QPointF(w / 2 - 0.3, y));
-  p.setPen(QPen(colour.lighter(170), 1.0));
-  p.drawLine(QPointF(-0.8, -len / 2 + 5), QPointF(-0.8, -2));
-  p.drawLine(QPointF(-0.8, 2), QPointF(-0.8, len / 2 - 5));
+  p.setPen(QPen(colour.lighter(170), 1.3));
+  p.drawLine(QPointF(-1.2, -len / 2 + 5), QPointF(-1.2, -2));
+  p.drawLine(QPointF(-1.2, 2), QPointF(-1.2, len / 2 - 5));
   p.restore();
 }
 
@@ -283,8 +283,8 @@ void bambooFace(QPainter& p, int rank) {
     case 8:
       // an M over a W
       for (int i = 0; i < 4; ++i) {
-        const qreal x = 10.5 + 13.0 * i;
-        const qreal a = (i % 2 == 0) ? 16 : -16;
+        const qreal x = 9.5 + 13.7 * i;
+        const qreal a = (i % 2 == 0) ? 14 : -14;
         stick(p, {x, 21}, 32, a, i < 2 ? g : b);
         stick(p, {x, 59}, 32, -a, i < 2 ? b : g);
       }

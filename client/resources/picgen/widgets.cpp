@@ -197,12 +197,12 @@ QImage drawTumblingDie(int frame, QSize size) {
   return render(size, [&](QPainter& p) {
     const QSizeF s(size);
     const QPointF c(s.width() / 2, s.height() / 2);
-    const auto cube = [&](qreal angle, qreal alpha) {
+    const auto cube = [&](qreal angle, qreal alpha, QPointF shift) {
       p.save();
       p.setOpacity(alpha);
-      p.translate(c);
+      p.translate(c + shift);
       p.rotate(angle);
-      const qreal a = s.width() * 0.26;  // edge of the projected cube
+      const qreal a = s.width() * 0.36;  // edge of the projected cube
       const QPointF top(0, -a), upLeft(-a * 0.87, -a * 0.5), upRight(a * 0.87, -a * 0.5);
       const QPointF mid(0, 0), downLeft(-a * 0.87, a * 0.5), downRight(a * 0.87, a * 0.5),
           bottom(0, a);
@@ -231,10 +231,14 @@ QImage drawTumblingDie(int frame, QSize size) {
       }
       p.restore();
     };
+    // the ghosts trail behind along a direction that turns from frame to frame
     const qreal angle = frame * 37.0 + 11;
-    cube(angle - 30, 0.18);
-    cube(angle - 15, 0.35);
-    cube(angle, 1.0);
+    const qreal heading = frame * 0.9;
+    const QPointF trail(-std::cos(heading) * s.width() * 0.06,
+                        -std::sin(heading) * s.width() * 0.06);
+    cube(angle - 40, 0.15, trail * 2);
+    cube(angle - 20, 0.3, trail);
+    cube(angle, 1.0, QPointF(0, 0));
   });
 }
 
@@ -327,7 +331,11 @@ QImage drawClaimWord(const QString& word, QSize size) {
     t.shadow = QColor(0, 0, 0, 120);
     t.shadowOffset = QPointF(s.height() * 0.03, s.height() * 0.04);
     const qreal m = s.height() * 0.12;
-    drawText(p, QRectF(m, m, s.width() - 2 * m, s.height() - 2 * m), word, t);
+    // slanted forwards, as a brush writes it
+    p.translate(s.width() / 2, s.height() / 2);
+    p.shear(-0.18, 0);
+    p.translate(-s.width() / 2, -s.height() / 2);
+    drawText(p, QRectF(m * 1.6, m, s.width() - 3.2 * m, s.height() - 2 * m), word, t);
   });
 }
 
@@ -414,9 +422,11 @@ QImage drawBadge(bool up, QSize size) {
     t.bold = 1.2;
     t.outline = dark.darker(180);
     t.outlineWidth = 1.3;
-    drawText(p, QRectF(s.width() * 0.18, s.height() * 0.52, s.width() * 0.64, s.height() * 0.24),
+    drawText(p, QRectF(s.width() * 0.18, s.height() * 0.5, s.width() * 0.64, s.height() * 0.24),
              up ? QStringLiteral("升级") : QStringLiteral("降级"), t);
-    drawText(p, QRectF(s.width() * 0.32, s.height() * 0.77, s.width() * 0.36, s.height() * 0.1),
+    t.bold = 0.6;
+    t.outlineWidth = 0.9;
+    drawText(p, QRectF(s.width() * 0.3, s.height() * 0.75, s.width() * 0.4, s.height() * 0.13),
              QStringLiteral("用户"), t);
   });
 }
