@@ -1,0 +1,284 @@
+#include "engine/server.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "engine/frame.h"
+#include "engine/gbk.h"
+#include "engine/table.h"
+#include "rules/win.h"
+
+namespace tavren::server {
+
+struct Server::Conn {
+  bool open = true;
+  bool closed = false;  // the server dropped it
+  int table = -1;
+  std::vector<std::uint8_t> in;
+  std::vector<std::uint8_t> out;
+};
+
+Server::Server(Config config) : config_(std::move(config)) {
+  initWinTables();
+  config_.tables = std::clamp(config_.tables, 1, 1000);
+  config_.turnTimeSec = std::clamp(config_.turnTimeSec, 1, 15);
+  for (int i = 0; i < config_.tables; ++i)
+    tables_.push_back(
+        std::make_unique<Table>(*this, i,
+                                config_.seed * 0x2545F4914F6CDD1DULL +
+                                    static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + 1));
+  if (config_.busyTables)
+    for (auto& t : tables_) t->startBusy();
+}
+
+Server::~Server() = default;
+
+Server::Conn* Server::conn(ConnId id) {
+  if (id == 0 || id > conns_.size()) return nullptr;
+  return conns_[id - 1].get();
+}
+
+const Server::Conn* Server::conn(ConnId id) const {
+  if (id == 0 || id > conns_.size()) return nullptr;
+  return conns_[id - 1].get();
+}
+
+ConnId Server::connect() {
+  conns_.push_back(std::make_unique<Conn>());
+  return static_cast<ConnId>(conns_.size());
+}
+
+void Server::receive(ConnId id, std::span<const std::uint8_t> bytes) {
+  Conn* c = conn(id);
+  if (!c || !c->open || c->closed) return;
+  c->in.insert(c->in.end(), bytes.begin(), bytes.end());
+  std::size_t at = 0;
+  while (c->in.size() - at >= proto::kFrameSize) {
+    handleFrame(id, c->in.data() + at);
+    c = conn(id);  // handlers never remove connections, but stay safe
+    at += proto::kFrameSize;
+    if (!c->open || c->closed) break;
+  }
+  c->in.erase(c->in.begin(),
+              c->in.begin() + static_cast<std::ptrdiff_t>(std::min(at, c->in.size())));
+}
+
+void Server::disconnect(ConnId id) {
+  Conn* c = conn(id);
+  if (!c || !c->open) return;
+  c->open = false;
+  c->in.clear();
+  c->out.clear();
+  if (c->table >= 0) tables_[c->table]->connectionLost(id);
+}
+
+void Server::closeConn(ConnId id) {
+  Conn* c = conn(id);
+  if (!c || c->closed) return;
+  c->closed = true;
+  if (closeSink_) closeSink_(id);
+}
+
+void Server::sendTo(ConnId id, const std::uint8_t* frame) {
+  Conn* c = conn(id);
+  if (!c || !c->open) return;
+  c->out.insert(c->out.end(), frame, frame + proto::kFrameSize);
+}
+
+std::vector<std::uint8_t> Server::takeOutput(ConnId id) {
+  Conn* c = conn(id);
+  if (!c) return {};
+  std::vector<std::uint8_t> out;
+  out.swap(c->out);
+  return out;
+}
+
+bool Server::hasOutput(ConnId id) const {
+  const Conn* c = conn(id);
+  return c && !c->out.empty();
+}
+
+bool Server::isClosed(ConnId id) const {
+  const Conn* c = conn(id);
+  return !c || c->closed;
+}
+
+void Server::log(const std::string& line) {
+  if (logSink_) logSink_(line);
+}
+
+void Server::setLogSink(std::function<void(const std::string&)> sink) {
+  logSink_ = std::move(sink);
+}
+void Server::setHandSink(std::function<void(const HandRecord&)> sink) {
+  handSink_ = std::move(sink);
+}
+void Server::setCloseSink(std::function<void(ConnId)> sink) {
+  closeSink_ = std::move(sink);
+}
+void Server::setFrameTap(std::function<void(int, int, std::span<const std::uint8_t>)> tap) {
+  tap_ = std::move(tap);
+}
+
+int Server::wallLeft(int table) const {
+  return tables_.at(static_cast<std::size_t>(table))->wallLeft();
+}
+int Server::handsPlayed(int table) const {
+  return tables_.at(static_cast<std::size_t>(table))->handsPlayed();
+}
+
+void Server::handleFrame(ConnId id, const std::uint8_t* data) {
+  Frame f;
+  std::copy(data, data + proto::kFrameSize, f.b.begin());
+  const int type = f.requestType();
+  Conn* c = conn(id);
+  if (type == proto::kReqLogin || type == proto::kReqResume) {
+    if (c->table >= 0) {
+      log("refused from connection " + std::to_string(id) + ": a second login on one connection");
+      return;
+    }
+    handleLogin(id, data, type == proto::kReqResume);
+    return;
+  }
+  if (c->table < 0) {
+    if (type != proto::kReqKeepAlive)
+      log("refused from connection " + std::to_string(id) + ": a request before the login");
+    return;
+  }
+  tables_[c->table]->request(id, f);
+}
+
+namespace {
+
+struct LoginKey {
+  int table = -1;
+  int seat = -1;
+  int watch = -1;
+  bool valid = true;
+};
+
+// "table=N;seat=S" or "watch=N;seat=S"; unknown fields are ignored.
+LoginKey parseKey(std::string_view key) {
+  LoginKey k;
+  while (!key.empty()) {
+    const std::size_t semi = key.find(';');
+    const std::string_view item = key.substr(0, semi);
+    key = semi == std::string_view::npos ? std::string_view{} : key.substr(semi + 1);
+    const std::size_t eq = item.find('=');
+    if (eq == std::string_view::npos) continue;
+    const std::string_view name = item.substr(0, eq), value = item.substr(eq + 1);
+    int* slot = name == "table"   ? &k.table
+                : name == "seat"  ? &k.seat
+                : name == "watch" ? &k.watch
+                                  : nullptr;
+    if (!slot) continue;
+    int v = -1;
+    auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (ec != std::errc() || p != value.data() + value.size() || v < 0) k.valid = false;
+    *slot = v;
+  }
+  return k;
+}
+
+}  // namespace
+
+void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
+  Frame f;
+  std::copy(data, data + proto::kFrameSize, f.b.begin());
+  const std::string account(f.textAt(proto::kLoginAccountOffset, proto::kNameBytes));
+  const std::string key(
+      f.textAt(proto::kLoginKeyOffset, proto::kTokenOffset - proto::kLoginKeyOffset));
+  const LoginKey k = parseKey(key);
+  // A refusal: value 2 for a seat that cannot be had, anything else for the rest.
+  auto verdict = [&](int value, std::uint16_t token) {
+    Frame out(proto::kInsLoginResult, 0);
+    out.operand(3, value);
+    out.token(token);
+    sendTo(id, out.b.data());
+  };
+  const bool printable =
+      !account.empty() &&
+      std::all_of(account.begin(), account.end(), [](char ch) { return ch > 0x20 && ch < 0x7F; });
+  if (resume) {
+    Frame out(proto::kInsResumed, 0);
+    bool ok = false;
+    if (printable && k.valid && k.table >= 0 && k.table < tableCount()) {
+      ok = tables_[k.table]->resume(k.seat, id, account, f.token());
+      if (ok) conn(id)->table = k.table;
+    }
+    if (!ok) {
+      log("resume refused for '" + account + "' on connection " + std::to_string(id));
+      sendTo(id, out.b.data());  // byte 15 = 0: not resumed
+      closeConn(id);
+    }
+    return;
+  }
+  if (!printable || !k.valid) {
+    log("login refused for '" + account + "': account or key not acceptable");
+    verdict(0, 0);
+    closeConn(id);
+    return;
+  }
+  if (k.watch >= 0) {
+    if (k.watch >= tableCount() || k.seat > 3) {
+      verdict(proto::kLoginBadSeat, 0);
+      closeConn(id);
+      return;
+    }
+    conn(id)->table = k.watch;
+    tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat);
+    return;
+  }
+  int table = k.table;
+  if (table < 0) {
+    for (int i = 0; i < tableCount() && table < 0; ++i)
+      if (tables_[i]->freeSeat(k.seat) >= 0) table = i;
+  }
+  const int seat = table >= 0 && table < tableCount() ? tables_[table]->freeSeat(k.seat) : -1;
+  if (seat < 0 || tables_[table]->accountSeated(account)) {
+    log("login of '" + account + "' refused: no such free seat (key '" + key + "')");
+    verdict(proto::kLoginBadSeat, 0);
+    closeConn(id);
+    return;
+  }
+  conn(id)->table = table;
+  tables_[table]->seatHuman(seat, id, account);
+}
+
+void Server::acceptLogin(ConnId id, std::uint16_t token) {
+  Frame out(proto::kInsLoginResult, 0);
+  out.operand(3, proto::kLoginAccepted);
+  out.operand(1, config_.turnTimeSec & 15);
+  out.byteAt(proto::kOperandOffset + 1, std::clamp(config_.autoPlayLimit, 0, 255));
+  out.text(proto::kPayloadOffset, proto::kLoginUrlBytes, config_.pageUrl);
+  out.token(token);
+  sendTo(id, out.b.data());
+}
+
+void Server::advanceTo(std::int64_t nowMs) {
+  for (;;) {
+    Table* next = nullptr;
+    for (auto& t : tables_)
+      if (t->due() >= 0 && t->due() <= nowMs && (!next || t->due() < next->due())) next = t.get();
+    if (!next) break;
+    now_ = std::max(now_, next->due());
+    next->onTimer();
+  }
+  now_ = std::max(now_, nowMs);
+}
+
+std::optional<std::int64_t> Server::nextDueMs() const {
+  std::optional<std::int64_t> best;
+  for (const auto& t : tables_)
+    if (t->due() >= 0 && (!best || t->due() < *best)) best = t->due();
+  return best;
+}
+
+void Server::shutdown(const std::string& noticeUtf8) {
+  const std::string gbk = toGbk(noticeUtf8);
+  for (auto& t : tables_) t->shutdown(gbk);
+  for (ConnId id = 1; id <= conns_.size(); ++id)
+    if (conns_[id - 1]->open) closeConn(id);
+}
+
+}  // namespace tavren::server

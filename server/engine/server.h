@@ -1,0 +1,132 @@
+// The table engine of the reference server: a deterministic state machine with
+// no transport and no clock of its own. Embed it anywhere (the Asio binary, the
+// client's simulated world, tests):
+//
+//   Server server(Server::Config{.seed = 7, .turnTimeSec = 8, .tables = 1});
+//   ConnId c = server.connect();               // a new stream from a client
+//   server.receive(c, bytes);                  // bytes in any chunks; 272-byte frames
+//   auto out = server.takeOutput(c);           // frames for that client, whole
+//   server.advanceTo(nowMs);                   // virtual time: runs every due timer
+//   server.nextDueMs();                        // when the next timer falls due
+//   server.disconnect(c);                      // the stream broke or was closed
+//   server.isClosed(c);                        // the server dropped it: flush, then close
+//
+// Time is the caller's: nothing happens between calls, so a test can run a whole
+// hand (turn timers, robot pauses, the wait between hands) in microseconds by
+// calling advanceTo(*nextDueMs()) in a loop. Everything follows from the seed.
+//
+// Login: the login frame carries the account (bytes 16..31) and a key (bytes 32..)
+// of ';'-separated fields: "table=N" and "seat=S" (0..3) take that seat; without a
+// seat the first free one; without a table the first table with a free seat.
+// "watch=N" watches table N ("seat=S" then names the seat whose view is dealt).
+// See server/README.md.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavren::server {
+
+using ConnId = std::uint32_t;
+
+// One finished hand, for the log line and for tests.
+struct HandRecord {
+  int table = 0;
+  int handNo = 0;
+  int dealer = 0;
+  int winner = -1;     // -1: drawn hand
+  int discarder = -1;  // -1: self-drawn or drawn
+  int liable = -1;     // seat that paid the whole win (包胡), or -1
+  int total = 0;       // hu total of the winner
+  std::int64_t results[4] = {0, 0, 0, 0};
+  int tou = 1, mo = 0;
+  int wallLeft = 0;   // tiles still in the wall when it ended
+  std::string items;  // the winner's scoring items, for the log
+};
+
+class Table;
+
+class Server {
+ public:
+  struct Config {
+    std::uint64_t seed = 1;
+    int turnTimeSec = 8;  // sent with the login result (0..15)
+    int tables = 1;
+    int autoPlayLimit = 3;  // run-out countdowns before the client plays by itself
+    std::string pageUrl;    // optional page address of the login result
+    int stake = 10;         // room stake; coins = hu total x stake per paying seat
+    std::int64_t startGold = 10000;
+    std::int64_t minGold = 10;   // a human below this after a hand must leave
+    int robotDelayMs = 700;      // robots think this long before acting
+    int turnGraceMs = 2000;      // a human seat gets turn time + this before a robot acts for it
+    int startPauseMs = 3000;     // from seating to the first hand
+    int nextHandPauseMs = 1500;  // from everyone ready to the next hand
+    int readyTimeoutMs = 20000;  // the next hand starts by then even if someone is not ready
+    bool busyTables = false;     // robots-only tables play too (benchmarks, ./run table)
+    int handsPerGame = 0;        // 0: endless; else a game-over notice after this many hands
+  };
+
+  explicit Server(Config config);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  ConnId connect();
+  void receive(ConnId conn, std::span<const std::uint8_t> bytes);
+  void disconnect(ConnId conn);
+
+  void advanceTo(std::int64_t nowMs);
+  std::optional<std::int64_t> nextDueMs() const;
+  std::int64_t nowMs() const { return now_; }
+
+  // Frames waiting for a connection (whole frames only), emptied by the call.
+  std::vector<std::uint8_t> takeOutput(ConnId conn);
+  bool hasOutput(ConnId conn) const;
+  // The server has given up this connection (refused login, gold shortage, a
+  // resume that failed, shutdown): send what is left, then close it.
+  bool isClosed(ConnId conn) const;
+
+  // Ends every game with the notice (GBK text) and drops every connection.
+  void shutdown(const std::string& noticeUtf8);
+
+  // Observers. The log gets refused requests and other events worth a line.
+  void setLogSink(std::function<void(const std::string&)> sink);
+  void setHandSink(std::function<void(const HandRecord&)> sink);
+  void setCloseSink(std::function<void(ConnId)> sink);
+  // Every frame the tables address to a seat, robots included (tests, tools).
+  void setFrameTap(std::function<void(int table, int seat, std::span<const std::uint8_t>)> tap);
+
+  const Config& config() const { return config_; }
+  int tableCount() const { return static_cast<int>(tables_.size()); }
+  // Tiles left in a table's wall; the hands finished there.
+  int wallLeft(int table) const;
+  int handsPlayed(int table) const;
+
+ private:
+  friend class Table;
+  struct Conn;
+  Conn* conn(ConnId id);
+  const Conn* conn(ConnId id) const;
+  void handleFrame(ConnId id, const std::uint8_t* data);
+  void handleLogin(ConnId id, const std::uint8_t* data, bool resume);
+  void acceptLogin(ConnId id, std::uint16_t token);
+  void sendTo(ConnId id, const std::uint8_t* frame);
+  void closeConn(ConnId id);
+  void log(const std::string& line);
+
+  Config config_;
+  std::int64_t now_ = 0;
+  std::vector<std::unique_ptr<Table>> tables_;
+  std::vector<std::unique_ptr<Conn>> conns_;
+  std::function<void(const std::string&)> logSink_;
+  std::function<void(const HandRecord&)> handSink_;
+  std::function<void(ConnId)> closeSink_;
+  std::function<void(int, int, std::span<const std::uint8_t>)> tap_;
+};
+
+}  // namespace tavren::server
