@@ -118,5 +118,90 @@ TEST_F(Pictures, ButtonStatesDiffer) {
   }
 }
 
+// Where the red 萬 lies against its dark numeral tells which way a face is turned: the
+// numeral is the top of the character tile, so it must point away from the tile's owner.
+TEST_F(Pictures, FacesReadFromTheirOwnersSide) {
+  struct Centroid {
+    double x = 0, y = 0;
+    int n = 0;
+    void add(int px, int py) {
+      x += px;
+      y += py;
+      ++n;
+    }
+    QPointF at() const { return {x / n, y / n}; }
+  };
+  for (int o = 0; o < 5; ++o) {
+    for (int rank = 1; rank <= 9; ++rank) {
+      const int id = 201 + 36 * o + 17 + rank;  // rank 萬
+      const QImage image = load(id);
+      Centroid red, ink;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+          const QRgb c = image.pixel(x, y);
+          if (qAlpha(c) < 255) continue;
+          if (qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90) red.add(x, y);
+          if (qRed(c) < 90 && qGreen(c) < 90 && qBlue(c) < 140 && qBlue(c) > qRed(c)) ink.add(x, y);
+        }
+      ASSERT_GT(red.n, 0) << id;
+      ASSERT_GT(ink.n, 0) << id;
+      const QPointF r = red.at(), k = ink.at();
+      switch (o) {
+        case 0:
+        case 4:
+          EXPECT_LT(k.y(), r.y()) << id << ": the numeral must be above";
+          break;
+        case 1:
+          EXPECT_GT(k.x(), r.x()) << id << ": the numeral must point right";
+          break;
+        case 2:
+          EXPECT_GT(k.y(), r.y()) << id << ": the numeral must be below";
+          break;
+        case 3:
+          EXPECT_LT(k.x(), r.x()) << id << ": the numeral must point left";
+          break;
+      }
+    }
+  }
+}
+
+TEST_F(Pictures, BacksAreJadeFacesAreIvory) {
+  const auto share = [](const QImage& image, auto&& pred) {
+    int hits = 0, all = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y);
+        if (qAlpha(c) < 255) continue;
+        ++all;
+        hits += pred(c);
+      }
+    return all ? double(hits) / all : 0.0;
+  };
+  const auto jade = [](QRgb c) { return qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 10; };
+  const auto ivory = [](QRgb c) { return qRed(c) > 200 && qGreen(c) > 190 && qBlue(c) > 150; };
+  for (int o = 0; o < 5; ++o) {
+    for (int back : {7, 8}) {
+      const int id = 201 + 36 * o + back;
+      EXPECT_GT(share(load(id), jade), 0.45) << id;
+    }
+    for (int p : {0, 6, 9, 18, 27, 35}) {
+      const int id = 201 + 36 * o + p;
+      const QImage image = load(id);
+      EXPECT_GT(share(image, ivory), 0.4) << id;
+      EXPECT_GT(share(image, jade), 0.04) << id << ": the jade edge must show";
+    }
+  }
+}
+
+TEST_F(Pictures, PortraitsAreOpaque) {
+  PictureTables t;
+  buildImageIdTables(t, 1.0f);
+  for (int id : t.PortraitPics) {
+    const QImage image = load(id);
+    for (QPoint p : {QPoint(0, 0), QPoint(84, 0), QPoint(0, 89), QPoint(84, 89), QPoint(42, 45)})
+      EXPECT_EQ(qAlpha(image.pixel(p)), 255) << id;
+  }
+}
+
 }  // namespace
 }  // namespace tavren
