@@ -77,6 +77,12 @@ void OnTimer(Client& c, TimerId id) {
       case TimerId::KeepAlive:
         TimerKeepAlive(c);
         break;
+      case TimerId::Reconnect:
+        ReconnectTimerTick(c);
+        break;
+      case TimerId::Count:
+        ReconnectCountTick(c);
+        break;
       default:
         c.log.record("timer");
         break;

@@ -10,6 +10,8 @@
 
 #include "chat/chat.h"
 #include "link/link.h"
+#include "link/proxy.h"
+#include "link/reconnect.h"
 #include "platform/platform.h"
 #include "rules/offer.h"
 #include "shell/shell.h"
@@ -19,6 +21,9 @@
 #include "view/scene.h"
 
 namespace tavren {
+
+// The program's name, the title of its message boxes.
+inline constexpr const char* kAppTitle = "Tavren麻将";
 
 // Thrown to unwind to the event entry once the program is to end. Only the
 // event entries catch it.
@@ -50,6 +55,8 @@ struct Client {
 
   Platform& platform;
   LinkState link;
+  ProxySettings proxy;
+  ReconnectState reconnect;
   TableModel table;
   OfferState offer;
   ChatState chat;

@@ -8,6 +8,7 @@
 #include "core/waits.h"
 #include "input/input.h"
 #include "link/proxy.h"
+#include "link/reconnect.h"
 
 namespace tavren {
 

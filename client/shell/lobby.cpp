@@ -66,11 +66,6 @@ void SendLeave(Client& c) {
   waitSeconds(c, c.link.Resumed ? 0.8f : 0.4f);
 }
 
-void OpenReconnectDialog(Client& c) {
-  c.shell.ReconnectDialogOpen = true;
-  c.log.record("OpenReconnectDialog");
-}
-
 void UnloadJiaoTouPrompt(Client& c) {
   c.log.record("UnloadJiaoTouPrompt");
 }

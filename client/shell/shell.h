@@ -14,7 +14,6 @@ struct ShellState {
   std::string LobbyCaption = kDefaultLobbyCaption;
   bool UnattendedMode = false;
   bool JiaoTouOpen = false;  // the 叫头 prompt window is open
-  bool ReconnectDialogOpen = false;
 };
 
 // Lobby operations. Restore and minimise end the program when the lobby is gone.
@@ -27,8 +26,6 @@ void SendLeave(Client& c);
 // Is the lobby's window there?
 bool LobbyExists(Client& c);
 
-// The reconnection dialog, opened by the link watch during a hand.
-void OpenReconnectDialog(Client& c);
 // Unloads the 叫头 prompt window.
 void UnloadJiaoTouPrompt(Client& c);
 

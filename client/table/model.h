@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "table/player_info.h"
 #include "table/tiles.h"
 
 namespace tavren {
@@ -71,6 +72,9 @@ struct TableModel {
   std::int16_t OwnFlowerCount = 0;
   std::array<std::int16_t, 4> SideFlowerCount{};                 // sides 1..3 used
   std::array<std::array<std::int16_t, kSides>, 8> AsideTiles{};  // [column][side]
+
+  // Details of the player at each side.
+  std::array<PlayerInfoRecord, kSides> PlayerInfo{};
 
   // Player names by absolute seat index, appended by instruction 3 (GBK bytes).
   std::array<std::string, kSides> PlayerTag{};

@@ -33,6 +33,17 @@ struct ListBox {
   std::string text() const { return items.empty() ? std::string() : items.front(); }
 };
 
+// The reconnection dialog: a small window over the table.
+struct ReconnectForm {
+  bool loaded = false;
+  bool visible = false;
+  int opacity = 255;
+  Control lbReconnect;
+  Control lbTime;
+  Control pbReconnect;
+  Control pbCancel;
+};
+
 struct MainForm {
   std::array<Control, kWallTiles> MJ_Image{};
   std::array<Control, 9> AnNiu{};
@@ -42,6 +53,11 @@ struct MainForm {
   std::array<Control, 3> Speak{};
   std::array<Control, 3> tsSpeak{};
   std::array<ListBox, 2> Sysmsg{};
+  ReconnectForm frmReconnect;
+  std::string Location;  // caption of the table location label
+  std::string caption;   // the main window's caption
+  bool shown = false;
+  bool pageLinked = false;  // the page box opens AdUrl when clicked
   int ClaimWordIndex = 0;  // the bubble that shows the last claim word
   bool minimized = false;
   float ScaleX = 1.0f;
