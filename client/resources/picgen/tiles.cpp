@@ -454,30 +454,27 @@ void sun(QPainter& p) {  // summer
 }
 
 void mapleLeaf(QPainter& p) {  // autumn
+  // a five-lobed maple leaf on a short stem
+  static const QPointF kOutline[] = {
+      {20, 1},   {23, 8},  {27.5, 6}, {26.5, 13}, {34, 9},    {32.5, 15}, {39, 16}, {33.5, 21},
+      {36, 25},  {27, 24}, {28, 30},  {21, 27},   {19, 27},   {12, 30},   {13, 24}, {4, 25},
+      {6.5, 21}, {1, 16},  {7.5, 15}, {6, 9},     {13.5, 13}, {12.5, 6},  {17, 8}};
   QPainterPath leaf;
-  const QPointF c(20, 21);
-  const int points = 5;
-  for (int i = 0; i < points * 2; ++i) {
-    const qreal a = -M_PI / 2 + i * M_PI / points;
-    const qreal r = (i % 2 == 0) ? 18 : 7.5;
-    const QPointF pt(c.x() + r * std::cos(a), c.y() + r * std::sin(a) * 0.95);
-    if (i == 0)
-      leaf.moveTo(pt);
-    else
-      leaf.lineTo(pt);
-  }
+  QPolygonF outline;
+  for (const QPointF& pt : kOutline) outline << pt;
+  leaf.addPolygon(outline);
   leaf.closeSubpath();
-  QLinearGradient g(0, 2, 0, 38);
-  g.setColorAt(0, QColor(0xF0, 0x8A, 0x10));
-  g.setColorAt(1, QColor(0xC8, 0x28, 0x10));
+  QLinearGradient g(0, 2, 0, 30);
+  g.setColorAt(0, QColor(0xF4, 0x9A, 0x14));
+  g.setColorAt(1, QColor(0xCC, 0x2A, 0x10));
   p.fillPath(leaf, g);
+  p.strokePath(leaf, QPen(QColor(0x8A, 0x24, 0x08), 0.8));
   p.setPen(QPen(QColor(0x7A, 0x20, 0x08), 1.4, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(c, QPointF(20, 39));
-  for (int i = 0; i < points; ++i) {
-    const qreal a = -M_PI / 2 + i * 2 * M_PI / points;
-    if (i == 0 || i == 1 || i == 4)
-      p.drawLine(c, QPointF(c.x() + 13 * std::cos(a), c.y() + 13 * std::sin(a)));
-  }
+  p.drawLine(QPointF(20, 25), QPointF(20.5, 34));
+  p.setPen(QPen(QColor(0x8A, 0x24, 0x08), 1.0, Qt::SolidLine, Qt::RoundCap));
+  for (const QPointF& tip :
+       {QPointF(20, 4), QPointF(33, 12), QPointF(7, 12), QPointF(33, 22), QPointF(7, 22)})
+    p.drawLine(QPointF(20, 25), tip);
 }
 
 void snowflake(QPainter& p) {  // winter
