@@ -1,0 +1,506 @@
+// The table as a client sees it: login, seating, a human seat playing whole hands,
+// refusals of requests that make no sense, resume, watchers, chat and leaving.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "harness.h"
+
+namespace tavren::server::test {
+namespace {
+
+Server::Config quiet() {
+  Server::Config c;
+  c.seed = 11;
+  c.turnTimeSec = 8;
+  c.autoPlayLimit = 3;
+  return c;
+}
+
+std::vector<int> typesOf(const std::vector<In>& frames) {
+  std::vector<int> t;
+  for (auto& f : frames) t.push_back(f.type());
+  return t;
+}
+
+// A client that plays like the real one would: answers the call, discards the tile
+// it just drew after each offer on its own turn, claims hu, passes everything else,
+// and presses continue after each hand.
+struct Player : Client {
+  int ownBit = 0;
+  std::map<int, int> hand;
+  int lastOwnTile = 0;
+  bool myTurn = false;
+  int calls = 0;
+  int results = 0, hands = 0;
+  bool autoReady = true;
+  std::uint16_t lastToken = 0;
+
+  using Client::Client;
+
+  void handle(const In& f) {
+    if (f.type() != 29) lastToken = f.token();
+    const bool own = f.seat() == ownBit;
+    switch (f.type()) {
+      case 4:
+        hand.clear();
+        calls = 0;
+        results = 0;
+        break;
+      case 1:
+        ownBit = f.seat();
+        for (int i = 0; i < 12; ++i) ++hand[f.b[16 + i]];
+        break;
+      case 5:
+        if (own) {
+          ++hand[f.lo(0)];
+          lastOwnTile = f.lo(0);
+          myTurn = true;
+        }
+        break;
+      case 10:
+        if (own) {
+          --hand[f.lo(1)];
+          ++hand[f.lo(3)];
+          lastOwnTile = f.lo(3);
+        }
+        break;
+      case 8:
+        if (++calls == 1 && own) send(Req(8).op(1, 2).op(3, 1).token(lastToken));
+        if (calls == 2 && own) myTurn = true;
+        break;
+      case 2:
+        if (own) --hand[f.lo(3)];
+        break;
+      case 7:
+        break;
+      case 6: {
+        const int mask = f.lo(0);
+        if (mask & 128) {
+          send(Req(7).op(0, 128).token(lastToken));
+        } else if (myTurn) {
+          int tile = lastOwnTile;
+          if (hand[tile] <= 0 || (tile >= 1 && tile <= 8))
+            for (auto& [code, n] : hand)
+              if (n > 0 && !(code >= 1 && code <= 8)) tile = code;
+          myTurn = false;
+          send(Req(2).op(3, (tile & 0xFFF) | 0x4000).token(lastToken));
+        } else {
+          send(Req(7).op(0, 1).token(lastToken));
+        }
+        break;
+      }
+      case 9:
+        if (++results == 4) ++hands;
+        break;
+      case 17:
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Pulls and answers until nothing more comes.
+  void play() {
+    for (;;) {
+      auto frames = pull();
+      if (frames.empty()) return;
+      for (auto& f : frames) handle(f);
+    }
+  }
+};
+
+TEST(Login, AcceptedThenSeatedInOrder) {
+  Server s(quiet());
+  Client c(s);
+  c.send(login("alice", "table=0;seat=2"));
+  auto frames = c.pull();
+  ASSERT_GE(frames.size(), 10u);
+  const In& verdict = frames[0];
+  EXPECT_EQ(verdict.type(), 18);
+  EXPECT_EQ(verdict.lo(3), 1);
+  EXPECT_EQ(verdict.s16(1) & 15, 8);  // turn time
+  EXPECT_EQ(verdict.b[9], 3);         // run-out countdowns before auto-play
+  EXPECT_NE(verdict.token(), 0);
+  // Four names, four records (own one with seat byte 15), the dealer announcement.
+  EXPECT_EQ(typesOf(frames).size() >= 9, true);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), 3);
+  EXPECT_EQ(frames[3].text(16, 16), "alice");
+  EXPECT_EQ(frames[3].seat(), 4);
+  for (int i = 5; i <= 8; ++i) EXPECT_EQ(frames[i].type(), 20);
+  EXPECT_EQ(frames[7].b[6], 15);
+  EXPECT_EQ(frames[7].text(168, 16), "alice");
+  EXPECT_EQ(frames[5].b[208], 1);  // a robot is ready at once
+  EXPECT_EQ(frames[9].type(), 16);
+  EXPECT_EQ(frames[9].lo(3), 2);
+  for (auto& f : frames) EXPECT_EQ(f.token(), verdict.token());
+}
+
+TEST(Login, RefusalsAndBadSeats) {
+  Server s(quiet());
+  struct Case {
+    std::string account, key;
+    int verdict;
+  } cases[] = {
+      {"", "table=0", 0},            // no account
+      {"bob", "table=x", 0},         // key not understood
+      {"bob", "table=5", 2},         // no such table
+      {"bob", "table=0;seat=4", 2},  // no such seat
+  };
+  for (auto& tc : cases) {
+    Client c(s);
+    c.send(login(tc.account, tc.key));
+    auto frames = c.pull();
+    ASSERT_EQ(frames.size(), 1u) << tc.key;
+    EXPECT_EQ(frames[0].type(), 18);
+    EXPECT_EQ(frames[0].lo(3), tc.verdict) << tc.key;
+    EXPECT_TRUE(s.isClosed(c.id));
+  }
+  Client a(s), b(s);
+  a.send(login("ann", "table=0;seat=1"));
+  b.send(login("ben", "table=0;seat=1"));  // taken by a client
+  EXPECT_EQ(b.pull()[0].lo(3), 2);
+}
+
+TEST(Login, FramesAssembledFromAnyChunks) {
+  Server s(quiet());
+  ConnId id = s.connect();
+  auto bytes = login("carl", "table=0").bytes();
+  for (auto b : bytes) s.receive(id, std::span<const std::uint8_t>(&b, 1));
+  auto frames = split(s.takeOutput(id));
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames[0].type(), 18);
+  EXPECT_EQ(frames[0].lo(3), 1);
+}
+
+TEST(Play, AHumanSeatPlaysHandsToTheEnd) {
+  Server s(quiet());
+  Player p(s);
+  int hands = 0;
+  std::int64_t sum = 0;
+  s.setHandSink([&](const HandRecord& r) {
+    ++hands;
+    for (auto v : r.results) sum += v;
+  });
+  std::vector<std::string> refusals;
+  s.setLogSink([&](const std::string& l) { refusals.push_back(l); });
+  p.send(login("dora", "table=0;seat=0"));
+  p.play();
+  p.send(Req(16).op(3, 1));  // start
+  ASSERT_TRUE(runWhile(s, [&] {
+    p.play();
+    if (p.results == 4 && hands > 0 && hands < 3) {
+      p.results = 0;
+      p.send(Req(16).op(3, 1).token(p.lastToken));
+    }
+    return hands >= 3;
+  }));
+  EXPECT_EQ(sum, 0);
+  // The client's own hand stayed consistent: each discard was one it held, and
+  // every discard it sent was accepted.
+  EXPECT_TRUE(refusals.empty()) << refusals.front();
+  const auto ownDiscards = std::count_if(
+      p.got.begin(), p.got.end(), [&](const In& f) { return f.type() == 2 && f.seat() == 1; });
+  EXPECT_GT(ownDiscards, 10);
+  std::vector<int> order = typesOf(p.got);
+  EXPECT_NE(std::find(order.begin(), order.end(), 4), order.end());
+  EXPECT_NE(std::find(order.begin(), order.end(), 15), order.end());
+  EXPECT_NE(std::find(order.begin(), order.end(), 23), order.end());
+}
+
+// Runs the table until the given seat is offered its own turn.
+bool untilOwnTurnOffer(Server& s, Player& p) {
+  p.autoReady = false;
+  return runWhile(s, [&] {
+    for (auto frames = p.pull(); !frames.empty(); frames = p.pull())
+      for (auto& f : frames) {
+        if (f.type() == 8 && f.seat() == 1 && f.s16(1) == 0) p.send(Req(8).op(1, 1).op(3, 0));
+        if (f.type() == 1) p.ownBit = f.seat();
+        if (f.type() == 1)
+          for (int i = 0; i < 12; ++i) ++p.hand[f.b[16 + i]];
+        if (f.type() == 5 && f.seat() == p.ownBit) ++p.hand[f.lo(0)];
+        if (f.type() == 10 && f.seat() == p.ownBit) {
+          --p.hand[f.lo(1)];
+          ++p.hand[f.lo(3)];
+        }
+        if (f.type() == 6 && f.seat() == p.ownBit) {
+          int tiles = 0;
+          for (auto& [c, n] : p.hand) tiles += n;
+          if (tiles % 3 == 2) return true;
+          p.send(Req(7).op(0, 1));
+        }
+        if (f.type() == 2 && f.seat() == p.ownBit) --p.hand[f.lo(3)];
+      }
+    return false;
+  });
+}
+
+TEST(BadInput, NonsenseRequestsAreRefusedWithoutChangingTheTable) {
+  auto cfg = quiet();
+  Server s(cfg);
+  std::vector<std::string> log;
+  s.setLogSink([&](const std::string& l) { log.push_back(l); });
+  Player p(s);
+  p.send(login("eve", "table=0;seat=0"));
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(untilOwnTurnOffer(s, p));
+  const int wall = s.wallLeft(0);
+  int notHeld = 0x11;
+  while (p.hand[notHeld] > 0) ++notHeld;
+  int held = 0;
+  for (auto& [c, n] : p.hand)
+    if (n > 0 && c > 8 && c != 24) held = c;
+  const struct {
+    Req req;
+    const char* why;
+  } bad[] = {
+      {Req(2).op(3, notHeld | 0x4000), "not hold"},
+      {Req(2).op(3, 0x4000 | 0x99), "no known tile"},
+      {Req(7).op(0, 4).op(1, held | 0x2000), "not offered"},
+      {Req(8).op(1, 3), "nobody asked"},
+      {Req(99), ""},      // unknown: ignored without a word
+      {Req(0x1202), ""},  // a type with a high byte: unknown too
+  };
+  for (auto& b : bad) {
+    const std::size_t before = log.size();
+    p.send(b.req);
+    EXPECT_TRUE(p.pull().empty());
+    EXPECT_EQ(s.wallLeft(0), wall);
+    if (*b.why) {
+      ASSERT_EQ(log.size(), before + 1);
+      EXPECT_NE(log.back().find(b.why), std::string::npos) << log.back();
+    } else {
+      EXPECT_EQ(log.size(), before);
+    }
+  }
+  // The seat may still discard what it holds.
+  p.send(Req(2).op(3, held | 0x4000));
+  auto after = p.pull();
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(after[0].type(), 2);
+  EXPECT_EQ(after[0].lo(3), held);
+}
+
+TEST(BadInput, AStalledSeatIsPlayedByARobot) {
+  Server s(quiet());
+  Player p(s);
+  p.send(login("finn", "table=0;seat=3"));
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(untilOwnTurnOffer(s, p));
+  const std::int64_t offered = s.nowMs();
+  // The seat says nothing: after the turn time and the grace a robot discards for it.
+  std::vector<In> frames;
+  ASSERT_TRUE(runWhile(s, [&] {
+    for (auto& f : p.pull()) frames.push_back(f);
+    return std::any_of(frames.begin(), frames.end(),
+                       [&](const In& f) { return f.type() == 2 && f.seat() == p.ownBit; });
+  }));
+  EXPECT_GE(s.nowMs() - offered, 8000 + 2000);
+}
+
+TEST(BadInput, GarbageOnTheWireDoesNotStopTheTable) {
+  Server s(quiet());
+  Player p(s);
+  int hands = 0;
+  s.setHandSink([&](const HandRecord&) { ++hands; });
+  p.send(login("gus", "table=0;seat=1"));
+  p.send(Req(16).op(3, 1));
+  std::vector<std::uint8_t> junk(272 * 3 + 100);
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 37 + 5);
+  s.receive(p.id, junk);
+  ASSERT_TRUE(runWhile(s, [&] {
+    p.pull();
+    return hands >= 1;
+  }));
+}
+
+TEST(Resume, TheSameTokenResumesTheSeatAndTheHandGoesOn) {
+  Server s(quiet());
+  Player p(s);
+  p.send(login("hana", "table=0;seat=0"));
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(untilOwnTurnOffer(s, p));
+  const std::uint16_t token = p.got.back().token();
+  s.disconnect(p.id);
+  // The table moves on for a while (the seat's turn runs out, a robot plays it).
+  s.advanceTo(s.nowMs() + 15000);
+  // A wrong token is refused.
+  Client wrong(s);
+  wrong.send(login("hana", "table=0;seat=0", 28).token(static_cast<std::uint16_t>(token ^ 1)));
+  auto no = wrong.pull();
+  ASSERT_EQ(no.size(), 1u);
+  EXPECT_EQ(no[0].type(), 29);
+  EXPECT_EQ(no[0].b[15], 0);
+  EXPECT_TRUE(s.isClosed(wrong.id));
+  // The right one resumes, and the frames missed meanwhile follow.
+  Client again(s);
+  again.send(login("hana", "table=0;seat=0", 28).token(token));
+  auto yes = again.pull();
+  ASSERT_GE(yes.size(), 2u);
+  EXPECT_EQ(yes[0].type(), 29);
+  EXPECT_EQ(yes[0].b[15], 1);
+  EXPECT_EQ(yes[1].type(), 2);  // the robot's discard for the seat
+  // And the hand goes on with this connection.
+  bool more = runWhile(s, [&] { return !again.pull().empty(); });
+  EXPECT_TRUE(more);
+}
+
+TEST(Watcher, JoinsDuringAHandWithASnapshot) {
+  Server s(quiet());
+  Player p(s);
+  p.send(login("ivan", "table=0;seat=0"));
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(untilOwnTurnOffer(s, p));
+  Client w(s);
+  w.send(login("wendy", "watch=0;seat=0"));
+  auto frames = w.pull();
+  ASSERT_EQ(frames.size(), 10u);
+  EXPECT_EQ(frames[0].type(), 18);
+  EXPECT_EQ(frames[0].lo(3), 1);
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(frames[i].type(), 20);
+    EXPECT_EQ(frames[i].seat(), 1 << (i - 1));  // real seat bits, not 15
+  }
+  EXPECT_EQ(frames[5].type(), 41);
+  for (int i = 6; i <= 9; ++i) EXPECT_EQ(frames[i].type(), 40);
+  // The snapshot of the playing seat holds its fourteen tiles, concealed.
+  const In& own = frames[6];
+  EXPECT_EQ(own.seat(), 1);
+  int concealed = 0, exposed = 0;
+  for (int i = 0; i < 24; ++i) {
+    const int kind = own.b[16 + 2 * i] & 0xF0;
+    concealed += kind == 0x10;
+    exposed += kind == 0x20;
+  }
+  int held = 0;
+  for (auto& [c, n] : p.hand) held += n;
+  EXPECT_EQ(concealed + exposed / 3 * 3, held + exposed / 3 * 3);
+  EXPECT_EQ(own.lo(1), 144 - 1 - s.wallLeft(0) - (143 - own.lo(3)));
+  // Then the normal flow: the player's discard reaches the watcher.
+  int held1 = 0;
+  for (auto& [c, n] : p.hand)
+    if (n > 0 && c > 8 && c != 24) held1 = c;
+  p.send(Req(2).op(3, held1 | 0x4000));
+  auto next = w.pull();
+  ASSERT_FALSE(next.empty());
+  EXPECT_EQ(next[0].type(), 2);
+  EXPECT_EQ(next[0].lo(3), held1);
+}
+
+TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
+  Server s(quiet());
+  Player a(s), b(s);
+  a.send(login("jo", "table=0;seat=0"));
+  b.send(login("kim", "table=0;seat=2"));
+  a.pull();
+  b.pull();
+  a.send(Req(19).text(16, "jo\xcb\xb5\xb5\xc0: hi"));
+  auto ra = a.pull(), rb = b.pull();
+  ASSERT_EQ(ra.size(), 1u);
+  ASSERT_EQ(rb.size(), 1u);
+  EXPECT_EQ(rb[0].type(), 19);
+  EXPECT_EQ(rb[0].seat(), 1);
+  EXPECT_EQ(rb[0].text(16, 200), "jo\xcb\xb5\xb5\xc0: hi");
+  // A quick phrase keeps its list and number.
+  b.send(Req(19).op(0, 2).op(3, 5).text(16, "kim: phrase"));
+  auto pa = a.pull();
+  ASSERT_EQ(pa.size(), 1u);
+  EXPECT_EQ(pa[0].lo(0), 2);
+  EXPECT_EQ(pa[0].lo(3), 5);
+  EXPECT_EQ(pa[0].seat(), 4);
+  EXPECT_EQ(b.pull().size(), 1u);  // the speaker sees its own line too
+  // A private line reaches the addressee and the speaker only.
+  Client w(s);
+  w.send(login("lee", "watch=0"));
+  w.pull();
+  a.send(Req(19).op(1, 4).text(16, "secret"));
+  EXPECT_EQ(b.pull().size(), 1u);
+  EXPECT_EQ(a.pull().size(), 1u);
+  EXPECT_TRUE(w.pull().empty());
+}
+
+TEST(Leaving, BetweenHandsAndDuringAHand) {
+  Server s(quiet());
+  Player a(s), b(s);
+  a.send(login("max", "table=0;seat=0"));
+  b.send(login("ned", "table=0;seat=1"));
+  a.pull();
+  b.pull();
+  // Between hands: the others learn the name; a robot takes the seat.
+  b.send(Req(16));
+  auto fa = a.pull();
+  ASSERT_GE(fa.size(), 2u);
+  EXPECT_EQ(fa[0].type(), 21);
+  EXPECT_EQ(fa[0].text(16, 16), "ned");
+  EXPECT_EQ(fa[1].type(), 20);
+  EXPECT_EQ(fa[1].seat(), 2);
+  // During a hand: the table's game ends for the others.
+  Player c(s);
+  c.send(login("ora", "table=0;seat=1"));
+  a.send(Req(16).op(3, 1));
+  c.send(Req(16).op(3, 1));
+  ASSERT_TRUE(runWhile(s, [&] {
+    auto frames = a.pull();
+    c.pull();
+    return std::any_of(frames.begin(), frames.end(), [](const In& f) { return f.type() == 14; });
+  }));
+  c.send(Req(16));
+  auto fl = a.pull();
+  ASSERT_EQ(fl.size(), 1u);
+  EXPECT_EQ(fl[0].type(), 16);
+  EXPECT_EQ(fl[0].lo(3), 1);
+  EXPECT_EQ(fl[0].seat(), 15 & ~2);
+}
+
+TEST(Gold, AShortSeatIsToldAndDropped) {
+  auto cfg = quiet();
+  cfg.startGold = 10;
+  cfg.minGold = 10;
+  Server s(cfg);
+  Player p(s);
+  int hands = 0;
+  s.setHandSink([&](const HandRecord& r) { hands += r.results[0] < 0 ? 1 : 0; });
+  p.send(login("pat", "table=0;seat=0"));
+  p.send(Req(16).op(3, 1));
+  // Play until the human loses a hand.
+  ASSERT_TRUE(runWhile(s, [&] {
+    p.play();
+    if (p.results == 4) {
+      p.results = 0;
+      p.send(Req(16).op(3, 1));
+    }
+    return hands >= 1;
+  }));
+  p.play();
+  auto it = std::find_if(p.got.begin(), p.got.end(),
+                         [](const In& f) { return f.type() == 16 && f.lo(3) == 3; });
+  ASSERT_NE(it, p.got.end());
+  EXPECT_EQ(it->seat() & 1, 0);
+  EXPECT_TRUE(s.isClosed(p.id));
+}
+
+TEST(GameOver, TheNoticeAfterTheLastHandAndAtShutdown) {
+  auto cfg = quiet();
+  cfg.handsPerGame = 1;
+  Server s(cfg);
+  Player p(s);
+  p.send(login("quin", "table=0;seat=0"));
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(runWhile(s, [&] {
+    p.play();
+    return std::any_of(p.got.begin(), p.got.end(), [](const In& f) { return f.type() == 22; });
+  }));
+  Player q(s);
+  q.send(login("rex", "table=0;seat=1"));
+  q.pull();
+  s.shutdown("服务器关闭");
+  auto last = q.pull();
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].type(), 22);
+  EXPECT_EQ(last[0].text(16, 200), "\xb7\xfe\xce\xf1\xc6\xf7\xb9\xd8\xb1\xd5");  // GBK
+  EXPECT_TRUE(s.isClosed(q.id));
+}
+
+}  // namespace
+}  // namespace tavren::server::test
