@@ -41,10 +41,14 @@ std::uint8_t At(const ProxyRing& buf, std::size_t i) {
 std::size_t ConnectReplyLength(const ProxyRing& buf) {
   if (buf.buffered() < 4) return 0;
   switch (At(buf, 3)) {
-    case 1: return 4 + 4 + 2;
-    case 4: return 4 + 16 + 2;
-    case 3: return buf.buffered() < 5 ? 0 : 4 + 1 + At(buf, 4) + 2;
-    default: return 4 + 4 + 2;  // unknown type: read as IPv4
+    case 1:
+      return 4 + 4 + 2;
+    case 4:
+      return 4 + 16 + 2;
+    case 3:
+      return buf.buffered() < 5 ? 0 : 4 + 1 + At(buf, 4) + 2;
+    default:
+      return 4 + 4 + 2;  // unknown type: read as IPv4
   }
 }
 
@@ -82,7 +86,14 @@ std::vector<std::uint8_t> ProxyRequest(const Client& c, int state) {
     case 5: {
       std::uint8_t ip[4] = {0, 0, 0, 0};
       ParseIpv4(c.link.ServerHost, ip);
-      out = {5, 1, 0, 1, ip[0], ip[1], ip[2], ip[3],
+      out = {5,
+             1,
+             0,
+             1,
+             ip[0],
+             ip[1],
+             ip[2],
+             ip[3],
              static_cast<std::uint8_t>(c.link.ServerPort >> 8),
              static_cast<std::uint8_t>(c.link.ServerPort & 0xFF)};
       break;
@@ -96,14 +107,16 @@ std::vector<std::uint8_t> ProxyRequest(const Client& c, int state) {
 void SendProxyRequest(Client& c) {
   std::vector<std::uint8_t> bytes = ProxyRequest(c, c.link.ProxyState);
   c.link.ProxyBuffer.clear();
-  if (c.link.ProxyState == 1 || c.link.ProxyState == 3 || c.link.ProxyState == 5) ++c.link.ProxyState;
+  if (c.link.ProxyState == 1 || c.link.ProxyState == 3 || c.link.ProxyState == 5)
+    ++c.link.ProxyState;
   if (!bytes.empty()) c.platform.socketSend(bytes.data(), bytes.size());
 }
 
 void StartProxyLink(Client& c) {
   c.link.LinkReady = false;
   c.platform.socketConnect(c.proxy.ProxyHost, c.proxy.ProxyPort);
-  WaitUntil(c, [&] { return c.platform.socketState() != kSocketConnecting; }, kProxyConnectLimitMs);
+  WaitUntil(
+      c, [&] { return c.platform.socketState() != kSocketConnecting; }, kProxyConnectLimitMs);
   if (c.platform.socketState() != kSocketConnected) {
     // The proxy cannot be reached: say so rather than wait for ever.
     Fail(c, "请求代理失败！");

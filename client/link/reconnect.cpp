@@ -12,7 +12,8 @@ namespace p = protocol;
 namespace {
 
 void ShowSeconds(Client& c) {
-  c.view.frmReconnect.lbTime.caption = std::to_string(c.reconnect.ReconnectSeconds) + " 秒后自动重连";
+  c.view.frmReconnect.lbTime.caption =
+      std::to_string(c.reconnect.ReconnectSeconds) + " 秒后自动重连";
 }
 
 // From the countdown (or the reconnect button) to the attempts every 3 s.
@@ -59,7 +60,9 @@ void ReconnectTimerTick(Client& c) {
   if (c.reconnect.ReconnectSeconds < 1) StartAttempts(c);
 }
 
-void ReconnectNowClicked(Client& c) { StartAttempts(c); }
+void ReconnectNowClicked(Client& c) {
+  StartAttempts(c);
+}
 
 void ReconnectCancelClicked(Client& c) {
   if (c.platform.socketState() != kSocketConnected) {

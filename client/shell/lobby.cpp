@@ -1,3 +1,6 @@
+#include <filesystem>
+#include <system_error>
+
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
@@ -46,12 +49,26 @@ void ResetToLobby(Client& c) {
   WaitUntil(
       c, [&] { return c.platform.socketState() != kSocketConnected; }, 5000);
 
+  for (int side = 0; side < kSides; ++side) {
+    // The user's own account stays: it is still the account of this client
+    // when the lobby seats it again.
+    if (side != 0) c.table.custom[side].name.clear();
+    c.table.custom[side].seat = 0;
+    c.table.PlayerInfo[side] = PlayerInfoRecord{};
+  }
+  resetLobbyView(c);
+
   c.link.ReceiveRing.clear();
   c.link.SendRing.clear();
   c.table.HandInProgress = false;
   c.link.TimeoutCount = 0;
+
+  std::error_code ignored;
+  std::filesystem::remove(c.platform.programFolder() + "/" + kRecordFileName, ignored);
+
   c.table.TableCleared = false;
   c.table.HandNo = 0;
+  c.shell.FirstStart = true;
   MinimizeMainWindow(c);
   c.log.record("ResetToLobby");
 }
@@ -68,6 +85,10 @@ void SendLeave(Client& c) {
 
 void UnloadJiaoTouPrompt(Client& c) {
   c.log.record("UnloadJiaoTouPrompt");
+}
+
+void UnloadOtherExitDialog(Client& c) {
+  c.log.record("UnloadOtherExitDialog");
 }
 
 }  // namespace tavren

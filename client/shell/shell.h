@@ -9,11 +9,16 @@ namespace tavren {
 struct Client;
 
 inline constexpr const char* kDefaultLobbyCaption = "Qixo山庄";
+inline constexpr const char* kRecordFileName = "info.qx";
+inline constexpr const char* kPhraseFileName = "chat.ini";
 
 struct ShellState {
   std::string LobbyCaption = kDefaultLobbyCaption;
   bool UnattendedMode = false;
   bool JiaoTouOpen = false;  // the 叫头 prompt window is open
+  bool LobbyHandlerInstalled = false;
+  bool FirstStart = false;
+  std::string AdUrl;
 };
 
 // Lobby operations. Restore and minimise end the program when the lobby is gone.
@@ -26,7 +31,8 @@ void SendLeave(Client& c);
 // Is the lobby's window there?
 bool LobbyExists(Client& c);
 
-// Unloads the 叫头 prompt window.
+// Unloads the 叫头 prompt window, and the end-of-game dialog.
 void UnloadJiaoTouPrompt(Client& c);
+void UnloadOtherExitDialog(Client& c);
 
 }  // namespace tavren

@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "core/client.h"
+#include "link/reconnect.h"
+#include "table/seating.h"
 
 namespace tavren {
 
@@ -10,7 +12,9 @@ namespace p = protocol;
 
 void InstallHandlers(Handlers& h) {
   h.byType.fill(nullptr);
-  // Chat lines are shown by the decoder; nothing further happens here.
+  // Chat lines (19) are shown by the decoder; nothing further happens here.
+  h.byType[p::kInsLoginResult] = HandleLoginResult;
+  h.byType[p::kInsResumed] = HandleResumed;
 }
 
 void Dispatch(Client& c) {

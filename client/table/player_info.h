@@ -10,7 +10,7 @@ struct PlayerInfoRecord {
   std::string nick;  // display name (UTF-8)
   std::int32_t userId = 0;
   int sex = 0;
-  std::string voiceSet;    // voice file name parts, one character per byte
+  std::string voiceSet;  // voice file name parts, one character per byte
   std::string voicePitch;
   int voiceVariant = 0;
 };

@@ -31,4 +31,32 @@ void MinimizeMainWindow(Client& c) {
   c.view.minimized = true;
 }
 
+void layoutMainWindow(Client& c) {
+  c.log.record("layoutMainWindow");
+}
+
+void buildImageIdTables(Client& c) {
+  c.log.record("buildImageIdTables");
+}
+
+void layoutPlayerPanels(Client& c) {
+  c.log.record("layoutPlayerPanels");
+}
+
+void layoutTableWidgets(Client& c) {
+  c.log.record("layoutTableWidgets");
+}
+
+void ShowMainWindow(Client& c) {
+  c.view.shown = true;
+  c.view.minimized = false;
+}
+
+void resetLobbyView(Client& c) {
+  for (Control& s : c.view.Speak) s.visible = false;
+  for (Control& s : c.view.tsSpeak) s.visible = false;
+  c.view.Words.visible = false;
+  c.log.record("resetLobbyView");
+}
+
 }  // namespace tavren

@@ -58,7 +58,7 @@ struct MainForm {
   std::string caption;   // the main window's caption
   bool shown = false;
   bool pageLinked = false;  // the page box opens AdUrl when clicked
-  int ClaimWordIndex = 0;  // the bubble that shows the last claim word
+  int ClaimWordIndex = 0;   // the bubble that shows the last claim word
   bool minimized = false;
   float ScaleX = 1.0f;
   float ScaleY = 1.0f;
@@ -75,5 +75,15 @@ int ButtonPicture(const Client& c, int entry);
 void clearTableModel(Client& c);
 void resetTableView(Client& c);
 void MinimizeMainWindow(Client& c);
+
+// Start-up layout of the window and the table.
+void layoutMainWindow(Client& c);
+void buildImageIdTables(Client& c);
+void layoutPlayerPanels(Client& c);
+void layoutTableWidgets(Client& c);
+void ShowMainWindow(Client& c);
+
+// The panels, marks and side windows emptied when the client goes back to the lobby.
+void resetLobbyView(Client& c);
 
 }  // namespace tavren

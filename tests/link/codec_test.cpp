@@ -1,6 +1,7 @@
 // The frame codec: byte layouts in both directions and the token rule.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "support/sim_client.h"
@@ -281,8 +282,9 @@ TEST(DecodeFrame, ChatLeadByteAtTheEndPairsWithByte216AndNextFrameStaysAligned) 
 TEST(LinkToken, EveryTypeButResumeAnswerReplacesIt) {
   SimClient s;
   s.c.link.LinkToken = {0x01, 0x02};
-  Receive(s.c, ServerFrame(29, 1, {}, 0xAAAA));
+  Receive(s.c, ServerFrame(29, 1, {0, 0, 0, 1}, 0xAAAA));  // resumed
   Dispatch(s.c);
+  EXPECT_TRUE(s.c.link.Resumed);
   EXPECT_EQ(s.c.link.LinkToken, (std::array<std::uint8_t, 2>{0x01, 0x02}));
 
   Receive(s.c, ServerFrame(33, 1, {}, 0x0B0C));  // no handler, still replaces
@@ -296,19 +298,29 @@ TEST(LinkToken, EveryTypeButResumeAnswerReplacesIt) {
 }
 
 TEST(DecodeFrame, AnyBytesDecodeAndDispatchSafely) {
-  SimClient s;
+  // Random frames through the real handlers: a handler may end the program
+  // (a refused login, say); then a fresh client takes over.
+  auto s = std::make_unique<SimClient>();
   std::mt19937 rng(12345);
+  int ends = 0;
   for (int n = 0; n < 20000; ++n) {
     Frame f;
     for (auto& b : f) b = static_cast<std::uint8_t>(rng());
     if (n % 3 == 0) f[3] = static_cast<std::uint8_t>(n % 45);
-    s.c.link.ReceiveRing.append(f.data(), f.size());
-    DecodeFrame(s.c);
-    Dispatch(s.c);
-    ASSERT_LE(s.c.link.rinfo.seat, 15);
-    ASSERT_EQ(s.c.link.ReceiveRing.buffered(), 0u);
+    s->c.link.ReceiveRing.append(f.data(), f.size());
+    RunEvent(s->c, [&] {
+      DecodeFrame(s->c);
+      Dispatch(s->c);
+    });
+    ASSERT_LE(s->c.link.rinfo.seat, 15);
+    for (const auto& tag : s->c.table.PlayerTag) ASSERT_LE(tag.size(), kPlayerTagBytes);
+    if (s->c.ended) {
+      ++ends;
+      s = std::make_unique<SimClient>();
+    }
+    ASSERT_EQ(s->c.link.ReceiveRing.buffered(), 0u);
   }
-  for (const auto& tag : s.c.table.PlayerTag) EXPECT_LE(tag.size(), kPlayerTagBytes);
+  EXPECT_GT(ends, 0);  // the login and resume handlers did run
 }
 
 }  // namespace
