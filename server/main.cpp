@@ -1,0 +1,273 @@
+// tavrenmj-server: the table engine on TCP. One thread, one Asio context: socket
+// reads feed the engine, a single timer follows the engine's next due time, and
+// whatever the engine has for a connection is written out after every event.
+#include <asio.hpp>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/server.h"
+
+namespace {
+
+using asio::ip::tcp;
+using tavren::server::ConnId;
+using tavren::server::HandRecord;
+using tavren::server::Server;
+
+struct Options {
+  std::string bind = "127.0.0.1";
+  int port = 7000;
+  Server::Config config;
+  bool seedGiven = false;
+};
+
+void usage() {
+  std::fprintf(
+      stderr,
+      "usage: tavrenmj-server [--bind ADDR] [--port N] [--seed N] [--turn-time S] [--tables N]\n"
+      "                       [--robot-delay MS] [--stake N] [--hands-per-game N] [--page-url "
+      "URL]\n"
+      "                       [--busy]\n"
+      "  --busy   tables without any client play robots-only games too\n");
+}
+
+bool parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](long lo, long hi, long& out) {
+      if (i + 1 >= argc) return false;
+      char* end = nullptr;
+      out = std::strtol(argv[++i], &end, 10);
+      return *end == 0 && out >= lo && out <= hi;
+    };
+    long v = 0;
+    if (a == "--bind" && i + 1 < argc) {
+      o.bind = argv[++i];
+    } else if (a == "--port" && value(0, 65535, v)) {
+      o.port = static_cast<int>(v);
+    } else if (a == "--seed" && value(0, 0x7FFFFFFF, v)) {
+      o.config.seed = static_cast<std::uint64_t>(v);
+      o.seedGiven = true;
+    } else if (a == "--turn-time" && value(1, 15, v)) {
+      o.config.turnTimeSec = static_cast<int>(v);
+    } else if (a == "--tables" && value(1, 1000, v)) {
+      o.config.tables = static_cast<int>(v);
+    } else if (a == "--robot-delay" && value(0, 60000, v)) {
+      o.config.robotDelayMs = static_cast<int>(v);
+    } else if (a == "--stake" && value(1, 30000, v)) {
+      o.config.stake = static_cast<int>(v);
+    } else if (a == "--hands-per-game" && value(0, 100000, v)) {
+      o.config.handsPerGame = static_cast<int>(v);
+    } else if (a == "--page-url" && i + 1 < argc) {
+      o.config.pageUrl = argv[++i];
+    } else if (a == "--busy") {
+      o.config.busyTables = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+class App {
+ public:
+  App(asio::io_context& io, const Options& o)
+      : io_(io),
+        server_(o.config),
+        acceptor_(io),
+        timer_(io),
+        signals_(io, SIGINT, SIGTERM),
+        start_(Clock::now()) {
+    tcp::endpoint ep(asio::ip::make_address(o.bind), static_cast<unsigned short>(o.port));
+    acceptor_.open(ep.protocol());
+    acceptor_.set_option(tcp::acceptor::reuse_address(true));
+    acceptor_.bind(ep);
+    acceptor_.listen();
+    std::printf("tavrenmj-server listening on %s:%u, %d table(s), seed %llu\n", o.bind.c_str(),
+                static_cast<unsigned>(acceptor_.local_endpoint().port()), server_.tableCount(),
+                static_cast<unsigned long long>(o.config.seed));
+    std::fflush(stdout);
+    server_.setHandSink([](const HandRecord& r) { printHand(r); });
+    server_.setLogSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    accept();
+    signals_.async_wait([this](const asio::error_code& ec, int sig) {
+      if (!ec) stop(sig);
+    });
+    pump();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  struct Session {
+    tcp::socket socket;
+    std::array<std::uint8_t, 4096> in{};
+    std::deque<std::vector<std::uint8_t>> out;
+    bool writing = false;
+    bool closing = false;
+    explicit Session(tcp::socket s) : socket(std::move(s)) {}
+  };
+
+  static void printHand(const HandRecord& r) {
+    static const char* const kWind[4] = {"东", "南", "西", "北"};
+    std::string who;
+    if (r.winner < 0)
+      who = "drawn (黄庄)";
+    else if (r.discarder < 0)
+      who = "seat " + std::to_string(r.winner) + " wins self-drawn";
+    else
+      who = "seat " + std::to_string(r.winner) + " wins on seat " + std::to_string(r.discarder) +
+            "'s discard";
+    std::printf("table %d hand %d: dealer %s, %s, hu total %d, coins %+lld %+lld %+lld %+lld%s%s\n",
+                r.table, r.handNo, kWind[r.dealer & 3], who.c_str(), r.total,
+                static_cast<long long>(r.results[0]), static_cast<long long>(r.results[1]),
+                static_cast<long long>(r.results[2]), static_cast<long long>(r.results[3]),
+                r.items.empty() ? "" : ", ", r.items.c_str());
+    std::fflush(stdout);
+  }
+
+  std::int64_t nowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+  }
+
+  void accept() {
+    acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
+      if (stopping_) return;
+      if (!ec) {
+        socket.set_option(tcp::no_delay(true));
+        const ConnId id = server_.connect();
+        auto s = std::make_shared<Session>(std::move(socket));
+        sessions_[id] = s;
+        read(id, s);
+      }
+      accept();
+    });
+  }
+
+  void read(ConnId id, const std::shared_ptr<Session>& s) {
+    s->socket.async_read_some(asio::buffer(s->in),
+                              [this, id, s](const asio::error_code& ec, std::size_t n) {
+                                if (ec) {
+                                  drop(id);
+                                  pump();
+                                  return;
+                                }
+                                server_.advanceTo(nowMs());
+                                server_.receive(id, std::span<const std::uint8_t>(s->in.data(), n));
+                                pump();
+                                if (sessions_.count(id) && !s->closing) read(id, s);
+                              });
+  }
+
+  void drop(ConnId id) {
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    asio::error_code ignored;
+    it->second->socket.close(ignored);
+    sessions_.erase(it);
+    server_.disconnect(id);
+  }
+
+  void write(ConnId id, const std::shared_ptr<Session>& s) {
+    if (s->writing) return;
+    if (s->out.empty()) {
+      if (s->closing) {
+        asio::error_code ignored;
+        s->socket.shutdown(tcp::socket::shutdown_both, ignored);
+        drop(id);
+      }
+      return;
+    }
+    s->writing = true;
+    asio::async_write(s->socket, asio::buffer(s->out.front()),
+                      [this, id, s](const asio::error_code& ec, std::size_t) {
+                        s->writing = false;
+                        if (ec) {
+                          drop(id);
+                          pump();
+                          return;
+                        }
+                        s->out.pop_front();
+                        write(id, s);
+                      });
+  }
+
+  // Runs what is due, sends what is waiting, and sets the timer for what comes next.
+  void pump() {
+    server_.advanceTo(nowMs());
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+      const ConnId id = it->first;
+      auto s = it->second;
+      ++it;
+      auto bytes = server_.takeOutput(id);
+      if (!bytes.empty()) s->out.push_back(std::move(bytes));
+      if (server_.isClosed(id)) s->closing = true;
+      write(id, s);
+    }
+    if (stopping_) {
+      if (sessions_.empty()) io_.stop();
+      return;
+    }
+    const auto due = server_.nextDueMs();
+    timer_.cancel();
+    if (!due) return;
+    timer_.expires_at(start_ + std::chrono::milliseconds(*due));
+    timer_.async_wait([this](const asio::error_code& ec) {
+      if (!ec) pump();
+    });
+  }
+
+  void stop(int sig) {
+    std::printf("tavrenmj-server: signal %d, ending the games\n", sig);
+    std::fflush(stdout);
+    stopping_ = true;
+    asio::error_code ignored;
+    acceptor_.close(ignored);
+    timer_.cancel();
+    server_.shutdown("服务器关闭，游戏结束！");
+    pump();
+    // Whatever a dead peer does not take within a second is dropped.
+    auto grace = std::make_shared<asio::steady_timer>(io_, std::chrono::seconds(1));
+    grace->async_wait([this, grace](const asio::error_code&) { io_.stop(); });
+  }
+
+  asio::io_context& io_;
+  Server server_;
+  tcp::acceptor acceptor_;
+  asio::steady_timer timer_;
+  asio::signal_set signals_;
+  Clock::time_point start_;
+  std::map<ConnId, std::shared_ptr<Session>> sessions_;
+  bool stopping_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!parse(argc, argv, o)) {
+    usage();
+    return 2;
+  }
+  if (!o.seedGiven)
+    o.config.seed =
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) &
+        0x7FFFFFFF;
+  try {
+    asio::io_context io;
+    App app(io, o);
+    io.run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tavrenmj-server: %s\n", e.what());
+    return 1;
+  }
+  std::printf("tavrenmj-server: stopped\n");
+  return 0;
+}
