@@ -2,8 +2,11 @@
 // The built-in pictures, embedded with Qt's resource system. Picture id N of the
 // catalogue is the resource ":/pics/N.png"; the window chrome adds ":/pics/skin.png"
 // (1040 x 796 frame), ":/pics/skin-pieces.png" (46 x 220 nine-piece strip),
-// ":/pics/close-{normal,hover,pressed}.png", ":/pics/min-{normal,hover,pressed}.png" and
-// ":/pics/icon.png".
+// ":/pics/close-{normal,hover,pressed}.png", ":/pics/min-{normal,hover,pressed}.png" (18 x 16)
+// and ":/pics/icon.png" (64 x 64). Table widgets outside the catalogue:
+// ":/pics/countdown.png" (81 x 38, digits go at (48, 5)), ":/pics/ready.png" (40 x 40),
+// ":/pics/dealer.png" (30 x 30) and ":/pics/wild-frame.png" (80 x 124, the wild tile's
+// window at (20, 59), 36 x 56).
 
 #include <string>
 

@@ -43,7 +43,7 @@ TEST_F(Pictures, GapsHoldNoPicture) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(picturePath(id)))) << id;
 }
 
-TEST_F(Pictures, WindowChromeIsThere) {
+TEST_F(Pictures, ChromeAndWidgetPicturesAreThere) {
   struct Case {
     const char* path;
     int w, h;
@@ -53,7 +53,9 @@ TEST_F(Pictures, WindowChromeIsThere) {
       {":/pics/icon.png", 64, 64},        {":/pics/close-normal.png", 18, 16},
       {":/pics/close-hover.png", 18, 16}, {":/pics/close-pressed.png", 18, 16},
       {":/pics/min-normal.png", 18, 16},  {":/pics/min-hover.png", 18, 16},
-      {":/pics/min-pressed.png", 18, 16},
+      {":/pics/min-pressed.png", 18, 16}, {":/pics/countdown.png", 81, 38},
+      {":/pics/ready.png", 40, 40},       {":/pics/dealer.png", 30, 30},
+      {":/pics/wild-frame.png", 80, 124},
   };
   for (const auto& c : cases) {
     const QImage image(QString::fromLatin1(c.path));

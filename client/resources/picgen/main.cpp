@@ -124,6 +124,10 @@ int main(int argc, char** argv) {
     write(picgen::drawTitleButton(false, state), QStringLiteral("min-%1.png").arg(kStates[state]));
   }
   write(picgen::drawIcon(64), QStringLiteral("icon.png"));
+  write(picgen::drawCountdownFrame(QSize(81, 38)), QStringLiteral("countdown.png"));
+  write(picgen::drawReadyMark(QSize(40, 40)), QStringLiteral("ready.png"));
+  write(picgen::drawDealerMark(QSize(30, 30)), QStringLiteral("dealer.png"));
+  write(picgen::drawWildFrame(QSize(80, 124)), QStringLiteral("wild-frame.png"));
 
   QSaveFile qrc(out.filePath(QStringLiteral("pictures.qrc")));
   if (!qrc.open(QIODevice::WriteOnly)) return 1;

@@ -26,6 +26,12 @@ QImage drawLogo(QSize size);
 QImage drawBadge(bool up, QSize size);
 QImage drawBubble(const QString& word, int variant, QSize size);
 
+// Table widgets whose pictures are not in the catalogue.
+QImage drawCountdownFrame(QSize size);
+QImage drawReadyMark(QSize size);
+QImage drawDealerMark(QSize size);
+QImage drawWildFrame(QSize size);
+
 // Portraits 0..19: 0..9 men, 10..19 women.
 QImage drawPortrait(int index, QSize size);
 

@@ -479,3 +479,94 @@ QImage drawBubble(const QString& word, int variant, QSize size) {
 }
 
 }  // namespace picgen
+
+namespace picgen {
+
+QImage drawCountdownFrame(QSize size) {
+  // a clock on the left; the digits are a label laid over the window at (48, 5)
+  return render(size, [&](QPainter& p) {
+    const QSizeF s(size);
+    const QRectF outer(0.5, 0.5, s.width() - 1, s.height() - 1);
+    QLinearGradient g(0, 0, 0, s.height());
+    g.setColorAt(0, QColor(0x9A, 0x4A, 0x1C));
+    g.setColorAt(1, kWoodDark);
+    p.fillPath(roundRect(outer, 8), g);
+    p.strokePath(roundRect(outer, 8), QPen(kGold, 1.4));
+    const QPointF c(20, s.height() / 2);
+    p.setPen(QPen(kGoldLight, 2.0));
+    p.setBrush(kCream);
+    p.drawEllipse(c, 13, 13);
+    p.setPen(QPen(QColor(0x40, 0x18, 0x08), 2.0, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(c, c + QPointF(0, -8));
+    p.drawLine(c, c + QPointF(6, 3));
+    p.setPen(QPen(QColor(0xC0, 0x10, 0x10), 1.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(c, c + QPointF(-4, 8));
+    // the digit window
+    p.fillPath(roundRect(QRectF(44, 4, 32, s.height() - 8), 4), QColor(0x20, 0x08, 0x02));
+    p.strokePath(roundRect(QRectF(44, 4, 32, s.height() - 8), 4), QPen(kGold, 1.0));
+  });
+}
+
+QImage drawReadyMark(QSize size) {
+  return render(size, [&](QPainter& p) {
+    const QSizeF s(size);
+    const QPointF c(s.width() / 2, s.height() / 2);
+    const qreal r = s.width() / 2 - 1;
+    QRadialGradient g(c - QPointF(r * 0.3, r * 0.3), r * 1.4);
+    g.setColorAt(0, QColor(0x80, 0xE0, 0x70));
+    g.setColorAt(1, QColor(0x18, 0x80, 0x28));
+    p.setPen(QPen(QColor(0xFF, 0xF4, 0xC0), 1.6));
+    p.setBrush(g);
+    p.drawEllipse(c, r, r);
+    p.setPen(QPen(Qt::white, s.width() * 0.11, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath tick;
+    tick.moveTo(s.width() * 0.27, s.height() * 0.52);
+    tick.lineTo(s.width() * 0.44, s.height() * 0.68);
+    tick.lineTo(s.width() * 0.74, s.height() * 0.33);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(tick);
+  });
+}
+
+QImage drawDealerMark(QSize size) {
+  return render(size, [&](QPainter& p) {
+    const QSizeF s(size);
+    const QPointF c(s.width() / 2, s.height() / 2);
+    const qreal r = s.width() / 2 - 1;
+    QRadialGradient g(c - QPointF(r * 0.3, r * 0.3), r * 1.4);
+    g.setColorAt(0, QColor(0xF0, 0x50, 0x30));
+    g.setColorAt(1, QColor(0x90, 0x08, 0x04));
+    p.setPen(QPen(kGoldLight, 1.6));
+    p.setBrush(g);
+    p.drawEllipse(c, r, r);
+    TextStyle t;
+    t.fill = kGoldLight;
+    t.bold = 0.8;
+    drawText(p, QRectF(c.x() - r * 0.62, c.y() - r * 0.62, r * 1.24, r * 1.24),
+             QStringLiteral("庄"), t);
+  });
+}
+
+QImage drawWildFrame(QSize size) {
+  // the box round the wild-tile indicator: a caption strip and a sunken window for the tile
+  return render(size, [&](QPainter& p) {
+    const QSizeF s(size);
+    const QRectF outer(0.5, 0.5, s.width() - 1, s.height() - 1);
+    QLinearGradient g(0, 0, 0, s.height());
+    g.setColorAt(0, QColor(0xA0, 0x50, 0x20));
+    g.setColorAt(1, kWoodDark);
+    p.fillPath(roundRect(outer, 9), g);
+    p.strokePath(roundRect(outer, 9), QPen(kGold, 1.6));
+    TextStyle t;
+    t.fill = kGoldLight;
+    t.bold = 0.9;
+    t.outline = QColor(0x30, 0x08, 0x02);
+    t.outlineWidth = 1.0;
+    drawText(p, QRectF(s.width() * 0.18, 5, s.width() * 0.64, 20), QStringLiteral("财神"), t);
+    const QRectF window(17, 56, 42, 62);  // the tile sits at (20, 59), 36 x 56
+    p.fillPath(roundRect(window, 5), QColor(0x18, 0x4A, 0x2C));
+    p.strokePath(roundRect(window, 5), QPen(kGold, 1.0));
+  });
+}
+
+}  // namespace picgen
