@@ -1,0 +1,93 @@
+#include "qt/lobby_link.h"
+
+#include <QLocalSocket>
+#include <utility>
+
+#include "qt/world_paths.h"
+
+namespace tavren::qt {
+
+namespace {
+
+constexpr int kRecordSize = 12;
+// The lobby's socket is local: it either accepts at once or is not there.
+constexpr int kConnectTimeoutMs = 1000;
+
+std::uint32_t GetU32(const char* p) {
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+void PutU32(char* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+LobbyLink::LobbyLink(std::string directory, Handler onRecord, QObject* parent)
+    : QObject(parent), directory_(std::move(directory)), onRecord_(std::move(onRecord)) {}
+
+LobbyLink::~LobbyLink() {
+  drop();
+}
+
+void LobbyLink::drop() {
+  if (socket_ == nullptr) return;
+  QLocalSocket* s = socket_;
+  socket_ = nullptr;
+  s->disconnect(this);
+  s->abort();
+  // The socket may be the sender of the signal being handled right now.
+  s->deleteLater();
+  pending_.clear();
+}
+
+bool LobbyLink::find(const std::string& caption) {
+  if (socket_ != nullptr && caption == caption_ && socket_->state() == QLocalSocket::ConnectedState)
+    return true;
+  drop();
+
+  auto* s = new QLocalSocket(this);
+  const std::string path = LobbySocketPath(directory_, caption);
+  s->connectToServer(QString::fromStdString(path));
+  if (s->state() != QLocalSocket::ConnectedState && !s->waitForConnected(kConnectTimeoutMs)) {
+    s->abort();
+    s->deleteLater();
+    return false;
+  }
+  socket_ = s;
+  caption_ = caption;
+  connect(s, &QLocalSocket::readyRead, this, &LobbyLink::readRecords);
+  connect(s, &QLocalSocket::disconnected, this, [this] { drop(); });
+  // Records may have come with the connection already.
+  if (s->bytesAvailable() > 0)
+    QMetaObject::invokeMethod(this, &LobbyLink::readRecords, Qt::QueuedConnection);
+  return true;
+}
+
+void LobbyLink::write(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
+  if (socket_ == nullptr || socket_->state() != QLocalSocket::ConnectedState) return;
+  char record[kRecordSize];
+  PutU32(record, message);
+  PutU32(record + 4, wParam);
+  PutU32(record + 8, lParam);
+  socket_->write(record, kRecordSize);
+  socket_->flush();
+}
+
+void LobbyLink::readRecords() {
+  if (socket_ == nullptr) return;
+  pending_.append(socket_->readAll());
+  // Each record is taken out before it is handled: the handler may wait with
+  // events, and a nested read must not see the same record again.
+  while (pending_.size() >= kRecordSize && socket_ != nullptr) {
+    const std::uint32_t message = GetU32(pending_.constData());
+    const std::uint32_t wParam = GetU32(pending_.constData() + 4);
+    const std::uint32_t lParam = GetU32(pending_.constData() + 8);
+    pending_.remove(0, kRecordSize);
+    onRecord_(message, wParam, lParam);
+  }
+}
+
+}  // namespace tavren::qt

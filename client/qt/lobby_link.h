@@ -1,0 +1,44 @@
+// The lobby link: a Unix stream socket to the lobby window's socket file,
+// carrying 12-byte records (message, wParam, lParam, little-endian) both ways.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QLocalSocket;
+
+namespace tavren::qt {
+
+class LobbyLink : public QObject {
+  Q_OBJECT
+
+ public:
+  using Handler = std::function<void(std::uint32_t, std::uint32_t, std::uint32_t)>;
+
+  // `directory` is the folder of the lobbies' socket files; `onRecord` gets
+  // every record the lobby writes.
+  LobbyLink(std::string directory, Handler onRecord, QObject* parent = nullptr);
+  ~LobbyLink() override;
+
+  // True when a live link to the lobby with this caption stands, connecting
+  // first when there is none. A refused or missing socket means no lobby.
+  bool find(const std::string& caption);
+  // Writes one record on the live link; nothing when there is none.
+  void write(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam);
+
+ private:
+  void readRecords();
+  void drop();
+
+  std::string directory_;
+  Handler onRecord_;
+  QPointer<QLocalSocket> socket_;
+  std::string caption_;
+  QByteArray pending_;
+};
+
+}  // namespace tavren::qt

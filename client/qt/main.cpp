@@ -1,0 +1,37 @@
+// tavrenmj: the table client. The lobby starts it with the thirteen "$"
+// fields as its command line.
+#include <QApplication>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "core/client.h"
+#include "qt/main_window.h"
+#include "qt/qt_platform.h"
+#include "qt/world_paths.h"
+#include "shell/startup.h"
+
+int main(int argc, char** argv) {
+  // A peer that vanishes must not kill the client in the middle of a write.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  const std::string commandLine = tavren::qt::JoinArguments(arguments);
+
+  QApplication app(argc, argv);
+  // Message boxes may be the only window open; closing one never ends the client.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  tavren::qt::QtPlatform platform;
+  tavren::Client client(platform);
+  platform.attach(client);
+
+  tavren::StartUp(client, commandLine);
+  if (client.ended || platform.endRequested()) return 0;
+
+  platform.mainWindow().show();
+  QApplication::exec();
+  tavren::ShutDown(client);
+  return 0;
+}

@@ -1,0 +1,83 @@
+#include "qt/world_paths.h"
+
+#include <gtest/gtest.h>
+
+namespace tavren::qt {
+namespace {
+
+TEST(PercentEncodeCaption, KeepsSafeBytesAndEncodesEveryOtherByteUpperCase) {
+  struct Case {
+    const char* caption;
+    const char* encoded;
+  };
+  const Case cases[] = {
+      {"Qixo山庄", "Qixo%E5%B1%B1%E5%BA%84"},
+      {"AZaz09._-", "AZaz09._-"},
+      {"a b/c", "a%20b%2Fc"},
+      {"../x", "..%2Fx"},
+      {"100%", "100%25"},
+      {"\x7f\xff", "%7F%FF"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PercentEncodeCaption(c.caption), c.encoded) << c.caption;
+}
+
+TEST(PercentEncodeCaption, NeverLeavesASlashOrNulInTheName) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+  const std::string out = PercentEncodeCaption(all);
+  EXPECT_EQ(out.find('/'), std::string::npos);
+  EXPECT_EQ(out.find('\0'), std::string::npos);
+  EXPECT_EQ(out.size(), 65u + 3u * 191u);  // 65 safe bytes, 191 encoded ones
+}
+
+TEST(LobbyDirectory, PrefersTheLobbyVariableThenTheRuntimeFolderThenTmp) {
+  EXPECT_EQ(LobbyDirectory("/srv/lobby", "/run/user/5", 5), "/srv/lobby");
+  EXPECT_EQ(LobbyDirectory(nullptr, "/run/user/5", 5), "/run/user/5/tavren-lobby");
+  EXPECT_EQ(LobbyDirectory("", "/run/user/5", 5), "/run/user/5/tavren-lobby");
+  EXPECT_EQ(LobbyDirectory(nullptr, nullptr, 1000), "/tmp/tavren-lobby-1000");
+  EXPECT_EQ(LobbyDirectory("", "", 0), "/tmp/tavren-lobby-0");
+}
+
+TEST(LobbySocketPath, IsTheEncodedCaptionWithSockInTheDirectory) {
+  EXPECT_EQ(LobbySocketPath("/tmp/tavren-lobby-1000", "Qixo山庄"),
+            "/tmp/tavren-lobby-1000/Qixo%E5%B1%B1%E5%BA%84.sock");
+  EXPECT_EQ(LobbySocketPath("/d", "My Lobby"), "/d/My%20Lobby.sock");
+}
+
+TEST(InstanceLockPath, UsesTheRuntimeFolderAndTheInstanceName) {
+  EXPECT_EQ(InstanceLockPath("/run/user/7", nullptr, 7), "/run/user/7/tavrenmj-7.lock");
+  EXPECT_EQ(InstanceLockPath(nullptr, nullptr, 7), "/tmp/tavrenmj-7.lock");
+  EXPECT_EQ(InstanceLockPath("", "", 7), "/tmp/tavrenmj-7.lock");
+  EXPECT_EQ(InstanceLockPath("/run/user/7", "e2e-41", 7), "/run/user/7/e2e-41-7.lock");
+  // An instance name is a file name, never a way into another folder.
+  EXPECT_EQ(InstanceLockPath("/tmp", "../etc/x", 7), "/tmp/..%2Fetc%2Fx-7.lock");
+}
+
+TEST(MixVolumeFromHundredthsDb, FollowsTheDecibelScaleAndStaysInRange) {
+  struct Case {
+    int level;
+    int volume;
+  };
+  const Case cases[] = {
+      {0, 128},     // full volume
+      {500, 128},   // louder than full is clamped
+      {-600, 64},   // 6 dB down halves the amplitude (128 * 0.501)
+      {-800, 51},   // the voices' level: 128 * 0.398
+      {-2000, 13},  // 20 dB down: a tenth (12.8)
+      {-3000, 4},   // the quietest effect level (128 * 0.0316)
+      {-10000, 0},  // far below audible rounds to silence
+      {-2147483647, 0}, {2147483647, 128},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MixVolumeFromHundredthsDb(c.level), c.volume) << c.level;
+}
+
+TEST(JoinArguments, JoinsWithSingleBlanks) {
+  EXPECT_EQ(JoinArguments({}), "");
+  EXPECT_EQ(JoinArguments({"a$k$h$8000$T1$0$$0$$$0$$$"}), "a$k$h$8000$T1$0$$0$$$0$$$");
+  EXPECT_EQ(JoinArguments({"a$k", "h$1"}), "a$k h$1");
+  EXPECT_EQ(JoinArguments({"", "x", ""}), " x ");
+}
+
+}  // namespace
+}  // namespace tavren::qt
