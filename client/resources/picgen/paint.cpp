@@ -50,12 +50,10 @@ QPainterPath textInBox(const QRectF& box, const QString& text, Fit fit) {
     ref = QRectF(cell.left(), cell.top(), cell.width(), cell.height());
   }
   if (ref.width() <= 0 || ref.height() <= 0) return {};
-  qreal sx = box.width() / ref.width();
-  qreal sy = box.height() / ref.height();
-  if (fit != Fit::Stretch) sx = sy = std::min(sx, sy);
+  const qreal scale = std::min(box.width() / ref.width(), box.height() / ref.height());
   QTransform t;
   t.translate(box.center().x(), box.center().y());
-  t.scale(sx, sy);
+  t.scale(scale, scale);
   t.translate(-ref.center().x(), -ref.center().y());
   return t.map(path);
 }
@@ -81,12 +79,6 @@ QPainterPath roundRect(const QRectF& r, qreal radius) {
   QPainterPath path;
   path.addRoundedRect(r, radius, radius);
   return path;
-}
-
-QColor mix(const QColor& a, const QColor& b, qreal t) {
-  return QColor::fromRgbF(
-      a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
-      a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
 }
 
 }  // namespace picgen

@@ -33,9 +33,8 @@ QFont cjkFont();
 bool cjkFontAvailable();
 
 enum class Fit {
-  Cell,     // one CJK cell per character: strokes keep their place inside the cell
-  Ink,      // the drawn strokes fill the box, aspect kept
-  Stretch,  // the drawn strokes fill the box exactly
+  Cell,  // one CJK cell per character: strokes keep their place inside the cell
+  Ink,   // the drawn strokes fill the box, aspect kept
 };
 
 struct TextStyle {
@@ -53,22 +52,5 @@ QPainterPath textInBox(const QRectF& box, const QString& text, Fit fit);
 void drawText(QPainter& p, const QRectF& box, const QString& text, const TextStyle& style);
 
 QPainterPath roundRect(const QRectF& r, qreal radius);
-QColor mix(const QColor& a, const QColor& b, qreal t);
-
-// Deterministic pseudo-random numbers for decorations (fixed seed per picture).
-class Rng {
- public:
-  explicit Rng(unsigned seed) : state_(seed * 2654435761u + 12345u) {}
-  unsigned next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-  qreal unit() { return (next() % 10000) / 10000.0; }
-
- private:
-  unsigned state_;
-};
 
 }  // namespace picgen

@@ -18,7 +18,6 @@ const QColor kGold(0xD9, 0xA4, 0x2A);
 const QColor kWoodDark(0x4A, 0x1A, 0x08);
 const QColor kWood(0x8A, 0x34, 0x14);
 const QColor kCream(0xFF, 0xF6, 0xDC);
-const QColor kDeepRed(0x7A, 0x08, 0x06);
 
 // A rounded lacquer button: deep red-brown with a gold rim; highlighted is brighter.
 void lacquerButton(QPainter& p, QSizeF s, const QString& caption, bool highlighted) {
