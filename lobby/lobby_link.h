@@ -1,0 +1,60 @@
+// The lobby end of the lobby link: where the lobby listens, the 12-byte message
+// records, their names, and the command line it hands to the client.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavren::lobby {
+
+// Window-message numbers the link carries.
+inline constexpr std::uint32_t kEndSession =
+    0x16;  // client: about to log in; lobby: sit down again
+inline constexpr std::uint32_t kSysCommand = 0x112;  // client restores or minimises the lobby
+inline constexpr std::uint32_t kClear = 0x303;       // client: logged in; lobby: leave the table
+inline constexpr std::uint32_t kUser = 0x400;        // client: idle again; lobby: leave, no answer
+inline constexpr std::uint32_t kNewHand = 0x455;
+inline constexpr std::uint32_t kHandInProgress = 0x465;  // client: answer; lobby: state query
+inline constexpr std::uint32_t kLoginUnderWay = 0x466;
+inline constexpr std::uint32_t kRestore = 0xF120, kMinimise = 0xF020;
+
+struct Message {
+  std::uint32_t msg = 0, wParam = 0, lParam = 0;
+};
+
+std::array<std::uint8_t, 12> encode(const Message& m);
+Message decode(const std::uint8_t* bytes);
+std::string messageName(const Message& m);
+
+// $TAVREN_LOBBY_DIR, else $XDG_RUNTIME_DIR/tavren-lobby, else /tmp/tavren-lobby-<uid>.
+std::string lobbyDirectory();
+// Creates the directory (mode 0700) if needed; false when that fails.
+bool ensureDirectory(const std::string& dir);
+// Every UTF-8 byte outside A-Z a-z 0-9 . _ - as %XX.
+std::string encodeCaption(std::string_view caption);
+std::string socketPath(std::string_view caption);
+
+// What the lobby hands to the client: thirteen "$"-separated fields.
+struct HandOver {
+  std::string account = "player";
+  std::string key;
+  std::string host = "127.0.0.1";
+  int port = 7000;
+  std::string location = "第1桌";
+  bool proxy = false;  // mode 5 instead of 0
+  std::string proxyHost, proxyUser, proxyPass;
+  int proxyPort = 1080;
+  bool unattended = false;
+  std::string lobbyCaption = "Qixo山庄";
+  std::string mainCaption = "Tavren麻将";
+  std::optional<std::uint64_t> watchUserId;  // watching this player instead of playing
+};
+
+// A player's line ends with "$". A watcher's line has the watched user id where
+// the connection mode would stand and no final "$" (see lobby/README.md).
+std::string commandLine(const HandOver& h);
+
+}  // namespace tavren::lobby
