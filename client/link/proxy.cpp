@@ -1,5 +1,7 @@
 #include "link/proxy.h"
 
+#include <algorithm>
+
 #include "core/client.h"
 #include "core/waits.h"
 #include "link/pump.h"
@@ -9,7 +11,8 @@ namespace tavren {
 namespace {
 
 // Four numbers of a dotted IPv4 address; false when the text is not one.
-bool ParseIpv4(const std::string& host, std::uint8_t out[4]) {
+bool ParseIpv4(const std::string& host, std::uint8_t result[4]) {
+  std::uint8_t out[4] = {0, 0, 0, 0};
   int part = 0;
   int value = -1;
   for (char ch : host + ".") {
@@ -24,7 +27,9 @@ bool ParseIpv4(const std::string& host, std::uint8_t out[4]) {
       return false;
     }
   }
-  return part == 4;
+  if (part != 4) return false;
+  std::copy(out, out + 4, result);
+  return true;
 }
 
 void Fail(Client& c, const char* message) {
