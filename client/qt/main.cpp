@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/client.h"
-#include "qt/main_window.h"
 #include "qt/qt_platform.h"
 #include "qt/world_paths.h"
 #include "shell/startup.h"
@@ -30,7 +29,7 @@ int main(int argc, char** argv) {
   tavren::StartUp(client, commandLine);
   if (client.ended || platform.endRequested()) return 0;
 
-  platform.mainWindow().show();
+  platform.mirrorWindow();
   QApplication::exec();
   tavren::ShutDown(client);
   return 0;

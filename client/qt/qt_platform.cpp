@@ -43,7 +43,9 @@ QtPlatform::QtPlatform() {
     // The pump's 50 ms beat must not be coarsened to the 5% slack of a coarse timer.
     t->setTimerType(Qt::PreciseTimer);
     connect(t, &QTimer::timeout, this, [this, id] {
-      if (client_ != nullptr) OnTimer(*client_, id);
+      if (client_ == nullptr) return;
+      OnTimer(*client_, id);
+      mirrorWindow();
     });
     timers_[static_cast<std::size_t>(i)] = t;
   }
@@ -53,13 +55,21 @@ QtPlatform::QtPlatform() {
   lobby_ = std::make_unique<LobbyLink>(
       LobbyDirectory(std::getenv("TAVREN_LOBBY_DIR"), std::getenv("XDG_RUNTIME_DIR"), getuid()),
       [this](std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
-        if (client_ != nullptr) OnLobbyMessage(*client_, message, wParam, lParam);
+        if (client_ == nullptr) return;
+        OnLobbyMessage(*client_, message, wParam, lParam);
+        mirrorWindow();
       });
 
-  window_ = std::make_unique<MainWindow>([this] {
-    // The user closed the window: the program ends through the normal close.
-    requestEnd();
-  });
+  window_ = std::make_unique<MainWindow>(
+      [this] {
+        // The user closed the window: the program ends through the normal close.
+        requestEnd();
+      },
+      [this] {
+        // The user brought the window back: the next minimise must act again.
+        if (client_ != nullptr) client_->view.minimized = false;
+        minimizedApplied_ = false;
+      });
 }
 
 QtPlatform::~QtPlatform() {
@@ -184,6 +194,7 @@ void QtPlatform::onReadyRead() {
   if (bytes.isEmpty() || client_ == nullptr) return;
   OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                 static_cast<std::size_t>(bytes.size()));
+  mirrorWindow();
 }
 
 void QtPlatform::onDisconnected() {
@@ -191,6 +202,28 @@ void QtPlatform::onDisconnected() {
   peerClosed_ = true;
   if (socket_->bytesAvailable() > 0) onReadyRead();
   if (client_ != nullptr && peerClosed_) OnSocketClosed(*client_);
+  mirrorWindow();
+}
+
+void QtPlatform::mirrorWindow() {
+  if (client_ == nullptr || endRequested_) return;
+  const MainForm& form = client_->view;
+  if (form.caption != captionApplied_) {
+    captionApplied_ = form.caption;
+    window_->setWindowTitle(form.caption.empty() ? QStringLiteral("Tavren麻将")
+                                                 : QString::fromStdString(form.caption));
+  }
+  if (form.shown && !shownApplied_) {
+    shownApplied_ = true;
+    window_->show();
+  }
+  if (form.minimized != minimizedApplied_) {
+    minimizedApplied_ = form.minimized;
+    if (form.minimized)
+      window_->showMinimized();
+    else if (shownApplied_)
+      window_->showNormal();
+  }
 }
 
 // ---- lobby link ------------------------------------------------------------
@@ -224,8 +257,10 @@ void QtPlatform::requestEnd() {
   if (endRequested_) return;
   endRequested_ = true;
   // Quit from the event loop itself, never from inside the core's call stack.
+  // exit() rather than quit(): quit() asks the windows first, and the main
+  // window refuses a close that the core did not decide.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+      QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 std::string QtPlatform::programFolder() {

@@ -32,6 +32,9 @@ class QtPlatform : public QObject, public Platform {
   void attach(Client& c) { client_ = &c; }
   MainWindow& mainWindow() { return *window_; }
   bool endRequested() const { return endRequested_; }
+  // Brings the window in line with the core's main form (shown, minimised,
+  // caption). Runs after every event the platform hands to the core.
+  void mirrorWindow();
 
   std::int64_t nowMillis() override;
   LocalTime localTime() override;
@@ -70,6 +73,9 @@ class QtPlatform : public QObject, public Platform {
   std::unique_ptr<LobbyLink> lobby_;
   std::unique_ptr<MainWindow> window_;
   SdlSound sound_;
+  bool shownApplied_ = false;
+  bool minimizedApplied_ = false;
+  std::string captionApplied_;
   int lockFd_ = -1;
   bool endRequested_ = false;
   bool printMessageBoxes_ = false;

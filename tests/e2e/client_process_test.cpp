@@ -1,0 +1,210 @@
+// The tavrenmj binary as the lobby starts it: a real process with a scripted
+// game server on loopback TCP and a scripted lobby on a Unix socket.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "rig.h"
+
+namespace tavren::e2e {
+namespace {
+
+constexpr std::uint32_t kWmEndSession = 0x16;
+constexpr std::uint32_t kWmSysCommand = 0x112;
+constexpr std::uint32_t kWmClear = 0x303;
+constexpr std::uint32_t kWmUser = 0x400;
+constexpr std::uint32_t kStateQuery = 0x465;
+constexpr std::uint32_t kLoginUnderWay = 0x466;
+constexpr std::uint32_t kScRestore = 0xF120;
+
+constexpr int kLoginResult = 18;
+constexpr int kKeepAlive = 24;
+constexpr int kLeave = 16;
+
+// Deadlines: generous for a loaded two-core machine, never a way of timing.
+constexpr int kStartMs = 5000;
+constexpr int kAnswerMs = 3000;
+constexpr int kKeepAliveMs = 8000;
+
+std::string Bytes(const Frame& f, std::size_t at, std::size_t n) {
+  return std::string(reinterpret_cast<const char*>(f.data() + at), n);
+}
+
+bool OperandsZero(const Frame& f) {
+  for (std::size_t i = 8; i < 16; ++i)
+    if (f[i] != 0) return false;
+  return true;
+}
+
+class ClientProcess : public ::testing::Test {
+ protected:
+  // Starts a player's client and waits for its login frame.
+  void startAndLogIn(const std::string& account = "acc01", const std::string& key = "k3y") {
+    rig.start({rig.playerLine(account, key)});
+    ASSERT_TRUE(rig.waitFor([&] { return !rig.framesReceived().empty(); }, kStartMs))
+        << "no login frame; client stderr:\n"
+        << rig.stderrText();
+  }
+
+  // The server accepts the login; the client's first login answers the lobby with WM_CLEAR.
+  void acceptLogin(std::uint8_t t0, std::uint8_t t1) {
+    rig.serverSend(ServerFrame(kLoginResult, {15, 15, 0, 1}, t0, t1));
+    ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmClear) == 1; }, kAnswerMs))
+        << rig.stderrText();
+  }
+
+  std::vector<Frame> framesOfType(int type) const {
+    std::vector<Frame> out;
+    for (const Frame& f : rig.framesReceived())
+      if (f[3] == type) out.push_back(f);
+    return out;
+  }
+
+  void expectCleanEnd() {
+    ASSERT_TRUE(rig.waitFor([&] { return !rig.running(); }, kAnswerMs))
+        << "the client did not end; stderr:\n"
+        << rig.stderrText();
+    EXPECT_TRUE(rig.ended()->exited) << "killed by signal " << rig.ended()->status;
+    EXPECT_EQ(rig.ended()->status, 0);
+  }
+
+  Rig rig;
+};
+
+TEST_F(ClientProcess, TheLoginFrameIsTheFirstFrameOnTheSocket) {
+  startAndLogIn("player7", "secret-key-42");
+  const Frame f = rig.framesReceived().front();
+  EXPECT_EQ(f[3], 18);
+  EXPECT_EQ(f[2], 0);
+  EXPECT_EQ(Bytes(f, 16, 8), std::string("player7\0", 8));
+  EXPECT_EQ(Bytes(f, 32, 14), std::string("secret-key-42\0", 14));
+  // Everything else is zero: no token yet, no operands.
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    if (i == 3 || (i >= 16 && i < 23) || (i >= 32 && i < 45)) continue;
+    EXPECT_EQ(f[i], 0) << "byte " << i;
+  }
+  // The lobby heard that the login is about to go out.
+  EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmEndSession) >= 1; }, kAnswerMs));
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, KeepAlivesFollowEveryFiveSecondsWithTheTokenOfTheLastFrame) {
+  startAndLogIn();
+  acceptLogin(0x5A, 0xC3);
+
+  ASSERT_TRUE(rig.waitFor([&] { return framesOfType(kKeepAlive).size() == 1; }, kKeepAliveMs));
+  const std::int64_t first = rig.now();
+  Frame k = framesOfType(kKeepAlive)[0];
+  EXPECT_EQ(k[260], 0x5A);
+  EXPECT_EQ(k[261], 0xC3);
+  EXPECT_EQ(k[2], 0);
+  EXPECT_TRUE(OperandsZero(k));
+
+  // Any frame the server sends carries the token the next keep-alive echoes;
+  // type 25 is one the client ignores otherwise.
+  rig.serverSend(ServerFrame(25, {}, 0x01, 0x77));
+  ASSERT_TRUE(rig.waitFor([&] { return framesOfType(kKeepAlive).size() == 2; }, kKeepAliveMs));
+  k = framesOfType(kKeepAlive)[1];
+  EXPECT_EQ(k[260], 0x01);
+  EXPECT_EQ(k[261], 0x77);
+  // The second one comes a period later, not at once.
+  EXPECT_GE(rig.now() - first, 4000);
+  // Nothing but the login and keep-alives went out.
+  EXPECT_EQ(rig.framesReceived().size(), 3u);
+}
+
+TEST_F(ClientProcess, AStateQueryOutsideAHandIsAnsweredWithWmUser) {
+  startAndLogIn();
+  acceptLogin(0, 1);
+  ASSERT_TRUE(rig.lobbyConnected());
+  rig.lobbySend(kStateQuery);
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs));
+  EXPECT_EQ(rig.lobbyCount(kStateQuery), 0);
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, ALeaveRequestWhileTheLoginIsAwaitedIsAnsweredAndChangesNothing) {
+  startAndLogIn();
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyConnected(); }, kAnswerMs));
+  rig.lobbySend(kWmClear);
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kLoginUnderWay) == 1; }, kAnswerMs));
+  EXPECT_TRUE(framesOfType(kLeave).empty());
+  EXPECT_TRUE(rig.serverConnected());
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, ALeaveRequestSendsTheLeaveFrameAndAnswersWmUser) {
+  startAndLogIn();
+  acceptLogin(0x12, 0x34);
+  rig.lobbySend(kWmClear);
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs))
+      << rig.stderrText();
+  const std::vector<Frame> leave = framesOfType(kLeave);
+  ASSERT_EQ(leave.size(), 1u);
+  EXPECT_TRUE(OperandsZero(leave[0]));
+  EXPECT_EQ(leave[0][260], 0);  // the leave frame carries no token
+  EXPECT_EQ(leave[0][261], 0);
+  // Back in the lobby state: the client closed the game socket and keeps running.
+  EXPECT_TRUE(rig.waitFor([&] { return rig.serverPeerClosed(); }, kAnswerMs));
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, ARefusedLoginRestoresTheLobbyAndEndsCleanly) {
+  startAndLogIn();
+  rig.serverSend(ServerFrame(kLoginResult, {0, 0, 0, 3}, 0, 9));
+  expectCleanEnd();
+  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  // WM_ENDSESSION before the login, and again for the refusal.
+  EXPECT_EQ(rig.lobbyCount(kWmEndSession), 2);
+}
+
+TEST_F(ClientProcess, TheServerClosingOutsideAHandTakesTheClientBackToTheLobby) {
+  startAndLogIn();
+  acceptLogin(0, 2);
+  rig.serverClose();
+  ASSERT_TRUE(
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs))
+      << rig.stderrText();
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, ARefusedLoginWithTheLobbyGoneStillEndsCleanly) {
+  startAndLogIn();
+  rig.stopLobby();
+  rig.serverSend(ServerFrame(kLoginResult, {0, 0, 0, 3}));
+  expectCleanEnd();
+}
+
+TEST_F(ClientProcess, WithoutACommandLineTheClientSaysItNeedsTheLobbyAndEnds) {
+  rig.start({});
+  expectCleanEnd();
+  EXPECT_NE(rig.stderrText().find("messagebox: 警告: 本游戏需从游戏大厅中启动！\n"),
+            std::string::npos)
+      << rig.stderrText();
+  EXPECT_FALSE(rig.serverConnected());
+}
+
+TEST_F(ClientProcess, ACommandLineThatCannotBeParsedRestoresTheLobbyAndEnds) {
+  rig.start({"acc$key$127.0.0.1$port$T1$0$$0$$$0$$$"});
+  expectCleanEnd();
+  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  EXPECT_FALSE(rig.serverConnected());
+}
+
+TEST_F(ClientProcess, ASecondClientOfTheSameInstanceSaysSoAndEnds) {
+  startAndLogIn();
+  const int second = rig.start({rig.playerLine("other", "key")}, rig.defaultInstance());
+  ASSERT_TRUE(rig.waitFor([&] { return !rig.running(second); }, kStartMs));
+  EXPECT_TRUE(rig.ended(second)->exited);
+  EXPECT_EQ(rig.ended(second)->status, 0);
+  EXPECT_NE(rig.stderrText(second).find("messagebox: 警告: Tavren麻将游戏已经运行！\n"),
+            std::string::npos)
+      << rig.stderrText(second);
+  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  // The first client goes on undisturbed with its one connection.
+  EXPECT_TRUE(rig.running(0));
+  EXPECT_EQ(rig.framesReceived().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavren::e2e
