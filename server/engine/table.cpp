@@ -129,9 +129,12 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account) {
 void Table::addWatcher(ConnId conn, int watchSeat) {
   watchers_.push_back(Watcher{conn, watchSeat, nonZeroToken(rng_)});
   server_.acceptLogin(conn, watchers_.back().token);
+  if (!gameStarted_) {
+    startGame();  // sends the records to every watcher, this one included
+    return;
+  }
   sendSeatingToWatcher(conn);
   if (handRunning()) sendSnapshot(conn);
-  if (!gameStarted_) startGame();
 }
 
 std::uint16_t Table::watcherToken(ConnId conn) const {

@@ -388,6 +388,21 @@ TEST(Watcher, JoinsDuringAHandWithASnapshot) {
   EXPECT_EQ(next[0].lo(3), held1);
 }
 
+TEST(Watcher, AtAnIdleTableGetsTheRecordsOnce) {
+  Server s(quiet());
+  Client w(s);
+  w.send(login("uma", "watch=0"));
+  auto frames = w.pull();
+  ASSERT_EQ(frames.size(), 5u);
+  EXPECT_EQ(frames[0].type(), 18);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), 20);
+  // The table starts for the watcher: the hand comes without any seat taken.
+  ASSERT_TRUE(runWhile(s, [&] {
+    auto more = w.pull();
+    return std::any_of(more.begin(), more.end(), [](const In& f) { return f.type() == 14; });
+  }));
+}
+
 TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
   Server s(quiet());
   Player a(s), b(s);
