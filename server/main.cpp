@@ -97,9 +97,7 @@ class App {
     server_.setHandSink([](const HandRecord& r) { printHand(r); });
     server_.setLogSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     accept();
-    signals_.async_wait([this](const asio::error_code& ec, int sig) {
-      if (!ec) stop(sig);
-    });
+    waitForSignal();
     pump();
   }
 
@@ -224,6 +222,14 @@ class App {
     });
   }
 
+  void waitForSignal() {
+    signals_.async_wait([this](const asio::error_code& ec, int sig) {
+      if (ec) return;
+      if (!stopping_) stop(sig);
+      waitForSignal();
+    });
+  }
+
   void stop(int sig) {
     std::printf("tavrenmj-server: signal %d, ending the games\n", sig);
     std::fflush(stdout);
@@ -264,6 +270,9 @@ int main(int argc, char** argv) {
     asio::io_context io;
     App app(io, o);
     io.run();
+    // A second signal while the games are being closed is not a crash.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tavrenmj-server: %s\n", e.what());
     return 1;

@@ -197,7 +197,7 @@ void Table::freeSeatOf(int seat, bool announce) {
   Frame gone(proto::kInsPlayerGone, seatBit(seat));
   gone.text(proto::kPayloadOffset, proto::kNameBytes, name);
   toAllBut(seat, gone);
-  if (gameStarted_) {
+  if (gameStarted_ && !handRunning()) {
     // The robot that takes the seat shows up at once.
     for (int o = 0; o < 4; ++o)
       if (o != seat) toSeat(o, recordFrame(seat, seatBit(seat)));
@@ -1093,6 +1093,8 @@ void Table::request(ConnId conn, const Frame& f) {
   const int type = f.requestType();
   if (type == proto::kReqKeepAlive) return;
   if (type == proto::kReqChat) {
+    if (seat < 0 && !isWatcher(conn))
+      return refuse(conn, "chat from a connection that left the table");
     const int kind = f.operand(0) & 0xFF;
     const int target = f.operand(1) & 15;
     Frame out(proto::kInsChat, seat >= 0 ? seatBit(seat) : 0);
