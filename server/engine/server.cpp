@@ -202,9 +202,16 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   if (resume) {
     Frame out(proto::kInsResumed, 0);
     bool ok = false;
-    if (printable && k.valid && k.table >= 0 && k.table < tableCount()) {
-      ok = tables_[k.table]->resume(k.seat, id, account, f.token());
-      if (ok) conn(id)->table = k.table;
+    // The key names the seat, or the account finds it (a key without table or seat).
+    if (printable && k.valid && k.table < tableCount()) {
+      for (int t = k.table < 0 ? 0 : k.table; !ok && t < (k.table < 0 ? tableCount() : k.table + 1);
+           ++t)
+        for (int seat = k.seat < 0 ? 0 : k.seat;
+             !ok && seat < (k.seat < 0 ? 4 : std::min(k.seat + 1, 4)); ++seat)
+          if (tables_[t]->resume(seat, id, account, f.token())) {
+            ok = true;
+            conn(id)->table = t;
+          }
     }
     if (!ok) {
       log("resume refused for '" + account + "' on connection " + std::to_string(id));
@@ -230,6 +237,8 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
     return;
   }
   int table = k.table;
+  // A client that lost its connection and logs in afresh gives up the seat it left.
+  for (auto& t : tables_) t->releaseAwaySeat(account);
   if (table < 0) {
     for (int i = 0; i < tableCount() && table < 0; ++i)
       if (tables_[i]->freeSeat(k.seat) >= 0) table = i;

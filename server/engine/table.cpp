@@ -190,6 +190,11 @@ void Table::connectionLost(ConnId conn) {
   schedule();
 }
 
+void Table::releaseAwaySeat(const std::string& account) {
+  for (int seat = 0; seat < 4; ++seat)
+    if (seats_[seat].human && seats_[seat].away && seats_[seat].account == account) makeRobot(seat);
+}
+
 void Table::freeSeatOf(int seat, bool announce) {
   const std::string name = seats_[seat].account;
   makeRobot(seat);

@@ -39,6 +39,7 @@ class Table {
   void addWatcher(ConnId conn, int watchSeat);
   bool resume(int seat, ConnId conn, const std::string& account, std::uint16_t token);
   void connectionLost(ConnId conn);
+  void releaseAwaySeat(const std::string& account);
   std::uint16_t seatToken(int seat) const { return seats_[seat].token; }
   std::uint16_t watcherToken(ConnId conn) const;
 

@@ -346,6 +346,34 @@ TEST(Resume, TheSameTokenResumesTheSeatAndTheHandGoesOn) {
   EXPECT_TRUE(more);
 }
 
+TEST(Resume, FindsTheSeatByAccountAndAFreshLoginGivesItUp) {
+  Server s(quiet());
+  Player p(s);
+  p.send(login("tess", "table=0"));  // no seat named: the first free one
+  p.send(Req(16).op(3, 1));
+  ASSERT_TRUE(untilOwnTurnOffer(s, p));
+  const std::uint16_t token = p.got.back().token();
+  s.disconnect(p.id);
+  Client again(s);
+  again.send(login("tess", "table=0", 28).token(token));
+  auto yes = again.pull();
+  ASSERT_FALSE(yes.empty());
+  EXPECT_EQ(yes[0].type(), 29);
+  EXPECT_EQ(yes[0].b[15], 1);
+  // Lost again; this time the client logs in afresh and gets a seat for the next hand.
+  s.disconnect(again.id);
+  Client fresh(s);
+  fresh.send(login("tess", "table=0"));
+  auto v = fresh.pull();
+  ASSERT_FALSE(v.empty());
+  EXPECT_EQ(v[0].type(), 18);
+  EXPECT_EQ(v[0].lo(3), 1);
+  ASSERT_TRUE(runWhile(s, [&] {
+    auto more = fresh.pull();
+    return std::any_of(more.begin(), more.end(), [](const In& f) { return f.type() == 3; });
+  }));
+}
+
 TEST(Watcher, JoinsDuringAHandWithASnapshot) {
   Server s(quiet());
   Player p(s);
