@@ -96,7 +96,7 @@ inline void runUntil(Server& s, std::int64_t untilMs) {
 
 // Runs timers until `done` holds or time passes `limitMs`.
 template <class Done>
-bool runWhile(Server& s, Done done, std::int64_t limitMs = 10'000'000) {
+bool runWhile(Server& s, Done done, std::int64_t limitMs = std::int64_t{1} << 40) {
   while (!done()) {
     auto due = s.nextDueMs();
     if (!due || *due > limitMs) return false;

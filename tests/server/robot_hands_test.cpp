@@ -348,6 +348,70 @@ TEST_F(RobotHands, AThousandHandsKeepTheContract) {
   RecordProperty("liable", liable);
 }
 
+// The settlement rows of won hands, read from the frames: 点炮 on the discarder,
+// 包胡 on the seat that pays for everyone, 自摸 on a self-drawn winner, and the
+// amounts equal to the results.
+TEST(RobotHandsSettlement, RowsMatchTheHands) {
+  Server::Config cfg;
+  cfg.seed = 77;
+  cfg.busyTables = true;
+  Server s(cfg);
+  std::vector<In> rows;
+  s.setFrameTap([&](int, int seat, std::span<const std::uint8_t> b) {
+    if (seat == 0 && b[3] == 17) {
+      In f;
+      std::memcpy(f.b, b.data(), kFrame);
+      rows.push_back(f);
+    }
+  });
+  int hands = 0, checked = 0, liableSeen = 0, discardWins = 0, selfDrawn = 0;
+  s.setHandSink([&](const HandRecord& r) {
+    ++hands;
+    if (r.winner < 0) {
+      EXPECT_TRUE(rows.empty());
+      return;
+    }
+    ASSERT_EQ(rows.size(), 4u);
+    for (const In& f : rows) {
+      const int seat = f.seat() == 1 ? 0 : f.seat() == 2 ? 1 : f.seat() == 4 ? 2 : 3;
+      auto row = [&](int r) { return static_cast<int>(f.b[14 + r]); };
+      EXPECT_EQ(f.s16(1), cfg.stake);
+      EXPECT_EQ(row(6), seat == r.discarder ? 1 : 0);
+      EXPECT_EQ(row(102), seat == r.liable ? 1 : 0);
+      EXPECT_EQ(row(7), seat == r.winner && r.discarder < 0 ? 1 : 0);
+      std::int64_t amount = static_cast<std::int64_t>(f.u64(14 + 25));
+      if (row(33) == 2) amount = -amount;
+      EXPECT_EQ(amount, r.results[seat]);
+      if (seat != r.winner) {
+        // Only the winner carries items.
+        for (int x : {3,  4,  5,  8,  9,  10, 11, 12, 13, 14,  15,
+                      16, 17, 18, 19, 21, 22, 23, 24, 50, 100, 101}) {
+          EXPECT_EQ(row(x), 0) << x;
+        }
+      }
+    }
+    if (r.liable >= 0) {
+      ++liableSeen;
+      // The liable seat pays the whole win; nobody else pays.
+      for (int seat = 0; seat < 4; ++seat) {
+        if (seat != r.winner && seat != r.liable) {
+          EXPECT_EQ(r.results[seat], 0);
+        }
+      }
+    }
+    discardWins += r.discarder >= 0;
+    selfDrawn += r.discarder < 0;
+    ++checked;
+    rows.clear();
+  });
+  ASSERT_TRUE(runWhile(
+      s, [&] { return hands >= 600; }, 1LL << 40));
+  EXPECT_GT(checked, 500);
+  EXPECT_GT(liableSeen, 0);
+  EXPECT_GT(discardWins, 100);
+  EXPECT_GT(selfDrawn, 100);
+}
+
 TEST(RobotHandsDeterminism, TheSameSeedPlaysTheSameGame) {
   auto play = [](std::uint64_t seed) {
     Server::Config cfg;
