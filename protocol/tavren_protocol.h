@@ -95,6 +95,14 @@ inline constexpr std::uint8_t kWireWildTile = 24;
 inline constexpr int kMembershipNothing = 0;
 inline constexpr int kMembershipLeft = 1;
 inline constexpr int kMembershipDealer = 2;
+inline constexpr int kMembershipGoldShortage = 3;  // any value above 2 reads as a gold shortage
+
+// Instruction 2: value(0) of a discard that repeats the dealer's first discard (跟庄).
+inline constexpr int kDiscardFollowsDealer = 3;
+
+// The client's own code of a wild tile (what wire code 24 becomes); servers use it
+// in revealed hands and snapshots, whose operands are not translated.
+inline constexpr std::uint8_t kLocalWildTile = 5;
 
 // Instruction 18 verdicts (value(3)).
 inline constexpr int kLoginAccepted = 1;

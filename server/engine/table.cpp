@@ -17,7 +17,7 @@ constexpr int kReserve = 16;
 constexpr std::size_t kPendingLimit = 512;
 constexpr int kWireWild = proto::kWireWildTile;
 // In revealed hands a wild tile is the client's own wild code.
-constexpr int kRevealWild = 5;
+constexpr int kRevealWild = proto::kLocalWildTile;
 
 std::uint16_t nonZeroToken(Rng& rng) {
   std::uint16_t t = 0;
@@ -656,7 +656,7 @@ bool Table::discard(int seat, int face, bool byRobot) {
   }
   ++turnsTaken_;
   Frame f(proto::kInsDiscard, seatBit(seat));
-  f.operand(0, follows ? 3 : 0).operand(3, encode(face));
+  f.operand(0, follows ? proto::kDiscardFollowsDealer : 0).operand(3, encode(face));
   toAll(f);
   discarder_ = seat;
   discardFace_ = face;
@@ -1038,7 +1038,7 @@ void Table::endHand(int winner, bool selfDrawn, int winFace) {
   }
   if (shortMask) {
     Frame f(proto::kInsMembership, 15 & ~shortMask);
-    f.operand(3, 3);
+    f.operand(3, proto::kMembershipGoldShortage);
     toAll(f);
     for (int seat = 0; seat < 4; ++seat)
       if (shortMask & seatBit(seat)) {
