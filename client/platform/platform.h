@@ -70,9 +70,17 @@ class SoundDevice {
   virtual SoundResult playVoice(int channel, const std::string& path, int hundredthsDb) = 0;
 };
 
+struct PixelSize {
+  int w = 0;
+  int h = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
+
+  // The screen the main window opens on, in pixels.
+  virtual PixelSize screenSize() { return {1280, 1024}; }
 
   // Clock: milliseconds of a clock that never jumps back; local time of day.
   virtual std::int64_t nowMillis() = 0;

@@ -101,7 +101,7 @@ void RunStartUp(Client& c, const std::string& commandLine) {
   c.table.Watching = h.watching;
   if (h.watching) c.table.PlayerInfo[0].userId = h.watchedUserId;
   c.table.custom[0].name = h.field[1];
-  c.view.Location = h.field[5];
+  c.view.Location.caption = h.field[5];
   c.link.ServerHost = h.field[3];
   c.link.ServerPort = h.serverPort;
   c.link.LinkMode = h.linkMode;

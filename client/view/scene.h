@@ -1,5 +1,7 @@
-// The scene: every control of the main window as plain data. The core only
-// changes the scene; the Qt world draws it and feeds input back.
+// The scene: every control of the main window as plain data, with a
+// back-to-front order on the table surface. The core only changes the scene;
+// the Qt world draws it and turns mouse and key events into input calls
+// through HitTest.
 #pragma once
 
 #include <array>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "table/tiles.h"
+#include "view/catalogue.h"
 
 namespace tavren {
 
@@ -15,14 +18,30 @@ struct Client;
 
 inline constexpr std::uint32_t kGreen = 0x00FF00;
 inline constexpr std::uint32_t kRed = 0xFF0000;
+inline constexpr std::uint32_t kWhite = 0xFFFFFF;
+inline constexpr std::uint32_t kBlack = 0x000000;
 
+// Pictures of table widgets that are not in the catalogue.
+inline constexpr int kPicCountdown = 901;  // frame of the countdown digits
+inline constexpr int kPicReady = 902;      // ready mark
+inline constexpr int kPicDealer = 903;     // dealer mark
+inline constexpr int kPicWildFrame = 904;  // frame of the wild-tile indicator
+
+enum class ControlType : std::uint8_t { Image, Label, List, TextBox };
+
+// One control. Images show catalogue picture `picture` stretched to their size.
 struct Control {
+  ControlType type = ControlType::Image;
+  const char* name = "";  // the control array's name, for input routing and tests
+  int index = 0;          // the element of its control array
   int x = 0, y = 0, w = 0, h = 0;
-  bool visible = true;
+  bool visible = false;
   bool enabled = true;
   int picture = 0;  // catalogue id, 0 none
   std::string caption;
-  std::uint32_t color = 0;
+  std::uint32_t color = kBlack;
+  int fontSize = 10;
+  bool contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
 };
 
 // A list box: the two system-message lines are lists that are emptied, then filled.
@@ -45,24 +64,57 @@ struct ReconnectForm {
 };
 
 struct MainForm {
+  MainForm();
+  MainForm(const MainForm&) = delete;
+  MainForm& operator=(const MainForm&) = delete;
+
+  // The table surface Pic1 and everything on it.
   std::array<Control, kWallTiles> MJ_Image{};
+  std::array<Control, 32> imgCaiShen{};
+  std::array<Control, 4> Tou{}, Nid{}, Cash{}, Level{}, OK{};
   std::array<Control, 9> AnNiu{};
-  Control Number;
-  Control Time_Img;
-  Control Words;
-  std::array<Control, 3> Speak{};
-  std::array<Control, 3> tsSpeak{};
+  std::array<Control, 5> Operation{};
+  std::array<Control, 6> Chi{};
+  std::array<Control, 5> Gang{};
+  std::array<Control, 16> SZ_Image{};
+  std::array<Control, 4> Sai_Image{};
+  std::array<Control, 3> Speak{}, tsSpeak{};
+  Control Words, Qixo, QX_Image, imgCircle, Label3, ZhiNan, Time_Img, Number, Host, Zhuang;
+  Control Lbchat, Location, imgLocation, imgword1, imgword2, Bird, Chat;
+  std::array<Control, 2> SysmsgBox{};  // where the two message lines lie
   std::array<ListBox, 2> Sysmsg{};
-  ReconnectForm frmReconnect;
-  std::string Location;  // caption of the table location label
-  std::string caption;   // the main window's caption
-  bool shown = false;
-  bool pageLinked = false;  // the page box opens AdUrl when clicked
-  int ClaimWordIndex = 0;   // the bubble that shows the last claim word
-  bool minimized = false;
+
+  // Back-to-front order of the controls on the table surface.
+  std::vector<Control*> order;
+
+  // The window and the surface inside it (pixels).
+  int windowW = 1040, windowH = 796;
+  int pic1X = 8, pic1Y = 20, pic1W = 1024, pic1H = 768;
+  bool skinned = true;  // the painted frame with its title strip
   float ScaleX = 1.0f;
   float ScaleY = 1.0f;
+  PictureTables pics;
+  std::array<int, 4> TileStepX{}, TileStepY{};
+
+  ReconnectForm frmReconnect;
+  std::string caption;  // the main window's caption
+  bool shown = false;
+  bool minimized = false;
+  bool pageLinked = false;     // the page box opens AdUrl when clicked
+  int ClaimWordIndex = 0;      // the bubble that shows the last claim word
+  std::uint64_t revision = 0;  // bumped by every change the renderer must show
 };
+
+// Stacking on the table surface.
+void BringToFront(MainForm& f, Control& c);
+void SendToBack(MainForm& f, Control& c);
+// The front-most visible control under a point of the table surface, or null.
+const Control* HitTest(const MainForm& f, int x, int y);
+
+// Design pixels to screen pixels.
+int SX(const Client& c, double v);
+int SY(const Client& c, double v);
+void Place(Client& c, Control& k, double x, double y, double w, double h);
 
 // Empties system line `line` and puts `text` into it.
 void SetSysmsg(Client& c, int line, const std::string& text);
@@ -71,10 +123,10 @@ void ClearSysmsg(Client& c);
 // The picture id of control-bar button table entry `entry` (the small set when scaled down).
 int ButtonPicture(const Client& c, int entry);
 
-// Table operations the link pump calls.
-void clearTableModel(Client& c);
-void resetTableView(Client& c);
-void MinimizeMainWindow(Client& c);
+// Picture loads: a control outside the tiles or a picture that does not exist
+// leaves the control as it was.
+void setTileImage(Client& c, int control, int index);
+void setFlowerImage(Client& c, int control, int orientation, int flower, bool toWall);
 
 // Start-up layout of the window and the table.
 void layoutMainWindow(Client& c);
@@ -82,6 +134,15 @@ void buildImageIdTables(Client& c);
 void layoutPlayerPanels(Client& c);
 void layoutTableWidgets(Client& c);
 void ShowMainWindow(Client& c);
+void MinimizeMainWindow(Client& c);
+
+// The step sets loaded into TileStepX/TileStepY.
+enum class Steps { Standing, Lying, Meld, Reveal };
+void LoadSteps(Client& c, Steps set);
+
+// Table resets: the model half and the view half.
+void clearTableModel(Client& c);
+void resetTableView(Client& c);
 
 // The panels, marks and side windows emptied when the client goes back to the lobby.
 void resetLobbyView(Client& c);

@@ -368,10 +368,15 @@ TEST_F(PumpTest, ContinueCountdownClearsTheTableAndSaysReady) {
   SendKeepAlive(s.c);  // still queued when the table is cleared: discarded with the rings
   s.c.link.SendPending = false;
   s.c.offer.Countdown = 2;
+  s.c.view.MJ_Image[5].visible = true;
+  s.c.table.LastDiscardInd = 5;
   s.c.link.ContinueClockOn = true;
   s.Run(3100);
-  EXPECT_EQ(s.c.log.count("clearTableModel"), 1);
-  EXPECT_EQ(s.c.log.count("resetTableView"), 1);
+  // The table was cleared and laid out for the next hand.
+  EXPECT_FALSE(s.c.view.MJ_Image[5].visible);
+  EXPECT_EQ(s.c.table.LastDiscardInd, -1);
+  EXPECT_EQ(s.c.table.custom[1].handX, 163);
+  EXPECT_EQ(s.c.view.MJ_Image[0].w, 36);
   EXPECT_TRUE(s.c.table.TableCleared);
   EXPECT_FALSE(s.c.link.ContinueClockOn);
   EXPECT_EQ(s.c.view.AnNiu[2].picture, 107);
@@ -383,6 +388,7 @@ TEST_F(PumpTest, ContinueCountdownClearsTheTableAndSaysReady) {
 TEST_F(PumpTest, BlinkingLastDiscardEndsShown) {
   s.Connect();
   s.c.table.LastDiscardInd = 40;
+  s.c.view.MJ_Image[40].visible = true;
   s.c.link.BlinkCount = 3;
   s.c.link.BlinkOn = true;
   std::vector<bool> seen;

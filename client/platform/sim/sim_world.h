@@ -190,6 +190,7 @@ class SimPlatform : public Platform {
   std::vector<std::string> openedUrls;
   std::string folder = "/tmp/tavren-sim";
   bool instanceLockFree = true;
+  PixelSize screen{1280, 1024};
   bool endRequested = false;
   std::int64_t pausedMs = 0;  // total time spent in blocking pauses
   int connectAttempts = 0;
@@ -198,6 +199,7 @@ class SimPlatform : public Platform {
 
   Connection* connection() const { return conn_.get(); }
 
+  PixelSize screenSize() override { return screen; }
   std::int64_t nowMillis() override { return world_.loop.now(); }
   LocalTime localTime() override;
   void setTimer(TimerId id, int intervalMs, bool enabled) override;
