@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -158,6 +159,7 @@ TEST(LobbyProgram, StartsTheClientAndSpeaksTheLink) {
   ASSERT_EQ(stat(dir.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   unsetenv("TAVREN_LOBBY_DIR");
+  std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace
