@@ -364,11 +364,14 @@ TEST(RobotHandsSettlement, RowsMatchTheHands) {
       rows.push_back(f);
     }
   });
-  int hands = 0, checked = 0, liableSeen = 0, discardWins = 0, selfDrawn = 0;
+  int hands = 0, checked = 0, liableSeen = 0, discardWins = 0, selfDrawn = 0, drawn = 0;
   s.setHandSink([&](const HandRecord& r) {
     ++hands;
     if (r.winner < 0) {
+      // A drawn hand: four zero results and no settlement.
+      ++drawn;
       EXPECT_TRUE(rows.empty());
+      for (auto v : r.results) EXPECT_EQ(v, 0);
       return;
     }
     ASSERT_EQ(rows.size(), 4u);
@@ -408,6 +411,7 @@ TEST(RobotHandsSettlement, RowsMatchTheHands) {
       s, [&] { return hands >= 600; }, 1LL << 40));
   EXPECT_GT(checked, 500);
   EXPECT_GT(liableSeen, 0);
+  EXPECT_GT(drawn, 0);
   EXPECT_GT(discardWins, 100);
   EXPECT_GT(selfDrawn, 100);
 }
