@@ -18,6 +18,7 @@
 #include "sound/sound.h"
 #include "table/dispatch.h"
 #include "table/model.h"
+#include "view/chrome.h"
 #include "view/scene.h"
 
 namespace tavren {
@@ -63,6 +64,7 @@ struct Client {
   SoundState sound;
   ShellState shell;
   MainForm view;
+  ChromeState chrome;
   Handlers handlers;
   CallLog log;
 

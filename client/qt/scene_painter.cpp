@@ -1,0 +1,154 @@
+#include "qt/scene_painter.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRadialGradient>
+#include <functional>
+#include <string_view>
+
+#include "view/scene.h"
+
+namespace tavren::qt {
+
+namespace {
+
+const QString kFontFamily = QStringLiteral("WenQuanYi Micro Hei");
+
+QColor Rgb(std::uint32_t c) {
+  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+std::uint64_t TextHash(const Control& k, const MainForm& form) {
+  std::uint64_t h = std::hash<std::string_view>{}(k.caption);
+  h ^= (static_cast<std::uint64_t>(k.color) << 1) ^ (static_cast<std::uint64_t>(k.fontSize) << 40);
+  if (k.type == ControlType::List && k.index >= 0 && k.index < 2)
+    for (const std::string& item : form.Sysmsg[static_cast<std::size_t>(k.index)].items)
+      h = h * 1099511628211ULL ^ std::hash<std::string_view>{}(item);
+  return h;
+}
+
+}  // namespace
+
+QString PicturePath(int id) {
+  switch (id) {
+    case kPicCountdown:
+      return QStringLiteral(":/pics/countdown.png");
+    case kPicReady:
+      return QStringLiteral(":/pics/ready.png");
+    case kPicDealer:
+      return QStringLiteral(":/pics/dealer.png");
+    case kPicWildFrame:
+      return QStringLiteral(":/pics/wild-frame.png");
+    default:
+      return QStringLiteral(":/pics/%1.png").arg(id);
+  }
+}
+
+const QPixmap& ScenePainter::picture(int id, int w, int h) {
+  if (id <= 0 || w <= 0 || h <= 0) return none_;
+  const Key key{id, w, h};
+  auto it = cache_.find(key);
+  if (it != cache_.end()) return *it;
+  ++rasterisations_;
+  QImage img(PicturePath(id));
+  QPixmap pm;
+  if (!img.isNull())
+    pm = QPixmap::fromImage(img.size() == QSize(w, h) ? img
+                                                      : img.scaled(w, h, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation));
+  return *cache_.insert(key, pm);
+}
+
+void ScenePainter::paintFelt(QPainter& p, int w, int h) {
+  if (felt_.size() != QSize(w, h)) {
+    // The cloth is drawn once per size: a soft light in the middle of green baize.
+    felt_ = QPixmap(w, h);
+    QPainter fp(&felt_);
+    QRadialGradient g(w / 2.0, h / 2.0, std::max(w, h) * 0.65);
+    g.setColorAt(0.0, QColor(0x2F, 0x8A, 0x5A));
+    g.setColorAt(0.6, QColor(0x1D, 0x66, 0x40));
+    g.setColorAt(1.0, QColor(0x10, 0x40, 0x28));
+    fp.fillRect(0, 0, w, h, g);
+    // A faint inner border marks the playing area.
+    fp.setPen(QPen(QColor(255, 255, 255, 28), 2));
+    fp.drawRoundedRect(QRectF(w * 0.14, h * 0.2, w * 0.72, h * 0.56), 18, 18);
+  }
+  p.drawPixmap(0, 0, felt_);
+}
+
+void ScenePainter::paintControl(QPainter& p, const Control& k) {
+  switch (k.type) {
+    case ControlType::Image: {
+      const QPixmap& pm = picture(k.picture, k.w, k.h);
+      if (!pm.isNull()) p.drawPixmap(k.x, k.y, pm);
+      break;
+    }
+    case ControlType::Label: {
+      if (k.caption.empty()) break;
+      QFont f(kFontFamily);
+      f.setPointSize(k.fontSize > 0 ? k.fontSize : 10);
+      p.setFont(f);
+      p.setPen(Rgb(k.color));
+      p.drawText(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)),
+                 Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                 QString::fromStdString(k.caption));
+      break;
+    }
+    case ControlType::TextBox:
+      // The text itself is a real line edit laid over this place by the window.
+      p.fillRect(k.x, k.y, k.w, k.h, QColor(255, 255, 255, 230));
+      p.setPen(QColor(0x0C, 0x30, 0x1E));
+      p.drawRect(k.x, k.y, k.w - 1, k.h - 1);
+      break;
+    case ControlType::List:
+      break;  // drawn with its lines by paint()
+  }
+}
+
+void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
+  p.save();
+  if (!clip.isEmpty()) p.setClipRect(clip);
+  paintFelt(p, form.pic1W, form.pic1H);
+  const QRect area = clip.isEmpty() ? QRect(0, 0, form.pic1W, form.pic1H) : clip;
+  for (const Control* k : form.order) {
+    if (!k->visible || k->w <= 0 || k->h <= 0) continue;
+    if (!area.intersects(QRect(k->x, k->y, k->w, k->h))) continue;
+    if (k->type == ControlType::List) {
+      const auto& items = form.Sysmsg[static_cast<std::size_t>(k->index & 1)].items;
+      if (items.empty()) continue;
+      QFont f(kFontFamily);
+      f.setPointSize(9);
+      p.setFont(f);
+      p.setPen(Rgb(k->color));
+      p.drawText(QRect(k->x, k->y, k->w, k->h),
+                 Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                 QString::fromStdString(items.front()));
+      continue;
+    }
+    paintControl(p, *k);
+  }
+  p.restore();
+}
+
+QRegion ScenePainter::changes(const MainForm& form) {
+  QRegion dirty;
+  if (seen_.empty()) dirty = QRegion(0, 0, form.pic1W, form.pic1H);
+  for (std::size_t pos = 0; pos < form.order.size(); ++pos) {
+    const Control& k = *form.order[pos];
+    const Seen now{QRect(k.x, k.y, k.w, k.h), k.picture, k.visible, TextHash(k, form),
+                   static_cast<int>(pos)};
+    auto [it, fresh] = seen_.try_emplace(&k, now);
+    Seen& was = it->second;
+    if (!fresh &&
+        (was.rect != now.rect || was.picture != now.picture || was.visible != now.visible ||
+         was.textHash != now.textHash || was.stackPos != now.stackPos)) {
+      if (was.visible) dirty += was.rect;
+      if (now.visible) dirty += now.rect;
+    }
+    was = now;
+  }
+  return dirty;
+}
+
+}  // namespace tavren::qt

@@ -1,0 +1,43 @@
+// Renders typical table states offscreen into PNG files, each from a scripted
+// sequence of view operations in the simulated world.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/client.h"
+#include "platform/sim/sim_world.h"
+#include "qt/scene_painter.h"
+#include "qt/snapshot_scenes.h"
+#include "resources/pictures.h"
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  tavren::initPictures();
+  const QString dir =
+      argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/snapshots");
+  QDir().mkpath(dir);
+  int failures = 0;
+  for (const tavren::qt::SnapshotScene& scene : tavren::qt::SnapshotScenes()) {
+    tavren::sim::World world;
+    tavren::sim::SimPlatform platform(world);
+    tavren::Client c(platform);
+    platform.attach(c);
+    tavren::qt::LayOutTable(c);
+    scene.build(c);
+    QImage img = tavren::qt::RenderWindow(c);
+    const QString path = dir + "/" + QString::fromStdString(scene.name) + ".png";
+    if (!img.save(path)) {
+      std::fprintf(stderr, "snapshot: cannot write %s\n", path.toLocal8Bit().constData());
+      ++failures;
+    } else {
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    }
+  }
+  return failures == 0 ? 0 : 1;
+}

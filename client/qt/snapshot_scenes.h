@@ -1,0 +1,29 @@
+// Typical table states for snapshots and render tests, built by view operations.
+#pragma once
+
+#include <QImage>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavren {
+struct Client;
+}
+
+namespace tavren::qt {
+
+struct SnapshotScene {
+  std::string name;
+  std::function<void(Client&)> build;
+};
+
+// Start-up layout on a large screen and an empty table.
+void LayOutTable(Client& c);
+
+// The table states a snapshot run renders.
+const std::vector<SnapshotScene>& SnapshotScenes();
+
+// The whole window as the user sees it: the skin, the title strip and the table.
+QImage RenderWindow(Client& c);
+
+}  // namespace tavren::qt

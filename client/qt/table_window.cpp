@@ -1,0 +1,213 @@
+#include "qt/table_window.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+#include <utility>
+
+#include "core/client.h"
+#include "view/chrome.h"
+
+namespace tavren::qt {
+
+namespace {
+
+constexpr int kTitleButtonW = 18;
+constexpr int kTitleButtonH = 16;
+
+QString LookSuffix(ButtonLook look) {
+  switch (look) {
+    case ButtonLook::Hover:
+      return QStringLiteral("hover");
+    case ButtonLook::Pressed:
+      return QStringLiteral("pressed");
+    default:
+      return QStringLiteral("normal");
+  }
+}
+
+}  // namespace
+
+// ---- TableSurface
+
+TableSurface::TableSurface(TableWindow& window, QWidget* parent)
+    : QWidget(parent), window_(window) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TableSurface::paintEvent(QPaintEvent* e) {
+  Client* c = window_.client();
+  if (c == nullptr) return;
+  QPainter p(this);
+  painter_.paint(p, c->view, e->rect());
+}
+
+void TableSurface::mouseMoveEvent(QMouseEvent* e) {
+  if (Client* c = window_.client()) {
+    const QPoint pt = e->position().toPoint();
+    TableMouseMove(*c, pt.x(), pt.y());
+    WindowBackgroundHover(*c);
+    window_.sync();
+  }
+}
+
+void TableSurface::mousePressEvent(QMouseEvent* e) {
+  if (Client* c = window_.client(); c != nullptr && e->button() == Qt::LeftButton) {
+    const QPoint pt = e->position().toPoint();
+    TableClick(*c, pt.x(), pt.y());
+    window_.sync();
+  }
+}
+
+// ---- TableWindow
+
+TableWindow::TableWindow(std::function<void()> onClose, std::function<void()> onRestored)
+    : onClose_(std::move(onClose)), onRestored_(std::move(onRestored)) {
+  setWindowTitle(QStringLiteral("Tavren麻将"));
+  setWindowIcon(QIcon(QStringLiteral(":/pics/icon.png")));
+  setMouseTracking(true);
+  resize(1040, 796);
+  surface_ = new TableSurface(*this, this);
+  chat_ = new QLineEdit(surface_);
+  chat_->setFrame(false);
+  chat_->setMaxLength(100);
+  chat_->hide();
+}
+
+void TableWindow::attach(Client& c) {
+  client_ = &c;
+  sync();
+}
+
+void TableWindow::applyGeometry() {
+  const MainForm& f = client_->view;
+  skinned_ = f.skinned;
+  setWindowFlag(Qt::FramelessWindowHint, true);
+  setFixedSize(f.windowW, f.windowH);
+  surface_->setGeometry(f.pic1X, f.pic1Y, f.pic1W, f.pic1H);
+}
+
+void TableWindow::sync() {
+  if (client_ == nullptr) return;
+  const MainForm& f = client_->view;
+  if (!geometryApplied_ || f.windowW != width() || f.windowH != height()) {
+    geometryApplied_ = true;
+    const bool wasVisible = isVisible();
+    applyGeometry();
+    if (wasVisible) show();
+  }
+  if (f.revision == geometryRevision_) return;
+  geometryRevision_ = f.revision;
+  // The chat line is a real text field where the scene has its box.
+  const Control& box = f.Chat;
+  chat_->setGeometry(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
+  chat_->setVisible(box.visible);
+  const QRegion dirty = surface_->painter().changes(f);
+  if (!dirty.isEmpty()) surface_->update(dirty);
+  if (skinned_) update(QRect(0, 0, width(), f.pic1Y));  // title buttons
+}
+
+QRect TableWindow::closeRect() const {
+  return QRect(width() - kTitleButtonW - 5, 2, kTitleButtonW, kTitleButtonH);
+}
+
+QRect TableWindow::minRect() const {
+  const QRect c = closeRect();
+  return QRect(c.left() - kTitleButtonW - 2, 2, kTitleButtonW, kTitleButtonH);
+}
+
+QRect TableWindow::dragRect() const {
+  return QRect(19, 0, minRect().left() - 19, kTitleButtonH + 3);
+}
+
+void TableWindow::paintEvent(QPaintEvent*) {
+  if (!skinned_) return;
+  QPainter p(this);
+  static const QPixmap skin(QStringLiteral(":/pics/skin.png"));
+  if (!skin.isNull())
+    p.drawPixmap(rect(), skin);
+  else
+    p.fillRect(rect(), QColor(0x3A, 0x22, 0x10));
+  p.drawPixmap(QRect(3, 2, 16, 16), QPixmap(QStringLiteral(":/pics/icon.png")));
+  p.setPen(Qt::white);
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+  font.setPointSize(9);
+  p.setFont(font);
+  const QString title = client_ != nullptr && !client_->view.caption.empty()
+                            ? QString::fromStdString(client_->view.caption)
+                            : windowTitle();
+  p.drawText(QRect(22, 0, 400, 20), Qt::AlignVCenter | Qt::AlignLeft, title);
+  const ChromeState* chrome = client_ != nullptr ? &client_->chrome : nullptr;
+  const ButtonLook closeLook = chrome != nullptr ? chrome->closeLook : ButtonLook::Normal;
+  const ButtonLook minLook = chrome != nullptr ? chrome->minLook : ButtonLook::Normal;
+  p.drawPixmap(closeRect(),
+               QPixmap(QStringLiteral(":/pics/close-%1.png").arg(LookSuffix(closeLook))));
+  p.drawPixmap(minRect(), QPixmap(QStringLiteral(":/pics/min-%1.png").arg(LookSuffix(minLook))));
+}
+
+void TableWindow::mouseMoveEvent(QMouseEvent* e) {
+  if (client_ == nullptr) return;
+  const QPoint pt = e->position().toPoint();
+  if (closeRect().contains(pt))
+    TitleButtonHover(*client_, TitleButton::Close);
+  else if (minRect().contains(pt))
+    TitleButtonHover(*client_, TitleButton::Minimize);
+  else
+    WindowBackgroundHover(*client_);
+  setCursor(dragRect().contains(pt) ? Qt::ArrowCursor : Qt::ArrowCursor);
+  sync();
+}
+
+void TableWindow::mousePressEvent(QMouseEvent* e) {
+  if (client_ == nullptr || e->button() != Qt::LeftButton) return;
+  const QPoint pt = e->position().toPoint();
+  if (closeRect().contains(pt)) {
+    pressed_ = 1;
+    TitleButtonDown(*client_, TitleButton::Close);
+  } else if (minRect().contains(pt)) {
+    pressed_ = 2;
+    TitleButtonDown(*client_, TitleButton::Minimize);
+  } else if (dragRect().contains(pt) && windowHandle() != nullptr) {
+    setCursor(Qt::SizeAllCursor);
+    windowHandle()->startSystemMove();
+  }
+  sync();
+}
+
+void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
+  if (client_ == nullptr || e->button() != Qt::LeftButton) return;
+  const QPoint pt = e->position().toPoint();
+  const int was = std::exchange(pressed_, 0);
+  if (was == 1) {
+    TitleButtonUp(*client_, TitleButton::Close);
+    if (closeRect().contains(pt)) close();
+  } else if (was == 2) {
+    TitleButtonUp(*client_, TitleButton::Minimize);
+    if (minRect().contains(pt)) showMinimized();
+  }
+  unsetCursor();
+  sync();
+}
+
+void TableWindow::closeEvent(QCloseEvent* event) {
+  // Closing the window ends the program through the core's normal close.
+  event->ignore();
+  if (onClose_) onClose_();
+}
+
+void TableWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || client_ == nullptr) return;
+  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+  const bool wasMinimized = (change->oldState() & Qt::WindowMinimized) != 0;
+  if (isMinimized()) {
+    OnWindowMinimized(*client_);
+  } else if (wasMinimized) {
+    OnWindowRestored(*client_);
+    if (onRestored_) onRestored_();
+  }
+}
+
+}  // namespace tavren::qt
