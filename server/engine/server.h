@@ -11,6 +11,9 @@
 //   server.disconnect(c);                      // the stream broke or was closed
 //   server.isClosed(c);                        // the server dropped it: flush, then close
 //
+// Output appears only inside connect/receive/disconnect/advanceTo/shutdown: look
+// at takeOutput (or hasOutput) after each of them.
+//
 // Time is the caller's: nothing happens between calls, so a test can run a whole
 // hand (turn timers, robot pauses, the wait between hands) in microseconds by
 // calling advanceTo(*nextDueMs()) in a loop. Everything follows from the seed.
