@@ -1,0 +1,97 @@
+// The window's own frame and the hover rules of the table surface.
+#include "view/chrome.h"
+
+#include <gtest/gtest.h>
+
+#include "support/sim_client.h"
+
+namespace tavren {
+namespace {
+
+using testing::SimClient;
+
+TEST(Chrome, OnlyOneTitleButtonHoversUntilThePointerLeavesForTheBackground) {
+  SimClient s;
+  TitleButtonHover(s.c, TitleButton::Close);
+  EXPECT_EQ(s.c.chrome.closeLook, ButtonLook::Hover);
+  TitleButtonHover(s.c, TitleButton::Minimize);
+  EXPECT_EQ(s.c.chrome.minLook, ButtonLook::Normal);
+  WindowBackgroundHover(s.c);
+  EXPECT_EQ(s.c.chrome.closeLook, ButtonLook::Normal);
+  EXPECT_TRUE(s.c.chrome.TitleButtonsNormal);
+  TitleButtonHover(s.c, TitleButton::Minimize);
+  EXPECT_EQ(s.c.chrome.minLook, ButtonLook::Hover);
+  TitleButtonDown(s.c, TitleButton::Minimize);
+  EXPECT_EQ(s.c.chrome.minLook, ButtonLook::Pressed);
+  TitleButtonUp(s.c, TitleButton::Minimize);
+  EXPECT_EQ(s.c.chrome.minLook, ButtonLook::Hover);
+}
+
+TEST(Chrome, RestoringClearsBossModeAndMinimisesTheLobby) {
+  for (bool unattended : {false, true}) {
+    SimClient s;
+    s.c.shell.UnattendedMode = unattended;
+    s.c.link.BossMode = true;
+    s.c.offer.TurnTime = 0;
+    s.c.link.TimeoutCount = 2;
+    OnWindowMinimized(s.c);
+    EXPECT_TRUE(s.c.view.minimized);
+    OnWindowRestored(s.c);
+    EXPECT_FALSE(s.c.view.minimized);
+    EXPECT_FALSE(s.c.link.BossMode);
+    EXPECT_EQ(s.c.offer.TurnTime, unattended ? 5 : 8);
+    EXPECT_EQ(s.c.link.TimeoutCount, 0);
+    ASSERT_EQ(s.platform.lobby.received.size(), 1u);
+    EXPECT_EQ(s.platform.lobby.received[0].wParam, kScMinimize);
+  }
+}
+
+TEST(Chrome, RestoringWithoutTheLobbyEndsTheProgram) {
+  SimClient s;
+  s.platform.lobby.present = false;
+  OnWindowRestored(s.c);
+  EXPECT_TRUE(s.c.ended);
+}
+
+TEST(Chrome, ARaisedTileGoesDownWhenThePointerLeavesIt) {
+  SimClient s;
+  layoutMainWindow(s.c);
+  resetTableView(s.c);
+  s.c.table.LoginAccepted = true;
+  HandRecord& h = s.c.table.custom[0];
+  h.first = 4;
+  h.count = 2;
+  h.mj[4] = {1, 0x21, 10};
+  h.mj[5] = {1, 0x22, 11};
+  Control& t = s.c.view.MJ_Image[11];
+  t.x = h.handX + 48;
+  t.y = h.handY - 10;
+  t.w = 48;
+  t.h = 78;
+  TableMouseMove(s.c, t.x + 5, t.y + 5);  // over it: stays up
+  EXPECT_EQ(t.y, h.handY - 10);
+  TableMouseMove(s.c, t.x + 5, t.y + 78 + 5);  // the 10 pixels below still count
+  EXPECT_EQ(t.y, h.handY - 10);
+  TableMouseMove(s.c, 5, 5);
+  EXPECT_EQ(t.y, h.handY);
+  EXPECT_EQ(t.x, h.handX + 48);
+}
+
+TEST(Chrome, ThePageBoxOpensTheLoginPage) {
+  SimClient s;
+  layoutMainWindow(s.c);
+  buildImageIdTables(s.c);
+  layoutPlayerPanels(s.c);
+  layoutTableWidgets(s.c);
+  const Control& bird = s.c.view.Bird;
+  TableClick(s.c, bird.x + 10, bird.y + 10);
+  EXPECT_TRUE(s.platform.openedUrls.empty());  // no page: the logo stays a logo
+  s.c.shell.AdUrl = "http://127.0.0.1/tavren";
+  s.c.view.pageLinked = true;
+  TableClick(s.c, bird.x + 10, bird.y + 10);
+  ASSERT_EQ(s.platform.openedUrls.size(), 1u);
+  EXPECT_EQ(s.platform.openedUrls[0], "http://127.0.0.1/tavren");
+}
+
+}  // namespace
+}  // namespace tavren
