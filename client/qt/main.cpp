@@ -8,6 +8,7 @@
 #include "core/client.h"
 #include "qt/qt_platform.h"
 #include "qt/world_paths.h"
+#include "resources/pictures.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Message boxes may be the only window open; closing one never ends the client.
   QApplication::setQuitOnLastWindowClosed(false);
+  tavren::initPictures();
 
   tavren::qt::QtPlatform platform;
   tavren::Client client(platform);

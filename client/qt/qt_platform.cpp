@@ -18,7 +18,7 @@
 
 #include "core/client.h"
 #include "qt/lobby_link.h"
-#include "qt/main_window.h"
+#include "qt/table_window.h"
 #include "qt/world_paths.h"
 #include "shell/startup.h"
 
@@ -60,7 +60,7 @@ QtPlatform::QtPlatform() {
         mirrorWindow();
       });
 
-  window_ = std::make_unique<MainWindow>(
+  window_ = std::make_unique<TableWindow>(
       [this] {
         // The user closed the window: the program ends through the normal close.
         requestEnd();
@@ -205,8 +205,14 @@ void QtPlatform::onDisconnected() {
   mirrorWindow();
 }
 
+void QtPlatform::attach(Client& c) {
+  client_ = &c;
+  window_->attach(c);
+}
+
 void QtPlatform::mirrorWindow() {
   if (client_ == nullptr || endRequested_) return;
+  window_->sync();
   const MainForm& form = client_->view;
   if (form.caption != captionApplied_) {
     captionApplied_ = form.caption;

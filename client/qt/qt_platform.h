@@ -21,7 +21,7 @@ struct Client;
 namespace tavren::qt {
 
 class LobbyLink;
-class MainWindow;
+class TableWindow;
 
 class QtPlatform : public QObject, public Platform {
  public:
@@ -29,8 +29,8 @@ class QtPlatform : public QObject, public Platform {
   ~QtPlatform() override;
 
   // The core whose event entries the platform's events go to.
-  void attach(Client& c) { client_ = &c; }
-  MainWindow& mainWindow() { return *window_; }
+  void attach(Client& c);
+  TableWindow& mainWindow() { return *window_; }
   bool endRequested() const { return endRequested_; }
   // Brings the window in line with the core's main form (shown, minimised,
   // caption). Runs after every event the platform hands to the core.
@@ -71,7 +71,7 @@ class QtPlatform : public QObject, public Platform {
   bool connectFailed_ = false;  // the last connection attempt failed
   bool connectedOnce_ = false;  // the last connection attempt succeeded
   std::unique_ptr<LobbyLink> lobby_;
-  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<TableWindow> window_;
   SdlSound sound_;
   bool shownApplied_ = false;
   bool minimizedApplied_ = false;

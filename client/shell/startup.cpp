@@ -217,9 +217,14 @@ std::optional<HandOver> ParseHandOver(const std::string& line) {
     h.field[k] = rest.substr(0, dollar);
     rest = dollar == std::string::npos ? std::string() : rest.substr(dollar + 1);
     if (k == 5 && h.watching) {
+      // A watcher's line carries the watched player's id after the table
+      // caption; the fields after it keep their meaning, so the mode is
+      // still a mode and a watcher connects like a player.
       const auto id = LeadingNumber(rest);
       if (!id) return std::nullopt;
       h.watchedUserId = static_cast<std::int32_t>(*id);
+      const std::size_t next = rest.find('$');
+      rest = next == std::string::npos ? std::string() : rest.substr(next + 1);
     }
   }
   const std::string& account = h.field[1];

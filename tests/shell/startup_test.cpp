@@ -60,14 +60,22 @@ TEST(HandOver, ParsesThirteenFields) {
   EXPECT_EQ(h->field[13], "Main");
 }
 
-TEST(HandOver, WatchingReadsTheNumberAfterTheLocation) {
+TEST(HandOver, WatchingReadsTheWatchedPlayerAfterTheLocation) {
   auto h = ParseHandOver("acc$key$h$8000$T1$0$$0$$$0$$Main");
   ASSERT_TRUE(h);
   EXPECT_TRUE(h->watching);
   EXPECT_EQ(h->watchedUserId, 0);
-  auto w = ParseHandOver("acc$key$h$8000$T1$77");
+  // The id has its own place: the mode and the fields after it keep theirs.
+  auto w = ParseHandOver("acc$watch=0$h$7000$T1$123456$5$ph$1080$u$p$0");
   ASSERT_TRUE(w);
-  EXPECT_EQ(w->watchedUserId, 77);
+  EXPECT_EQ(w->watchedUserId, 123456);
+  EXPECT_EQ(w->linkMode, 5);
+  EXPECT_EQ(w->field[7], "ph");
+  EXPECT_EQ(w->proxyPort, 1080);
+  auto lobby = ParseHandOver("amy$watch=0$127.0.0.1$7000$T1$123456$$$$$0");
+  ASSERT_TRUE(lobby);
+  EXPECT_EQ(lobby->watchedUserId, 123456);
+  EXPECT_EQ(lobby->linkMode, 0);
 }
 
 TEST(HandOver, RefusesFieldsThatCannotBeUsed) {
@@ -156,6 +164,15 @@ TEST_F(StartUpTest, UnattendedModeUsesTheGivenCaptionsAndTurnTime) {
   EXPECT_EQ(s.c.view.caption, "Bot table");
   EXPECT_EQ(s.c.offer.TurnTime, 5);
   EXPECT_EQ(s.platform.lobby.count(kWmEndSession), 1);  // found under its own caption
+}
+
+TEST_F(StartUpTest, AWatcherConnectsAndRemembersWhomItWatches) {
+  Start("a$watch=0$" + std::string(testing::kHost) + "$8000$T1$77$0$$0$$$0");
+  EXPECT_TRUE(s.c.table.Watching);
+  EXPECT_EQ(s.c.table.PlayerInfo[0].userId, 77);
+  EXPECT_EQ(s.platform.connectAttempts, 1);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got[0][3], 18);
 }
 
 TEST_F(StartUpTest, OtherModesStartNoConnection) {
