@@ -22,6 +22,9 @@ SdlSound::~SdlSound() {
 
 bool SdlSound::open() {
   if (opened_) return true;
+  // SDL would turn SIGINT and SIGTERM into events nobody reads here, and the
+  // client could then not be stopped by them.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   if (Mix_OpenAudio(kRate, MIX_DEFAULT_FORMAT, 2, kChunkBytes) != 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

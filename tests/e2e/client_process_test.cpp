@@ -1,6 +1,7 @@
 // The tavrenmj binary as the lobby starts it: a real process with a scripted
 // game server on loopback TCP and a scripted lobby on a Unix socket.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <string>
 
@@ -166,6 +167,14 @@ TEST_F(ClientProcess, TheServerClosingOutsideAHandTakesTheClientBackToTheLobby) 
       rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs))
       << rig.stderrText();
   EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, SigtermStopsARunningClient) {
+  startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
+  ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);
+  ASSERT_TRUE(rig.waitFor([&] { return !rig.running(); }, kAnswerMs));
+  EXPECT_FALSE(rig.ended()->exited);
+  EXPECT_EQ(rig.ended()->status, SIGTERM);
 }
 
 TEST_F(ClientProcess, ARefusedLoginWithTheLobbyGoneStillEndsCleanly) {
