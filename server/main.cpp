@@ -114,7 +114,6 @@ class App {
   };
 
   static void printHand(const HandRecord& r) {
-    static const char* const kWind[4] = {"东", "南", "西", "北"};
     std::string who;
     if (r.winner < 0)
       who = "drawn (黄庄)";
@@ -123,11 +122,11 @@ class App {
     else
       who = "seat " + std::to_string(r.winner) + " wins on seat " + std::to_string(r.discarder) +
             "'s discard";
-    std::printf("table %d hand %d: dealer %s, %s, hu total %d, coins %+lld %+lld %+lld %+lld%s%s\n",
-                r.table, r.handNo, kWind[r.dealer & 3], who.c_str(), r.total,
-                static_cast<long long>(r.results[0]), static_cast<long long>(r.results[1]),
-                static_cast<long long>(r.results[2]), static_cast<long long>(r.results[3]),
-                r.items.empty() ? "" : ", ", r.items.c_str());
+    std::printf(
+        "table %d hand %d: dealer seat %d, %s, hu total %d, coins %+lld %+lld %+lld %+lld%s%s\n",
+        r.table, r.handNo, r.dealer, who.c_str(), r.total, static_cast<long long>(r.results[0]),
+        static_cast<long long>(r.results[1]), static_cast<long long>(r.results[2]),
+        static_cast<long long>(r.results[3]), r.items.empty() ? "" : ", ", r.items.c_str());
     std::fflush(stdout);
   }
 

@@ -33,16 +33,16 @@ int main(int argc, char** argv) {
   std::int64_t totals[4] = {0, 0, 0, 0};
   server.setHandSink([&](const HandRecord& r) {
     ++done;
-    static const char* const kWind[4] = {"东", "南", "西", "北"};
     for (int s = 0; s < 4; ++s) totals[s] += r.results[s];
     std::string how = r.winner < 0      ? "drawn (黄庄)"
                       : r.discarder < 0 ? "seat " + std::to_string(r.winner) + " self-drawn"
                                         : "seat " + std::to_string(r.winner) + " on seat " +
                                               std::to_string(r.discarder) + "'s discard";
     std::printf(
-        "table %d hand %3d  dealer %s  叫头 %d头%d摸  %-28s total %3d  coins %+6lld %+6lld %+6lld "
+        "table %d hand %3d  dealer seat %d  叫头 %d头%d摸  %-28s total %3d  coins %+6lld %+6lld "
+        "%+6lld "
         "%+6lld  %s\n",
-        r.table, r.handNo, kWind[r.dealer & 3], r.tou, r.mo, how.c_str(), r.total,
+        r.table, r.handNo, r.dealer, r.tou, r.mo, how.c_str(), r.total,
         static_cast<long long>(r.results[0]), static_cast<long long>(r.results[1]),
         static_cast<long long>(r.results[2]), static_cast<long long>(r.results[3]),
         r.items.c_str());
