@@ -123,7 +123,10 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account) {
   for (int o = 0; o < 4; ++o)
     if (o != seat) toSeat(o, recordFrame(seat, seatBit(seat)));
   toWatchers(recordFrame(seat, seatBit(seat)));
-  schedule();
+  if (phase_ == Phase::AfterHand)
+    checkAllReady();  // the newcomer is not ready yet
+  else
+    schedule();
 }
 
 void Table::addWatcher(ConnId conn, int watchSeat) {
