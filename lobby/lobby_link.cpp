@@ -102,10 +102,12 @@ std::string commandLine(const HandOver& h) {
                             h.unattended ? "1" : "0",
                             h.unattended ? h.lobbyCaption : "",
                             h.unattended ? h.mainCaption : ""};
-  if (h.watchUserId) fields[5] = std::to_string(*h.watchUserId);
   std::string line;
   for (int i = 0; i < 13; ++i) {
     if (i) line += '$';
+    // A watcher's line carries the watched player's id right after the table
+    // caption, in a place of its own; the mode and the rest follow as usual.
+    if (i == 5 && h.watchUserId) line += std::to_string(*h.watchUserId) + '$';
     line += fields[i];
   }
   if (!h.watchUserId) {

@@ -75,8 +75,12 @@ TEST(LobbyLink, CommandLines) {
   w.location = "T1";
   w.watchUserId = 123456;
   const std::string line = commandLine(w);
-  EXPECT_EQ(line, "a$watch=0$h$8000$T1$123456$$$$$0");
+  EXPECT_EQ(line, "a$watch=0$h$8000$T1$123456$0$$$$$0");
   EXPECT_NE(line.back(), '$');
+  w.proxy = true;
+  w.proxyHost = "p";
+  w.proxyPort = 1080;
+  EXPECT_EQ(commandLine(w), "a$watch=0$h$8000$T1$123456$5$p$1080$$$0");
 }
 
 struct Proc {
