@@ -20,6 +20,7 @@
 #include "table/model.h"
 #include "view/chrome.h"
 #include "view/scene.h"
+#include "view/table_view.h"
 
 namespace tavren {
 
@@ -64,6 +65,7 @@ struct Client {
   SoundState sound;
   ShellState shell;
   MainForm view;
+  TableViewState tableView;
   ChromeState chrome;
   Handlers handlers;
   CallLog log;

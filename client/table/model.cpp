@@ -31,6 +31,12 @@ void ResetHandRecords(Client& c) {
   t.WildTileCode = -1;
   c.offer.MayDiscard = false;
   for (auto& column : t.AsideTiles) column.fill(0);
+  TableViewState& v = c.tableView;
+  v.DrawFromFront = true;
+  for (auto& revealed : v.RevealedTiles) revealed.fill(0);
+  v.RightDiscards.fill(0);
+  v.RightDiscardCount = 0;
+  v.HuSide = -1;
   t.HandInProgress = false;
 }
 

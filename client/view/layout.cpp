@@ -283,6 +283,8 @@ void resetTableView(Client& c) {
     h.discardOriginX = h.discardX = static_cast<std::int16_t>(SX(c, a.discardX));
     h.discardOriginY = h.discardY = static_cast<std::int16_t>(SY(c, a.discardY));
   }
+  // Side 3's discard stack starts again with its cursor.
+  c.tableView.RightDiscardCount = 0;
 
   for (int g = 0; g < 8; ++g) {
     const AsideColumn& col = kAside[g];
