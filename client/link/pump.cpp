@@ -63,12 +63,7 @@ void SendTask(Client& c) {
 void SilentServer(Client& c) {
   if (LobbyExists(c)) {
     SetSysmsg(c, 0, "已经与服务器断开连接，请重新入座！");
-    MinimizeMainWindow(c);
-    RestoreLobby(c);
-    c.table.TableCleared = false;
-    ResetToLobby(c);
-    ResetHandRecords(c);
-    resetTableView(c);
+    ReturnToLobby(c);
     c.link.Watchdog = 0;
   } else {
     c.link.Watchdog = 0;
@@ -200,14 +195,7 @@ void LinkWatchTask(Client& c) {
     OpenReconnectDialog(c);
     return;
   }
-  if (!c.table.PlayerLeft) {
-    MinimizeMainWindow(c);
-    RestoreLobby(c);
-    c.table.TableCleared = false;
-    ResetToLobby(c);
-    ResetHandRecords(c);
-    resetTableView(c);
-  }
+  if (!c.table.PlayerLeft) ReturnToLobby(c);
   c.link.ContinueClockOn = false;
   c.table.HandInProgress = false;
 }
@@ -220,6 +208,32 @@ void ClaimWordTask(Client& c) {
   }
   c.view.Words.visible = false;
 }
+
+void BlinkTasks(Client& c) {
+  Statement([&] { BlinkTask(c); });
+  Statement([&] { ChatButtonBlink(c); });
+}
+
+struct ScheduledTask {
+  PumpTask task;
+  int period;  // in ticks
+  bool (*gate)(const Client&);
+  void (*run)(Client&);
+};
+
+// The tick's tasks in their order.
+constexpr ScheduledTask kSchedule[] = {
+    {kTaskSend, 1, [](const Client& c) { return c.link.SendPending; }, SendTask},
+    {kTaskReceive, 2, [](const Client& c) { return c.link.DataSeen; }, ReceiveTask},
+    {kTaskLogin, 4, [](const Client& c) { return c.link.LoginPending; }, LoginTask},
+    {kTaskBlink, 8, [](const Client& c) { return c.link.BlinkOn; }, BlinkTasks},
+    {kTaskTurnClock, 20,
+     [](const Client& c) { return c.link.TurnClockOn && c.table.LoginAccepted; }, TurnClockTask},
+    {kTaskContinueClock, 20, [](const Client& c) { return c.link.ContinueClockOn; },
+     ContinueClockTask},
+    {kTaskLinkWatch, 1, [](const Client& c) { return c.link.LinkWatch; }, LinkWatchTask},
+    {kTaskClaimWord, 40, [](const Client& c) { return c.link.ClaimWordOn; }, ClaimWordTask},
+};
 
 // Re-enables the pump timer when the tick is left, unless the program ended.
 struct TickScope {
@@ -241,49 +255,15 @@ struct TickScope {
 void PumpTick(Client& c) {
   if (c.link.TickRunning) return;
   TickScope scope(c);
-  LinkState& L = c.link;
-  for (int& n : L.TickCount) ++n;
-
-  Statement([&] {
-    if (L.SendPending && Reached(c, kTaskSend, 1)) SendTask(c);
-  });
-  Settle(c, kTaskSend, 1);
-
-  Statement([&] {
-    if (L.DataSeen && Reached(c, kTaskReceive, 2)) ReceiveTask(c);
-  });
-  Settle(c, kTaskReceive, 2);
-
-  Statement([&] {
-    if (L.LoginPending && Reached(c, kTaskLogin, 4)) LoginTask(c);
-  });
-  Settle(c, kTaskLogin, 4);
-
-  if (L.BlinkOn && Reached(c, kTaskBlink, 8)) {
-    Statement([&] { BlinkTask(c); });
-    Statement([&] { ChatButtonBlink(c); });
+  for (int& n : c.link.TickCount) ++n;
+  // A task runs when its gate is set and its counter has reached its period;
+  // a counter that reached its period starts again, whether the task ran or not.
+  for (const ScheduledTask& t : kSchedule) {
+    Statement([&] {
+      if (t.gate(c) && Reached(c, t.task, t.period)) t.run(c);
+    });
+    Settle(c, t.task, t.period);
   }
-  Settle(c, kTaskBlink, 8);
-
-  Statement([&] {
-    if (L.TurnClockOn && c.table.LoginAccepted && Reached(c, kTaskTurnClock, 20)) TurnClockTask(c);
-  });
-  Settle(c, kTaskTurnClock, 20);
-
-  Statement([&] {
-    if (L.ContinueClockOn && Reached(c, kTaskContinueClock, 20)) ContinueClockTask(c);
-  });
-  Settle(c, kTaskContinueClock, 20);
-
-  Statement([&] {
-    if (L.LinkWatch && Reached(c, kTaskLinkWatch, 1)) LinkWatchTask(c);
-  });
-  Settle(c, kTaskLinkWatch, 1);
-
-  Statement([&] {
-    if (L.ClaimWordOn && Reached(c, kTaskClaimWord, 40)) ClaimWordTask(c);
-  });
-  Settle(c, kTaskClaimWord, 40);
 }
 
 void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {

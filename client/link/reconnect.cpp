@@ -65,14 +65,7 @@ void ReconnectNowClicked(Client& c) {
 }
 
 void ReconnectCancelClicked(Client& c) {
-  if (c.platform.socketState() != kSocketConnected) {
-    MinimizeMainWindow(c);
-    RestoreLobby(c);
-    c.table.TableCleared = false;
-    ResetToLobby(c);
-    ResetHandRecords(c);
-    resetTableView(c);
-  }
+  if (c.platform.socketState() != kSocketConnected) ReturnToLobby(c);
   UnloadReconnectDialog(c);
 }
 

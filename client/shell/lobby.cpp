@@ -73,6 +73,15 @@ void ResetToLobby(Client& c) {
   c.log.record("ResetToLobby");
 }
 
+void ReturnToLobby(Client& c) {
+  MinimizeMainWindow(c);
+  RestoreLobby(c);
+  c.table.TableCleared = false;
+  ResetToLobby(c);
+  ResetHandRecords(c);
+  resetTableView(c);
+}
+
 void SendLeave(Client& c) {
   Frame f{};
   f[p::kTypeOffset] = p::kReqReady;

@@ -26,6 +26,9 @@ void RestoreLobby(Client& c);
 void MinimizeLobby(Client& c);
 void PostToLobby(Client& c, std::uint32_t message);
 void ResetToLobby(Client& c);
+// The table is lost: the main window steps aside for the lobby, and the
+// client goes back to its idle state with an empty table.
+void ReturnToLobby(Client& c);
 void SendLeave(Client& c);
 
 // Is the lobby's window there?
