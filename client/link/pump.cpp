@@ -187,6 +187,9 @@ void ContinueClockTask(Client& c) {
 
 void LinkWatchTask(Client& c) {
   if (Connected(c)) return;
+  // Frames that arrived before the close are the server's last word (a
+  // refused login, say): they are handled before the link counts as lost.
+  if (c.link.ReceiveRing.buffered() >= p::kFrameSize) return;
   if (!LobbyExists(c)) EndProgram(c);
   if (c.table.HandInProgress) {
     c.table.LoginAccepted = false;

@@ -280,6 +280,18 @@ TEST_F(PumpTest, LostLinkOutsideAHandReturnsToTheLobbyOrEnds) {
   EXPECT_TRUE(t.c.ended);
 }
 
+TEST_F(PumpTest, FramesSentBeforeACloseAreHandledBeforeTheLinkCountsAsLost) {
+  sim::Connection& conn = s.Connect();
+  s.c.link.LinkWatch = true;
+  s.Run(500);
+  conn.send(Frames(2, 40));
+  conn.close();
+  s.Run(500);
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[1].second, 41);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+}
+
 TEST_F(PumpTest, TurnCountdownWarnsFromFiveDownToZeroThenMakesTheTimeoutMove) {
   s.Connect();
   s.c.table.LoginAccepted = true;

@@ -1,0 +1,84 @@
+// A client logs in at the reference server's engine and keeps the link alive
+// through whole hands the robots play, in virtual time.
+#include <gtest/gtest.h>
+
+#include "core/client.h"
+#include "shell/startup.h"
+#include "support/engine_peer.h"
+
+namespace tavren {
+namespace {
+
+constexpr const char* kHost = "127.0.0.1";
+constexpr std::uint16_t kPort = 7000;
+
+server::Server::Config Config() {
+  server::Server::Config config;
+  config.seed = 11;
+  config.turnTimeSec = 9;
+  return config;
+}
+
+struct Session {
+  sim::World world;
+  testing::EnginePeer peer{world, kHost, kPort, Config()};
+  sim::SimPlatform platform{world};
+  Client c{platform};
+  Session() { platform.attach(c); }
+  void Start(const std::string& key) {
+    StartUp(c, "amy$" + key + "$" + kHost + "$" + std::to_string(kPort) + "$T1$0$$0$$$0$$$");
+  }
+};
+
+TEST(EngineSession, LogsInWithTheServersTurnTimeAndStaysConnected) {
+  Session s;
+  s.Start("table=0;seat=0");
+  s.world.loop.runFor(2000);
+  EXPECT_TRUE(s.c.table.LoginAccepted);
+  EXPECT_EQ(s.c.offer.TurnTime, 9);
+  EXPECT_EQ(s.c.view.Sysmsg[0].text(), "连接服务器成功！");
+  EXPECT_EQ(s.platform.lobby.count(kWmClear), 1);
+  // Hands come and go for ten virtual minutes; the client follows the frames
+  // without falling behind and never loses the link.
+  s.world.loop.runFor(10 * 60 * 1000);
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_EQ(s.platform.socketState(), kSocketConnected);
+  EXPECT_GT(s.c.link.LinkToken[0] + s.c.link.LinkToken[1], 0);
+  EXPECT_LT(s.c.link.ReceiveRing.buffered(), 20 * 272u);
+}
+
+TEST(EngineSession, ATakenSeatIsRefusedAndTheClientEnds) {
+  Session s;
+  s.Start("table=0;seat=1");
+  s.world.loop.runFor(2000);
+  ASSERT_TRUE(s.c.table.LoginAccepted);
+  // A second client for the same seat.
+  sim::SimPlatform other(s.world);
+  Client second(other);
+  other.attach(second);
+  other.instanceLockFree = true;
+  StartUp(second, std::string("bob$table=0;seat=1$") + kHost + "$" + std::to_string(kPort) +
+                      "$T1$0$$0$$$0$$$");
+  s.world.loop.runFor(2000);
+  EXPECT_TRUE(second.ended);
+  EXPECT_EQ(second.view.Sysmsg[0].text(), "启动游戏失败，请重新在大厅就座后进入游戏！");
+  EXPECT_FALSE(s.c.ended);
+}
+
+TEST(EngineSession, TheLeaveRequestFreesTheSeat) {
+  Session s;
+  s.Start("table=0;seat=2");
+  s.world.loop.runFor(2000);
+  ASSERT_TRUE(s.c.table.LoginAccepted);
+  OnLobbyMessage(s.c, kWmUser, 0, 0);
+  s.world.loop.runFor(1000);
+  EXPECT_EQ(s.platform.socketState(), kSocketClosed);
+  // Sitting down again logs in afresh on the same seat.
+  OnLobbyMessage(s.c, kWmEndSession, 0, 0);
+  s.world.loop.runFor(2000);
+  EXPECT_TRUE(s.c.table.LoginAccepted);
+  EXPECT_FALSE(s.c.ended);
+}
+
+}  // namespace
+}  // namespace tavren
