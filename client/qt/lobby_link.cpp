@@ -1,5 +1,7 @@
 #include "qt/lobby_link.h"
 
+#include <poll.h>
+
 #include <QLocalSocket>
 #include <utility>
 
@@ -37,14 +39,30 @@ void LobbyLink::drop() {
   QLocalSocket* s = socket_;
   socket_ = nullptr;
   s->disconnect(this);
+  // Records the lobby wrote before it went are still its messages: they are
+  // handled later from the event loop, never inside the caller's call.
+  if (s->state() == QLocalSocket::ConnectedState) s->waitForReadyRead(0);
+  pending_.append(s->readAll());
+  pending_.truncate(pending_.size() - pending_.size() % kRecordSize);
+  if (!pending_.isEmpty())
+    QMetaObject::invokeMethod(this, &LobbyLink::dispatchPending, Qt::QueuedConnection);
   s->abort();
   // The socket may be the sender of the signal being handled right now.
   s->deleteLater();
-  pending_.clear();
+}
+
+bool LobbyLink::peerGone() const {
+  // A lobby that has gone may not have been noticed by the event loop yet;
+  // asking the socket directly keeps "the window is there" honest.
+  pollfd p{static_cast<int>(socket_->socketDescriptor()), POLLIN | POLLRDHUP, 0};
+  if (p.fd < 0) return true;
+  if (::poll(&p, 1, 0) <= 0) return false;
+  return (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 bool LobbyLink::find(const std::string& caption) {
-  if (socket_ != nullptr && caption == caption_ && socket_->state() == QLocalSocket::ConnectedState)
+  if (socket_ != nullptr && caption == caption_ &&
+      socket_->state() == QLocalSocket::ConnectedState && !peerGone())
     return true;
   drop();
 
@@ -79,9 +97,13 @@ void LobbyLink::write(std::uint32_t message, std::uint32_t wParam, std::uint32_t
 void LobbyLink::readRecords() {
   if (socket_ == nullptr) return;
   pending_.append(socket_->readAll());
+  dispatchPending();
+}
+
+void LobbyLink::dispatchPending() {
   // Each record is taken out before it is handled: the handler may wait with
   // events, and a nested read must not see the same record again.
-  while (pending_.size() >= kRecordSize && socket_ != nullptr) {
+  while (pending_.size() >= kRecordSize) {
     const std::uint32_t message = GetU32(pending_.constData());
     const std::uint32_t wParam = GetU32(pending_.constData() + 4);
     const std::uint32_t lParam = GetU32(pending_.constData() + 8);

@@ -32,6 +32,8 @@ class LobbyLink : public QObject {
 
  private:
   void readRecords();
+  void dispatchPending();
+  bool peerGone() const;
   void drop();
 
   std::string directory_;

@@ -119,6 +119,8 @@ void QtPlatform::setTimer(TimerId id, int intervalMs, bool enabled) {
 void QtPlatform::processEvents(std::int64_t untilMillis, int maxEvents) {
   // The deadline timer only wakes the wait; the wait itself sleeps in the
   // dispatcher until an event comes, never spinning.
+  // What the core changed before waiting is drawn while it waits.
+  mirrorWindow();
   QTimer deadline;
   deadline.setSingleShot(true);
   deadline.setTimerType(Qt::PreciseTimer);
@@ -139,6 +141,7 @@ void QtPlatform::processEvents(std::int64_t untilMillis, int maxEvents) {
 
 void QtPlatform::pause(int ms) {
   // Show the table as it stands, then block without handling any event.
+  mirrorWindow();
   if (window_->isVisible()) window_->repaint();
   if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }

@@ -169,6 +169,15 @@ TEST_F(ClientProcess, TheServerClosingOutsideAHandTakesTheClientBackToTheLobby) 
   EXPECT_TRUE(rig.running());
 }
 
+TEST_F(ClientProcess, TheServerClosingWithTheLobbyGoneEndsTheClient) {
+  startAndLogIn();
+  acceptLogin(0, 3);
+  rig.stopLobby();
+  rig.serverClose();
+  expectCleanEnd();
+  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 0);
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);
