@@ -1,6 +1,8 @@
 #include "view/chrome.h"
 
+#include <cmath>
 #include <cstring>
+#include <string>
 
 #include "core/client.h"
 
@@ -60,24 +62,72 @@ void OnWindowRestored(Client& c) {
   });
 }
 
+namespace {
+
+// The details of the player at `side` in the window over the portraits.
+void ShowPlayerDetails(Client& c, int side) {
+  MainForm& f = c.view;
+  InformationForm& info = f.Information;
+  const int T = f.windowTop + f.pic1Y;
+  const int L = f.windowLeft + f.pic1X;
+  if (side > 0) {
+    info.top = T + static_cast<int>(0.11 * f.pic1H);
+    info.left = L + static_cast<int>(std::lround(static_cast<double>((side - 1) * f.pic1W))) / 3;
+  } else {
+    info.left = L;
+    info.top = T + static_cast<int>((f.ScaleX < 1 ? 0.3 : 0.42) * f.pic1H);
+  }
+  const PlayerInfoRecord& p = c.table.PlayerInfo[static_cast<std::size_t>(side)];
+  info.Inf = {p.nick,
+              p.sex != 0 ? "男" : "女",
+              p.tag,
+              std::to_string(p.money1),
+              std::to_string(p.money2),
+              std::to_string(p.stat1),
+              std::to_string(p.stat2),
+              std::to_string(p.stat3),
+              std::to_string(p.stat4)};
+  info.visible = true;
+  ++f.revision;
+}
+
+// The pointer over the bare table: a raised tile it left goes back down, and
+// the player details close.
+void SurfaceHover(Client& c, int x, int y) {
+  if (!c.table.Watching && c.table.LoginAccepted) {
+    const HandRecord& h = c.table.custom[0];
+    for (int k = h.first; k < h.first + h.count && k < kSlots; ++k) {
+      const int ind = h.mj[static_cast<std::size_t>(k)].ind;
+      if (ind < 0 || ind >= kWallTiles) continue;
+      Control& t = c.view.MJ_Image[static_cast<std::size_t>(ind)];
+      if (t.y != h.handY - SY(c, 10)) continue;
+      const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + SY(c, 10);
+      if (!over) {
+        t.y = h.handY;
+        ++c.view.revision;
+      }
+      break;
+    }
+  }
+  if (c.view.Information.visible) {
+    c.view.Information.visible = false;
+    ++c.view.revision;
+  }
+}
+
+}  // namespace
+
 void TableMouseMove(Client& c, int x, int y) {
   RunEvent(c, [&] {
-    // A raised tile the pointer has left goes back down.
-    if (!c.table.Watching && c.table.LoginAccepted) {
-      const HandRecord& h = c.table.custom[0];
-      for (int k = h.first; k < h.first + h.count && k < kSlots; ++k) {
-        const int ind = h.mj[static_cast<std::size_t>(k)].ind;
-        if (ind < 0 || ind >= kWallTiles) continue;
-        Control& t = c.view.MJ_Image[static_cast<std::size_t>(ind)];
-        if (t.y != h.handY - SY(c, 10)) continue;
-        const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + SY(c, 10);
-        if (!over) {
-          t.y = h.handY;
-          ++c.view.revision;
-        }
-        break;
-      }
+    const Control* k = HitTest(c.view, x, y);
+    if (k != nullptr && std::strcmp(k->name, "Tou") == 0) {
+      const int side = k->index;
+      if (!c.view.Information.visible && side >= 0 && side < kSides &&
+          !c.table.custom[static_cast<std::size_t>(side)].name.empty())
+        ShowPlayerDetails(c, side);
+      return;
     }
+    SurfaceHover(c, x, y);
   });
 }
 

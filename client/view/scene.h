@@ -63,6 +63,16 @@ struct ReconnectForm {
   Control pbCancel;
 };
 
+// The player-detail window shown over a portrait: nine captions and values.
+struct InformationForm {
+  bool visible = false;
+  int left = 0, top = 0;  // screen pixels
+  std::array<std::string, 9> Inf{};
+};
+inline constexpr std::array<const char*, 9> kInformationCaptions = {
+    "玩家昵称", "性    别", "所 在 地", "积    分", "信 用 度",
+    "登录次数", "掉线次数", "胜场次数", "败场次数"};
+
 struct MainForm {
   MainForm();
   MainForm(const MainForm&) = delete;
@@ -97,7 +107,9 @@ struct MainForm {
   std::array<int, 4> TileStepX{}, TileStepY{};
 
   ReconnectForm frmReconnect;
-  std::string caption;  // the main window's caption
+  InformationForm Information;
+  int windowLeft = 0, windowTop = 0;  // where the window stands on the screen
+  std::string caption;                // the main window's caption
   bool shown = false;
   bool minimized = false;
   bool pageLinked = false;     // the page box opens AdUrl when clicked

@@ -77,6 +77,48 @@ TEST(Chrome, ARaisedTileGoesDownWhenThePointerLeavesIt) {
   EXPECT_EQ(t.x, h.handX + 48);
 }
 
+TEST(Chrome, HoveringAPortraitShowsThePlayersDetailsAndTheTableHidesThem) {
+  SimClient s;
+  layoutMainWindow(s.c);
+  buildImageIdTables(s.c);
+  layoutPlayerPanels(s.c);
+  s.c.view.windowLeft = 100;
+  s.c.view.windowTop = 50;
+  PlayerInfoRecord& p = s.c.table.PlayerInfo[2];
+  p.nick = "小王";
+  p.sex = 1;
+  p.tag = "杭州";
+  p.money1 = 1200;
+  p.money2 = 99;
+  p.stat1 = 10;
+  p.stat2 = 1;
+  p.stat3 = 6;
+  p.stat4 = 4;
+  const Control& tou = s.c.view.Tou[2];
+  TableMouseMove(s.c, tou.x + 5, tou.y + 5);
+  EXPECT_FALSE(s.c.view.Information.visible);  // an empty seat shows nothing
+  s.c.table.custom[2].name = "wang";
+  TableMouseMove(s.c, tou.x + 5, tou.y + 5);
+  const InformationForm& info = s.c.view.Information;
+  ASSERT_TRUE(info.visible);
+  EXPECT_EQ(info.Inf[0], "小王");
+  EXPECT_EQ(info.Inf[1], "男");
+  EXPECT_EQ(info.Inf[2], "杭州");
+  EXPECT_EQ(info.Inf[3], "1200");
+  EXPECT_EQ(info.Inf[8], "4");
+  EXPECT_EQ(info.left, 100 + 8 + 1024 / 3);
+  EXPECT_EQ(info.top, 50 + 20 + static_cast<int>(0.11 * 768));
+  TableMouseMove(s.c, 500, 400);
+  EXPECT_FALSE(info.visible);
+  // The user's own portrait puts the window lower down, at the left.
+  s.c.table.custom[0].name = "me";
+  const Control& own = s.c.view.Tou[0];
+  TableMouseMove(s.c, own.x + 5, own.y + 5);
+  EXPECT_EQ(info.left, 108);
+  EXPECT_EQ(info.top, 70 + static_cast<int>(0.42 * 768));
+  EXPECT_EQ(info.Inf[1], "女");
+}
+
 TEST(Chrome, ThePageBoxOpensTheLoginPage) {
   SimClient s;
   layoutMainWindow(s.c);
