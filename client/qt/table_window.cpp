@@ -61,6 +61,40 @@ void TableSurface::mousePressEvent(QMouseEvent* e) {
   }
 }
 
+// ---- InformationWindow
+
+InformationWindow::InformationWindow() {
+  setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+  setWindowTitle(QStringLiteral("Form1"));
+  setFixedSize(220, 9 * 22 + 16);
+}
+
+void InformationWindow::show(const InformationForm& form) {
+  for (std::size_t i = 0; i < values_.size(); ++i) values_[i] = QString::fromStdString(form.Inf[i]);
+  move(form.left, form.top);
+  QWidget::show();
+  update();
+}
+
+void InformationWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(0xFB, 0xF3, 0xDC));
+  p.setPen(QColor(0x8A, 0x5A, 0x1E));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+  font.setPointSize(10);
+  p.setFont(font);
+  for (int i = 0; i < 9; ++i) {
+    const QRect row(10, 8 + 22 * i, width() - 20, 22);
+    p.setPen(QColor(0x6B, 0x3A, 0x10));
+    p.drawText(row, Qt::AlignVCenter | Qt::AlignLeft,
+               QString::fromUtf8(kInformationCaptions[static_cast<std::size_t>(i)]));
+    p.setPen(Qt::black);
+    p.drawText(row.adjusted(80, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+               values_[static_cast<std::size_t>(i)]);
+  }
+}
+
 // ---- TableWindow
 
 TableWindow::TableWindow(std::function<void()> onClose, std::function<void()> onRestored)
@@ -74,6 +108,7 @@ TableWindow::TableWindow(std::function<void()> onClose, std::function<void()> on
   chat_->setFrame(false);
   chat_->setMaxLength(100);
   chat_->hide();
+  information_ = std::make_unique<InformationWindow>();
 }
 
 void TableWindow::attach(Client& c) {
@@ -104,6 +139,10 @@ void TableWindow::sync() {
   const Control& box = f.Chat;
   chat_->setGeometry(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
   chat_->setVisible(box.visible);
+  if (f.Information.visible && isVisible())
+    information_->show(f.Information);
+  else
+    information_->hide();
   const QRegion dirty = surface_->painter().changes(f);
   if (!dirty.isEmpty()) surface_->update(dirty);
   if (skinned_) update(QRect(0, 0, width(), f.pic1Y));  // title buttons
@@ -189,6 +228,12 @@ void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
   }
   unsetCursor();
   sync();
+}
+
+void TableWindow::moveEvent(QMoveEvent*) {
+  if (client_ == nullptr) return;
+  client_->view.windowLeft = x();
+  client_->view.windowTop = y();
 }
 
 void TableWindow::closeEvent(QCloseEvent* event) {

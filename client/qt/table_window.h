@@ -4,9 +4,12 @@
 
 #include <QLineEdit>
 #include <QWidget>
+#include <array>
 #include <functional>
+#include <memory>
 
 #include "qt/scene_painter.h"
+#include "view/scene.h"
 
 namespace tavren {
 struct Client;
@@ -32,6 +35,19 @@ class TableSurface : public QWidget {
   ScenePainter painter_;
 };
 
+// The player-detail window over a portrait: nine captions and their values.
+class InformationWindow : public QWidget {
+ public:
+  InformationWindow();
+  void show(const InformationForm& form);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  std::array<QString, 9> values_;
+};
+
 class TableWindow : public QWidget {
  public:
   // `onClose` runs when the user closes the window, `onRestored` when a
@@ -50,6 +66,7 @@ class TableWindow : public QWidget {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   void changeEvent(QEvent* e) override;
 
  private:
@@ -63,6 +80,7 @@ class TableWindow : public QWidget {
   Client* client_ = nullptr;
   TableSurface* surface_ = nullptr;
   QLineEdit* chat_ = nullptr;
+  std::unique_ptr<InformationWindow> information_;
   std::uint64_t geometryRevision_ = ~0ULL;
   bool geometryApplied_ = false;
   bool skinned_ = true;
