@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/client.h"
 #include "view/scene.h"
@@ -143,9 +144,15 @@ void LayMeld(Client& c, int side, int kind, const Chosen& chosen,
       newFirst + newCount > kSlots || tiles.size() < 3)
     return;
 
+  // In row order: a kong's fourth tile is then the last of the chosen ones.
+  std::array<int, 4> slots = chosen.slot;
+  for (int i = 1; i < removed; ++i)
+    for (int j = i;
+         j > 0 && slots[static_cast<std::size_t>(j - 1)] > slots[static_cast<std::size_t>(j)]; --j)
+      std::swap(slots[static_cast<std::size_t>(j - 1)], slots[static_cast<std::size_t>(j)]);
   std::array<int, 4> controls{};
   for (int i = 0; i < removed; ++i)
-    controls[static_cast<std::size_t>(i)] = Slot(h, chosen.slot[static_cast<std::size_t>(i)]).ind;
+    controls[static_cast<std::size_t>(i)] = Slot(h, slots[static_cast<std::size_t>(i)]).ind;
   const bool usesDiscard = !concealed;
   if (usesDiscard) {
     if (!ValidControl(t.LastDiscardInd)) return;
