@@ -178,6 +178,37 @@ TEST_F(ClientProcess, TheServerClosingWithTheLobbyGoneEndsTheClient) {
   EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 0);
 }
 
+TEST_F(ClientProcess, ThroughARealSocks5ProxyTheLoginFrameIsTheFirstFrame) {
+  const std::uint16_t proxy = rig.startSocks5("proxyuser", "pr0xy-pw");
+  if (proxy == 0) GTEST_SKIP() << "microsocks is not installed";
+  rig.start({rig.proxyLine("viaproxy", "key9", proxy, "proxyuser", "pr0xy-pw")});
+  ASSERT_TRUE(rig.waitFor([&] { return !rig.framesReceived().empty(); }, kStartMs))
+      << rig.stderrText();
+  const Frame f = rig.framesReceived().front();
+  EXPECT_EQ(f[3], 18);
+  EXPECT_EQ(Bytes(f, 16, 9), std::string("viaproxy\0", 9));
+  EXPECT_EQ(Bytes(f, 32, 5), std::string("key9\0", 5));
+  // The open tunnel is announced to the lobby; the login then works as direct.
+  EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmClear) == 1; }, kAnswerMs));
+  rig.serverSend(ServerFrame(kLoginResult, {15, 15, 0, 1}, 0x0A, 0x0B));
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmClear) == 2; }, kAnswerMs));
+  rig.lobbySend(kStateQuery);
+  EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs));
+}
+
+TEST_F(ClientProcess, AWrongProxyPasswordIsReportedAndNoLoginGoesOut) {
+  const std::uint16_t proxy = rig.startSocks5("proxyuser", "pr0xy-pw");
+  if (proxy == 0) GTEST_SKIP() << "microsocks is not installed";
+  rig.start({rig.proxyLine("viaproxy", "key9", proxy, "proxyuser", "wrong")});
+  ASSERT_TRUE(rig.waitFor(
+      [&] { return rig.stderrText().find("代理服务器用户验证失败！") != std::string::npos; },
+      kStartMs))
+      << rig.stderrText();
+  EXPECT_FALSE(rig.serverConnected());
+  EXPECT_TRUE(rig.framesReceived().empty());
+  EXPECT_TRUE(rig.running());
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);

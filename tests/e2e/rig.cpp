@@ -135,6 +135,11 @@ Rig::~Rig() {
     for (int fd : {p.pidFd, p.errFd})
       if (fd >= 0) ::close(fd);
   }
+  for (pid_t h : helpers_) {
+    ::kill(h, SIGKILL);
+    int st = 0;
+    ::waitpid(h, &st, 0);
+  }
   for (int fd : {listenFd_, conn_, lobbyListen_})
     if (fd >= 0) ::close(fd);
   for (LobbyConn& c : lobbyConns_)
@@ -149,6 +154,59 @@ std::int64_t Rig::now() const {
 
 std::string Rig::playerLine(const std::string& account, const std::string& key) const {
   return account + "$" + key + "$127.0.0.1$" + std::to_string(port_) + "$T1$0$$0$$$0$$$";
+}
+
+std::string Rig::proxyLine(const std::string& account, const std::string& key,
+                           std::uint16_t proxyPort, const std::string& user,
+                           const std::string& password) const {
+  return account + "$" + key + "$127.0.0.1$" + std::to_string(port_) + "$T1$5$127.0.0.1$" +
+         std::to_string(proxyPort) + "$" + user + "$" + password + "$0$$$";
+}
+
+std::uint16_t Rig::startSocks5(const std::string& user, const std::string& password) {
+  const std::string binary = "/usr/bin/microsocks";
+  if (::access(binary.c_str(), X_OK) != 0) return 0;
+  // A port that was free a moment ago; microsocks takes it over.
+  const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (probe < 0 || ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    Fail("probe port");
+  ::close(probe);
+  const std::uint16_t port = ntohs(a.sin_port);
+
+  const std::string portText = std::to_string(port);
+  std::vector<std::string> args = {binary, "-i", "127.0.0.1", "-p",    portText,
+                                   "-u",   user, "-P",        password};
+  std::vector<char*> argv;
+  for (std::string& x : args) argv.push_back(x.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) Fail("fork");
+  if (pid == 0) {
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    if (devnull >= 0) {
+      ::dup2(devnull, 1);
+      ::dup2(devnull, 2);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  helpers_.push_back(pid);
+
+  // Ready once it accepts a connection; retried briefly until then.
+  const std::int64_t until = now() + 3000;
+  while (now() < until) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(s);
+    if (up) return port;
+    ::poll(nullptr, 0, 10);
+  }
+  throw std::runtime_error("microsocks did not start");
 }
 
 std::string Rig::defaultInstance() const {

@@ -66,6 +66,13 @@ class Rig {
   // Handles whatever arrives until `done()` holds or `ms` pass; true when done.
   bool waitFor(const std::function<bool()>& done, int ms);
 
+  // Starts microsocks on loopback with this user and password and returns its
+  // port once it accepts connections; 0 when microsocks is not installed.
+  std::uint16_t startSocks5(const std::string& user, const std::string& password);
+  // The hand-over of a player who reaches this rig's server through a proxy.
+  std::string proxyLine(const std::string& account, const std::string& key, std::uint16_t proxyPort,
+                        const std::string& user, const std::string& password) const;
+
   // Server side.
   bool serverConnected() const { return conn_ >= 0; }
   bool serverPeerClosed() const { return connClosed_; }
@@ -114,6 +121,7 @@ class Rig {
   std::vector<LobbyConn> lobbyConns_;
   std::vector<LobbyRecord> lobbyRecords_;
   std::vector<Proc> procs_;
+  std::vector<pid_t> helpers_;  // proxies and the like, stopped at the end
   std::chrono::steady_clock::time_point t0_ = std::chrono::steady_clock::now();
 };
 
