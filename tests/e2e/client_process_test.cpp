@@ -1,7 +1,11 @@
 // The tavrenmj binary as the lobby starts it: a real process with a scripted
 // game server on loopback TCP and a scripted lobby on a Unix socket.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -166,6 +170,27 @@ TEST_F(ClientProcess, TheServerClosingOutsideAHandTakesTheClientBackToTheLobby) 
   ASSERT_TRUE(
       rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs))
       << rig.stderrText();
+  EXPECT_TRUE(rig.running());
+}
+
+TEST_F(ClientProcess, ARefusedConnectionTakesTheClientBackToTheLobby) {
+  // A bound socket that does not listen refuses every connection to its port.
+  const int closedPort = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(closedPort, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(closedPort, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::getsockname(closedPort, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  const std::string line =
+      "acc$key$127.0.0.1$" + std::to_string(ntohs(a.sin_port)) + "$T1$0$$0$$$0$$$";
+  rig.start({line});
+  const bool back =
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kStartMs);
+  ::close(closedPort);
+  ASSERT_TRUE(back) << rig.stderrText();
+  EXPECT_FALSE(rig.serverConnected());
   EXPECT_TRUE(rig.running());
 }
 
