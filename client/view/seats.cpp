@@ -1,5 +1,6 @@
 #include "view/seats.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/client.h"
@@ -75,7 +76,7 @@ void MoveDiscardCursor(Client& c, int side, HandRecord& h) {
 // the one above it, so the column is brought to the front from its top down.
 void RestackRightDiscards(Client& c) {
   TableViewState& v = c.tableView;
-  const int n = v.RightDiscardCount;
+  const int n = std::min<int>(v.RightDiscardCount, kRightDiscardSlots);
   auto front = [&](int i) {
     const int control = v.RightDiscards[static_cast<std::size_t>(i)];
     if (ValidControl(control)) BringToFront(c.view, Tile(c, control));
@@ -288,10 +289,15 @@ void showDiscardWatching(Client& c, std::uint8_t seat, int tile) {
     SetEffectVolume(c, kFullVolume);
   }
   HandRecord& h = t.custom[static_cast<std::size_t>(side)];
-  // An empty or broken row has no tile to discard.
-  if (h.count <= 0 || !StandingFits(h, 0)) return;
-  const int control = h.mj[static_cast<std::size_t>(h.first + h.count - 1)].ind;
-  if (!ValidControl(control)) return;
+  // An empty or broken row has no tile to discard; no earlier tile may pass
+  // for this one when a claim takes it.
+  const int control = h.count > 0 && StandingFits(h, 0)
+                          ? h.mj[static_cast<std::size_t>(h.first + h.count - 1)].ind
+                          : -1;
+  if (!ValidControl(control)) {
+    t.LastDiscardInd = -1;
+    return;
+  }
   t.LastDiscardInd = I16(control);
   LoadSteps(c, Steps::Lying);
   ShowFace(c, control, side, tile);

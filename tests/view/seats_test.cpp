@@ -277,6 +277,11 @@ TEST(WatchingIntake, BrokenHandsAreNotPlaced) {
   EXPECT_EQ(h.count, 0);
   // A missing seat bit is side 0 like any other.
   EXPECT_EQ(SideOf(t.c, 0), 0);
+  // A discard from an empty row lays nothing and leaves no stale discard behind.
+  t.c.table.LastDiscardInd = 12;
+  showDiscardWatching(t.c, SeatOfSide(t.c, 2), 0x21);
+  EXPECT_EQ(t.c.table.LastDiscardInd, -1);
+  EXPECT_EQ(t.hand(2).discardX, 635);
 }
 
 TEST(WatchingDiscard, SideZeroDiscardsItsLastStandingTile) {
