@@ -334,6 +334,38 @@ TEST(Reveal, NothingTurnsUntilTheLastSideIsCompleteThenEveryRowShowsItsFaces) {
   EXPECT_EQ(t.tile(own.mj[4].ind).h, 78);
 }
 
+TEST(Reveal, AWinnerByDiscardOnTheTopOrTheRightShowsTheDiscardBesideItsRow) {
+  for (int winner : {2, 3}) {
+    SCOPED_TRACE(winner);
+    Table t;
+    t.deal();
+    for (int side = 1; side < 4; ++side) t.take(side, 1, {});
+    showDiscard(t.c, t.seat(1), 0x25);
+    const int discard = t.c.table.LastDiscardInd;
+    t.c.tableView.HuSide = static_cast<std::int16_t>(winner);
+    for (int side = 1; side < 4; ++side)
+      while (t.hand(side).count > 0) {
+        const std::array<std::int16_t, 4> four{0x41, 0x42, 0x43, 0x44};
+        revealHand(t.c, t.seat(side), four);
+      }
+    const HandRecord& h = t.hand(winner);
+    const Control& last = t.tile(h.mj[16].ind);  // 13 revealed from slot 4
+    const Control& k = t.tile(discard);
+    EXPECT_EQ(k.picture, 201 + 36 * winner + 13);  // 5条 in the winner's orientation
+    if (winner == 2) {
+      EXPECT_EQ(k.x, 842 - 17 * 36 - 5);
+      EXPECT_EQ(k.y, 122);
+      EXPECT_EQ(k.w, 36);
+      EXPECT_EQ(k.h, 39);
+    } else {
+      EXPECT_EQ(k.x, last.x - 5);
+      EXPECT_EQ(k.y, last.y - 35 + 13);
+      EXPECT_EQ(k.w, 45);
+      EXPECT_EQ(t.pos(discard), 0);  // behind the row
+    }
+  }
+}
+
 TEST(Reveal, ASelfDrawnWinnerShowsItsLastTileUnsorted) {
   Table t;
   t.deal();
