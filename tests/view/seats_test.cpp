@@ -112,22 +112,26 @@ TEST(StandingRow, DrawnTileGapAlongEachRow) {
 
 TEST(DiscardRows, RowsOfEightAndTheNinthTileOfEachSide) {
   struct Case {
+    bool small;
     int side;
     Point first, second, eighth, ninth;
     int w, h;
   };
   const Case cases[] = {
       // The ninth of side 0 starts a row at the origin, 32 pixels higher.
-      {0, {358, 438}, {394, 438}, {610, 438}, {358, 406}, 36, 50},
+      {false, 0, {358, 438}, {394, 438}, {610, 438}, {358, 406}, 36, 50},
       // Side 1 builds columns downwards, 5 pixels left per tile; the new column
       // lies 48 + 40 − 5 to the right of the cursor the eighth tile left.
-      {1, {287, 238}, {282, 256}, {252, 364}, {330, 238}, 48, 35},
-      {2, {635, 238}, {605, 238}, {425, 238}, {635, 260}, 30, 36},
-      {3, {758, 438}, {753, 420}, {723, 312}, {715, 438}, 48, 35},
+      {false, 1, {287, 238}, {282, 256}, {252, 364}, {330, 238}, 48, 35},
+      {false, 2, {635, 238}, {605, 238}, {425, 238}, {635, 260}, 30, 36},
+      {false, 3, {758, 438}, {753, 420}, {723, 312}, {715, 438}, 48, 35},
+      // 800 x 600: scaled steps, while the 5-pixel shift and the 40 stay unscaled.
+      {true, 0, {280, 342}, {308, 342}, {476, 342}, {280, 317}, 28, 39},
+      {true, 1, {224, 186}, {219, 200}, {189, 284}, {258, 186}, 38, 27},
   };
   for (const Case& k : cases) {
-    SCOPED_TRACE(k.side);
-    Table t;
+    SCOPED_TRACE(::testing::Message() << k.side << (k.small ? " small" : ""));
+    Table t(k.small ? PixelSize{800, 600} : PixelSize{1280, 1024});
     LoadSteps(t.c, Steps::Lying);
     for (int i = 0; i < 9; ++i) {
       layDiscard(t.c, k.side, 20 + i);
