@@ -234,6 +234,22 @@ TEST_F(ClientProcess, AWrongProxyPasswordIsReportedAndNoLoginGoesOut) {
   EXPECT_TRUE(rig.running());
 }
 
+TEST(UnattendedClientProcess, FindsTheLobbyByTheCaptionItWasGiven) {
+  // "测试 Lobby" as its socket file name, encoded by hand.
+  Rig rig("%E6%B5%8B%E8%AF%95%20Lobby.sock");
+  const std::string line = "robot$key$127.0.0.1$" + std::to_string(rig.serverPort()) +
+                           "$T1$0$$0$$$1$测试 Lobby$Robot table$";
+  // A shell may split the line at its blanks; the client joins the pieces again.
+  const std::size_t blank = line.find(' ');
+  rig.start({line.substr(0, blank), line.substr(blank + 1)});
+  ASSERT_TRUE(rig.waitFor([&] { return !rig.framesReceived().empty(); }, kStartMs))
+      << rig.stderrText();
+  EXPECT_EQ(Bytes(rig.framesReceived().front(), 16, 6), std::string("robot\0", 6));
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmEndSession) == 1; }, kAnswerMs));
+  rig.lobbySend(kStateQuery);
+  EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs));
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);

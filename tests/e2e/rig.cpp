@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -28,10 +29,6 @@ namespace {
 [[noreturn]] void Fail(const std::string& what) {
   throw std::runtime_error(what + ": " + std::strerror(errno));
 }
-
-// The lobby's socket file for the caption "Qixo山庄", written out by hand so
-// the client's own encoder is checked against it.
-constexpr const char* kLobbySocketName = "Qixo%E5%B1%B1%E5%BA%84.sock";
 
 void PutU32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -93,7 +90,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-Rig::Rig() {
+Rig::Rig(std::string lobbySocketName) : lobbySocketName_(std::move(lobbySocketName)) {
   home_ = dir_.path() + "/bin";
   lobbyDir_ = dir_.path() + "/lobby";
   runtimeDir_ = dir_.path() + "/run";
@@ -118,7 +115,7 @@ Rig::Rig() {
   if (lobbyListen_ < 0) Fail("socket");
   sockaddr_un u{};
   u.sun_family = AF_UNIX;
-  const std::string path = lobbyDir_ + "/" + kLobbySocketName;
+  const std::string path = lobbyDir_ + "/" + lobbySocketName_;
   if (path.size() >= sizeof u.sun_path) throw std::runtime_error("lobby path too long");
   std::memcpy(u.sun_path, path.c_str(), path.size() + 1);
   if (::bind(lobbyListen_, reinterpret_cast<sockaddr*>(&u), sizeof u) != 0) Fail("bind lobby");
@@ -427,7 +424,7 @@ void Rig::lobbySend(std::uint32_t message, std::uint32_t wParam, std::uint32_t l
 void Rig::stopLobby() {
   if (lobbyListen_ >= 0) ::close(lobbyListen_);
   lobbyListen_ = -1;
-  ::unlink((lobbyDir_ + "/" + kLobbySocketName).c_str());
+  ::unlink((lobbyDir_ + "/" + lobbySocketName_).c_str());
   for (LobbyConn& c : lobbyConns_) {
     if (c.fd >= 0) ::close(c.fd);
     c.fd = -1;

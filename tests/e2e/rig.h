@@ -48,7 +48,11 @@ class Rig {
  public:
   static constexpr const char* kLobbyCaption = "Qixo山庄";
 
-  Rig();
+  // The lobby's socket file for the caption "Qixo山庄", written out by hand so
+  // the client's own encoder is checked against it.
+  static constexpr const char* kDefaultLobbySocket = "Qixo%E5%B1%B1%E5%BA%84.sock";
+
+  explicit Rig(std::string lobbySocketName = kDefaultLobbySocket);
   ~Rig();
   Rig(const Rig&) = delete;
   Rig& operator=(const Rig&) = delete;
@@ -111,6 +115,7 @@ class Rig {
   void reap(Proc& p);
 
   TempDir dir_;
+  std::string lobbySocketName_;
   std::string home_, lobbyDir_, runtimeDir_;
   int listenFd_ = -1;
   std::uint16_t port_ = 0;
