@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   const std::string commandLine = tavren::qt::JoinArguments(arguments);
 
-  QApplication app(argc, argv);
+  // The arguments are the lobby's hand-over, never options for Qt: a field
+  // such as "-platform" must not choose a window system (or abort the client).
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
   // Message boxes may be the only window open; closing one never ends the client.
   QApplication::setQuitOnLastWindowClosed(false);
   tavren::initPictures();

@@ -250,6 +250,16 @@ TEST(UnattendedClientProcess, FindsTheLobbyByTheCaptionItWasGiven) {
   EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs));
 }
 
+TEST_F(ClientProcess, ALobbyLineThatLooksLikeAToolkitOptionIsStillTheHandOver) {
+  // "-platform" followed by a word would choose a window system for a GUI
+  // toolkit that read its options from the command line.
+  rig.start({"-platform", rig.playerLine("acc", "key")});
+  ASSERT_TRUE(
+      rig.waitFor([&] { return !rig.framesReceived().empty() || !rig.running(); }, kStartMs));
+  ASSERT_TRUE(rig.running()) << rig.stderrText();
+  EXPECT_EQ(Bytes(rig.framesReceived().front(), 16, 14), std::string("-platform acc\0", 14));
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);
