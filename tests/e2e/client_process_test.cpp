@@ -260,6 +260,16 @@ TEST_F(ClientProcess, ALobbyLineThatLooksLikeAToolkitOptionIsStillTheHandOver) {
   EXPECT_EQ(Bytes(rig.framesReceived().front(), 16, 14), std::string("-platform acc\0", 14));
 }
 
+TEST_F(ClientProcess, AFloodFromTheServerRestoresTheLobbyAndEndsCleanly) {
+  startAndLogIn();
+  // 160 frames at once: more than the receive ring holds before the pump
+  // has taken even a few of them out.
+  Frame junk = ServerFrame(25);
+  for (int i = 0; i < 160; ++i) rig.serverSend(junk);
+  expectCleanEnd();
+  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);
