@@ -464,6 +464,11 @@ Point MeldPlace(const Client& c, int side, int slot, bool watching) {
   }
 }
 
+// The bubbles are drawn smaller than their pictures so that the right side's,
+// placed at x = 936, stays on the 1024-pixel table.
+constexpr int kBubbleW = 86;
+constexpr int kBubbleH = 68;
+
 void placeSpeechBubble(Client& c, int side) {
   if (side < 1 || side > 3) return;
   MainForm& f = c.view;
@@ -472,11 +477,11 @@ void placeSpeechBubble(Client& c, int side) {
     const Control& tou = f.Tou[2];
     bubble.x = static_cast<int>(std::lround(tou.x + 0.8 * tou.w));
     bubble.y = static_cast<int>(std::lround(tou.y + 0.8 * tou.h));
-    bubble.w = SX(c, 131);
-    bubble.h = SY(c, 102);
+    bubble.w = SX(c, kBubbleW);
+    bubble.h = SY(c, kBubbleH);
     ++f.revision;
   } else {
-    Place(c, bubble, side == 1 ? 8 : 936, 280, 131, 102);
+    Place(c, bubble, side == 1 ? 8 : 936, 280, kBubbleW, kBubbleH);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <string>
 
@@ -108,7 +109,7 @@ TEST(ClaimAnnouncement, BubbleVoiceAndClaimWordByKindAndSide) {
         EXPECT_FALSE(f.Speak[static_cast<std::size_t>(i)].visible) << i;
       }
     EXPECT_FALSE(f.Words.visible);
-    EXPECT_EQ(f.Words.x, bubble.x + 22);  // 0.17 x 131
+    EXPECT_EQ(f.Words.x, bubble.x + std::lround(0.17 * bubble.w));
     EXPECT_TRUE(t.c.link.ClaimWordOn);
     EXPECT_EQ(t.c.link.TickCount[kTaskClaimWord], 0);
     EXPECT_EQ(f.ClaimWordIndex, k.side - 1);
