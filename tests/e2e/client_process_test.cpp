@@ -41,6 +41,8 @@ bool OperandsZero(const Frame& f) {
   return true;
 }
 
+// Records a client wrote just before it ended may still be on their way to
+// the lobby when the end is seen: counts after an end are waited for too.
 class ClientProcess : public ::testing::Test {
  protected:
   // Starts a player's client and waits for its login frame.
@@ -158,9 +160,10 @@ TEST_F(ClientProcess, ARefusedLoginRestoresTheLobbyAndEndsCleanly) {
   startAndLogIn();
   rig.serverSend(ServerFrame(kLoginResult, {0, 0, 0, 3}, 0, 9));
   expectCleanEnd();
-  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  EXPECT_TRUE(
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
   // WM_ENDSESSION before the login, and again for the refusal.
-  EXPECT_EQ(rig.lobbyCount(kWmEndSession), 2);
+  EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmEndSession) == 2; }, kAnswerMs));
 }
 
 TEST_F(ClientProcess, TheServerClosingOutsideAHandTakesTheClientBackToTheLobby) {
@@ -267,7 +270,8 @@ TEST_F(ClientProcess, AFloodFromTheServerRestoresTheLobbyAndEndsCleanly) {
   Frame junk = ServerFrame(25);
   for (int i = 0; i < 160; ++i) rig.serverSend(junk);
   expectCleanEnd();
-  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  EXPECT_TRUE(
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
 }
 
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
@@ -297,7 +301,8 @@ TEST_F(ClientProcess, WithoutACommandLineTheClientSaysItNeedsTheLobbyAndEnds) {
 TEST_F(ClientProcess, ACommandLineThatCannotBeParsedRestoresTheLobbyAndEnds) {
   rig.start({"acc$key$127.0.0.1$port$T1$0$$0$$$0$$$"});
   expectCleanEnd();
-  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  EXPECT_TRUE(
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
   EXPECT_FALSE(rig.serverConnected());
 }
 
@@ -310,7 +315,8 @@ TEST_F(ClientProcess, ASecondClientOfTheSameInstanceSaysSoAndEnds) {
   EXPECT_NE(rig.stderrText(second).find("messagebox: 警告: Tavren麻将游戏已经运行！\n"),
             std::string::npos)
       << rig.stderrText(second);
-  EXPECT_EQ(rig.lobbyCount(kWmSysCommand, kScRestore), 1);
+  EXPECT_TRUE(
+      rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
   // The first client goes on undisturbed with its one connection.
   EXPECT_TRUE(rig.running(0));
   EXPECT_EQ(rig.framesReceived().size(), 1u);
