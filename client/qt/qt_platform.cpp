@@ -44,7 +44,7 @@ QtPlatform::QtPlatform() {
     t->setTimerType(Qt::PreciseTimer);
     connect(t, &QTimer::timeout, this, [this, id] {
       if (client_ == nullptr) return;
-      OnTimer(*client_, id);
+      Deliver([&] { OnTimer(*client_, id); });
       mirrorWindow();
     });
     timers_[static_cast<std::size_t>(i)] = t;
@@ -56,7 +56,7 @@ QtPlatform::QtPlatform() {
       LobbyDirectory(std::getenv("TAVREN_LOBBY_DIR"), std::getenv("XDG_RUNTIME_DIR"), getuid()),
       [this](std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
         if (client_ == nullptr) return;
-        OnLobbyMessage(*client_, message, wParam, lParam);
+        Deliver([&] { OnLobbyMessage(*client_, message, wParam, lParam); });
         mirrorWindow();
       });
 
@@ -195,8 +195,10 @@ void QtPlatform::socketClose() {
 void QtPlatform::onReadyRead() {
   const QByteArray bytes = socket_->readAll();
   if (bytes.isEmpty() || client_ == nullptr) return;
-  OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                static_cast<std::size_t>(bytes.size()));
+  Deliver([&] {
+    OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                  static_cast<std::size_t>(bytes.size()));
+  });
   mirrorWindow();
 }
 
@@ -204,8 +206,23 @@ void QtPlatform::onDisconnected() {
   // The peer closed. Bytes that came with its close are still delivered first.
   peerClosed_ = true;
   if (socket_->bytesAvailable() > 0) onReadyRead();
-  if (client_ != nullptr && peerClosed_) OnSocketClosed(*client_);
+  if (client_ != nullptr && peerClosed_) Deliver([&] { OnSocketClosed(*client_); });
   mirrorWindow();
+}
+
+template <class F>
+void QtPlatform::Deliver(F&& entry) {
+  // An exception must never cross Qt's event loop (that would terminate the
+  // client on the spot): an unexpected failure of the core gets its usual
+  // answer instead, the lobby restored and the client ended.
+  try {
+    entry();
+  } catch (...) {
+    RunEvent(*client_, [&] {
+      RestoreLobby(*client_);
+      EndProgram(*client_);
+    });
+  }
 }
 
 void QtPlatform::attach(Client& c) {

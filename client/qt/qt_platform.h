@@ -59,6 +59,9 @@ class QtPlatform : public QObject, public Platform {
   SoundDevice& sound() override { return sound_; }
 
  private:
+  // Hands one event to the core.
+  template <class F>
+  void Deliver(F&& entry);
   void newSocket();
   void onReadyRead();
   void onDisconnected();
