@@ -117,10 +117,10 @@ void QtPlatform::setTimer(TimerId id, int intervalMs, bool enabled) {
 }
 
 void QtPlatform::processEvents(std::int64_t untilMillis, int maxEvents) {
-  // The deadline timer only wakes the wait; the wait itself sleeps in the
-  // dispatcher until an event comes, never spinning.
   // What the core changed before waiting is drawn while it waits.
   mirrorWindow();
+  // The deadline timer only wakes the wait; the wait itself sleeps in the
+  // dispatcher until an event comes, never spinning.
   QTimer deadline;
   deadline.setSingleShot(true);
   deadline.setTimerType(Qt::PreciseTimer);
