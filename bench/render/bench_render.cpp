@@ -22,12 +22,7 @@ struct Table {
   Table() {
     platform.attach(c);
     platform.screen = {1280, 1024};
-    layoutMainWindow(c);
-    buildImageIdTables(c);
-    layoutPlayerPanels(c);
-    layoutTableWidgets(c);
-    clearTableModel(c);
-    resetTableView(c);
+    LayOutTable(c);
     // A busy table: the whole wall face down, every panel filled.
     for (int i = 0; i < kWallTiles; ++i) setTileImage(c, i, 36 * (i / 36) + 8);
     for (int s = 0; s < 4; ++s) {

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     tavren::sim::SimPlatform platform(world);
     tavren::Client c(platform);
     platform.attach(c);
-    tavren::qt::LayOutTable(c);
+    tavren::LayOutTable(c);
     scene.build(c);
     QImage img = tavren::qt::RenderWindow(c);
     const QString path = dir + "/" + QString::fromStdString(scene.name) + ".png";

@@ -10,16 +10,6 @@
 
 namespace tavren::qt {
 
-void LayOutTable(Client& c) {
-  layoutMainWindow(c);
-  buildImageIdTables(c);
-  layoutPlayerPanels(c);
-  layoutTableWidgets(c);
-  clearTableModel(c);
-  resetTableView(c);
-  ShowMainWindow(c);
-}
-
 namespace {
 
 // The user sits at seat 1; sides 1, 2, 3 are seats 8, 4, 2.

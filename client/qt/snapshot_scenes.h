@@ -17,9 +17,6 @@ struct SnapshotScene {
   std::function<void(Client&)> build;
 };
 
-// Start-up layout on a large screen and an empty table.
-void LayOutTable(Client& c);
-
 // The table states a snapshot run renders.
 const std::vector<SnapshotScene>& SnapshotScenes();
 

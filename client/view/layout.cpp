@@ -225,6 +225,16 @@ void layoutTableWidgets(Client& c) {
   Show(c, f.Bird, true);
 }
 
+void LayOutTable(Client& c) {
+  layoutMainWindow(c);
+  buildImageIdTables(c);
+  layoutPlayerPanels(c);
+  layoutTableWidgets(c);
+  clearTableModel(c);
+  resetTableView(c);
+  ResetHandRecords(c);
+}
+
 void clearTableModel(Client& c) {
   MainForm& f = c.view;
   LoadSteps(c, Steps::Lying);

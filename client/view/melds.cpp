@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/client.h"
+#include "view/access.h"
 #include "view/scene.h"
 
 namespace tavren {
@@ -12,22 +13,6 @@ namespace tavren {
 namespace {
 
 namespace p = protocol;
-
-Control& Tile(Client& c, int control) {
-  return c.view.MJ_Image[static_cast<std::size_t>(control)];
-}
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
-
-HandRecord& Hand(Client& c, int side) {
-  return c.table.custom[static_cast<std::size_t>(side)];
-}
-
-TileSlot& Slot(HandRecord& h, int k) {
-  return h.mj[static_cast<std::size_t>(k)];
-}
 
 bool SameTile(int a, int b) {
   return (a & 0xFF) == (b & 0xFF);

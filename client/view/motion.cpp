@@ -5,28 +5,13 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "rules/sort_hand.h"
+#include "view/access.h"
 #include "view/scene.h"
 #include "view/seats.h"
 
 namespace tavren {
 
 namespace {
-
-Control& Tile(Client& c, int control) {
-  return c.view.MJ_Image[static_cast<std::size_t>(control)];
-}
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
-
-HandRecord& Hand(Client& c, int side) {
-  return c.table.custom[static_cast<std::size_t>(side)];
-}
-
-TileSlot& Slot(HandRecord& h, int k) {
-  return h.mj[static_cast<std::size_t>(k)];
-}
 
 void PlayTileVoice(Client& c, int side, int tile) {
   if (!c.sound.SoundOn) return;

@@ -152,6 +152,10 @@ void MinimizeMainWindow(Client& c);
 enum class Steps { Standing, Lying, Meld, Reveal };
 void LoadSteps(Client& c, Steps set);
 
+// The whole start-up layout at once, on an empty table: for tools and tests,
+// which need the table without the start-up around it.
+void LayOutTable(Client& c);
+
 // Table resets: the model half and the view half.
 void clearTableModel(Client& c);
 void resetTableView(Client& c);

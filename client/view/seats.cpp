@@ -5,15 +5,12 @@
 
 #include "core/client.h"
 #include "core/waits.h"
+#include "view/access.h"
 #include "view/scene.h"
 
 namespace tavren {
 
 namespace {
-
-Control& Tile(Client& c, int control) {
-  return c.view.MJ_Image[static_cast<std::size_t>(control)];
-}
 
 int StepX(const Client& c, int side) {
   return c.view.TileStepX[static_cast<std::size_t>(side)];
@@ -24,10 +21,6 @@ int StepY(const Client& c, int side) {
 
 int Round(double v) {
   return static_cast<int>(std::lround(v));
-}
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
 }
 
 // Moves the discard cursor of a side past the tile just laid; a row (a column

@@ -21,7 +21,7 @@ struct Table {
   Client c{platform};
   Table() {
     platform.attach(c);
-    qt::LayOutTable(c);
+    LayOutTable(c);
   }
 };
 

@@ -14,12 +14,7 @@ namespace {
 using testing::SimClient;
 
 void LayOut(SimClient& s) {
-  layoutMainWindow(s.c);
-  buildImageIdTables(s.c);
-  layoutPlayerPanels(s.c);
-  layoutTableWidgets(s.c);
-  clearTableModel(s.c);
-  resetTableView(s.c);
+  LayOutTable(s.c);
 }
 
 TEST(WindowLayout, SizeRulesByScreen) {

@@ -27,13 +27,7 @@ struct Table {
   Table() {
     platform.attach(c);
     c.table.custom[0].seat = 1;
-    layoutMainWindow(c);
-    buildImageIdTables(c);
-    layoutPlayerPanels(c);
-    layoutTableWidgets(c);
-    clearTableModel(c);
-    resetTableView(c);
-    ResetHandRecords(c);
+    LayOutTable(c);
     c.table.WildTileCode = 0x29;
   }
   HandRecord& hand(int side) { return c.table.custom[static_cast<std::size_t>(side)]; }

@@ -14,22 +14,14 @@
 #include "core/client.h"
 #include "platform/sim/sim_world.h"
 #include "rules/sort_hand.h"
+#include "support/pause_spy.h"
 #include "view/scene.h"
 #include "view/seats.h"
 
 namespace tavren {
 namespace {
 
-struct PauseSpy : sim::SimPlatform {
-  using sim::SimPlatform::SimPlatform;
-  std::vector<int> pauses;
-  std::function<void(int)> during;
-  void pause(int ms) override {
-    pauses.push_back(ms);
-    if (during) during(ms);
-    sim::SimPlatform::pause(ms);
-  }
-};
+using testing::PauseSpy;
 
 struct Table {
   sim::World world;
@@ -38,13 +30,7 @@ struct Table {
   Table() {
     platform.attach(c);
     c.table.custom[0].seat = 1;
-    layoutMainWindow(c);
-    buildImageIdTables(c);
-    layoutPlayerPanels(c);
-    layoutTableWidgets(c);
-    clearTableModel(c);
-    resetTableView(c);
-    ResetHandRecords(c);
+    LayOutTable(c);
   }
   HandRecord& hand(int side) { return c.table.custom[static_cast<std::size_t>(side)]; }
   Control& tile(int control) { return c.view.MJ_Image[static_cast<std::size_t>(control)]; }
