@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "autoplay/autoplay.h"
 #include "chat/chat.h"
+#include "input/input.h"
 #include "link/link.h"
 #include "link/proxy.h"
 #include "link/reconnect.h"
@@ -18,6 +20,7 @@
 #include "sound/sound.h"
 #include "table/dispatch.h"
 #include "table/model.h"
+#include "table/play_state.h"
 #include "view/chrome.h"
 #include "view/scene.h"
 #include "view/table_view.h"
@@ -60,7 +63,10 @@ struct Client {
   ProxySettings proxy;
   ReconnectState reconnect;
   TableModel table;
+  PlayState play;
   OfferState offer;
+  InputState input;
+  AutoPlayState autoplay;
   ChatState chat;
   SoundState sound;
   ShellState shell;

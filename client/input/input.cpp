@@ -1,18 +1,421 @@
 #include "input/input.h"
 
+#include <exception>
+
+#include "autoplay/autoplay.h"
 #include "core/client.h"
+#include "input/requests.h"
+#include "input/side_windows.h"
+#include "rules/sort_hand.h"
+#include "view/seats.h"
 
 namespace tavren {
 
+namespace {
+
+// One input event: a fault inside it restores the lobby and ends the client,
+// as a fault in an instruction handler does.
+template <class F>
+void InputEvent(Client& c, F&& fn) {
+  RunEvent(c, [&] {
+    try {
+      fn();
+    } catch (const ProgramEnd&) {
+      throw;
+    } catch (const std::exception&) {
+      RestoreLobby(c);
+      EndProgram(c);
+    }
+  });
+}
+
+HandRecord& Own(Client& c) {
+  return c.table.custom[0];
+}
+
+// The height a hovered standing tile is raised by; the table's hover rule
+// lowers it by the same measure.
+int Raise(const Client& c) {
+  return SY(c, 10);
+}
+
+// The standing image of the last standing slot (the tile just drawn), −1 when none.
+int LastStandingInd(const HandRecord& h) {
+  const int last = h.first + h.count - 1;
+  if (h.count <= 0 || last < 0 || last >= kSlots) return -1;
+  return h.mj[static_cast<std::size_t>(last)].ind;
+}
+
+// The pass that a right click or a discard gives to an open offer.
+void PassOnOffer(Client& c) {
+  RetireOperationButtons(c);
+  if (!HoldsExtraTile(Own(c))) StopTurnClock(c);
+  if (!c.offer.ClaimSent) SendPassRequest(c);
+}
+
+void Discard(Client& c, int slot) {
+  OfferState& o = c.offer;
+  if (o.ChiDone) o.TingLock = true;
+  c.link.TimeoutCount = 0;
+  o.ActionPhase = kPhaseActing;
+  o.MayDiscard = false;
+  StopTurnClock(c);
+  if (!o.ClaimSent) SendPassRequest(c);
+  RetireOperationButtons(c);
+  DiscardStandingSlot(c, slot);
+}
+
+// A face-down kong top of another side, once the hand is won, turns up.
+void TurnUpKongTop(Client& c, int control) {
+  TableViewState& v = c.tableView;
+  if (v.HuSide < 0 || v.HuSide >= kSides) return;
+  for (int i = 0; i < v.KongTopCount && i < kKongTopSlots; ++i) {
+    KongTop& top = v.KongTops[static_cast<std::size_t>(i)];
+    if (top.ind != control) continue;
+    ShowFace(c, control, top.side, top.tile);
+    top.ind = -1;
+    return;
+  }
+}
+
+void HideButtons(Client& c, std::initializer_list<int> buttons) {
+  for (int i : buttons) c.view.Operation[static_cast<std::size_t>(i)].visible = false;
+}
+
+int ControlBarPicture(const Client& c, int index, bool highlighted) {
+  int entry = index < 3 ? 2 * index : 2 * index + 2;
+  if (index == 2) entry = c.shell.FirstStart && c.table.HandNo < 1 ? 4 : 6;
+  return ButtonPicture(c, entry + (highlighted ? 1 : 0));
+}
+
+void ReadyForNextHand(Client& c) {
+  MainForm& f = c.view;
+  InputState& in = c.input;
+  HideSideWindow(c, SideWindow::Hero);
+  HideSideWindow(c, SideWindow::Score);
+  if (in.TableDissolved) {
+    c.table.TableCleared = false;
+    ResetToLobby(c);
+    ResetHandRecords(c);
+    resetTableView(c);
+    f.Label3.visible = false;
+    if (!LobbyExists(c)) EndProgram(c);
+    MinimizeMainWindow(c);
+    RestoreLobby(c);
+    return;
+  }
+  if (in.TableActive) return;
+  c.shell.FirstStart = false;
+  f.AnNiu[2].picture = ButtonPicture(c, 6);
+  f.OK[0].visible = true;
+  BringToFront(f, f.OK[0]);
+  in.ReadyFlag = true;
+  f.Label3.visible = false;
+  c.link.ContinueClockOn = false;
+  f.Time_Img.visible = false;
+  f.Number.visible = false;
+  in.TableActive = true;
+  if (!c.table.TableCleared) {
+    clearTableModel(c);
+    resetTableView(c);
+    ResetForNextHand(c);
+    c.table.TableCleared = true;
+  }
+  SendReady(c);
+  ++f.revision;
+}
+
+}  // namespace
+
+void OnTileClick(Client& c, int control, bool rightButton) {
+  InputEvent(c, [&] {
+    if (control < 0 || control >= kWallTiles) return;
+    if (c.input.FlowerPhase) return;
+    OfferState& o = c.offer;
+    HandRecord& h = Own(c);
+    // A locked hand discards only the tile just drawn.
+    const bool locked = o.ChiDone && o.TingLock && control != LastStandingInd(h);
+    const int slot = SlotOfTileInd(c, control);
+    if (!locked) {
+      if (o.ActionPhase == kPhaseTimedOut || !c.table.LoginAccepted) return;
+      if (slot >= 0 && o.MayDiscard && HoldsExtraTile(h)) {
+        Discard(c, slot);
+        return;
+      }
+      if (slot < 0 && rightButton && c.view.Operation[kButtonPass].visible) {
+        PassOnOffer(c);
+        return;
+      }
+    }
+    if (slot < 0) TurnUpKongTop(c, control);
+  });
+}
+
+void OnTileHover(Client& c, int control) {
+  InputEvent(c, [&] {
+    if (control < 0 || control >= kWallTiles) return;
+    InputState& in = c.input;
+    HandRecord& h = Own(c);
+    Control& k = c.view.MJ_Image[static_cast<std::size_t>(control)];
+    const int raised = h.handY - Raise(c);
+    if (k.y < raised || c.table.Watching || !in.TableActive || !HoldsTileInd(c, control)) {
+      in.Pointer = kPointerDefault;
+      return;
+    }
+    in.Pointer = kPointerHand;
+    if (k.y != h.handY) return;
+    for (int s = h.first; s < h.first + h.count && s < kSlots; ++s) {
+      const int ind = h.mj[static_cast<std::size_t>(s)].ind;
+      if (!ValidControl(ind)) continue;
+      Control& t = c.view.MJ_Image[static_cast<std::size_t>(ind)];
+      if (t.y == raised) t.y = h.handY;
+    }
+    k.y = raised;
+    ++c.view.revision;
+  });
+}
+
+void OnTableRightClick(Client& c) {
+  InputEvent(c, [&] {
+    OfferState& o = c.offer;
+    if (!c.table.LoginAccepted || !c.view.Operation[kButtonPass].visible ||
+        o.ActionPhase >= kPhaseActed)
+      return;
+    o.ActionPhase = kPhaseActing;
+    PassOnOffer(c);
+    o.ActionPhase = kPhaseActed;
+  });
+}
+
+void OnTableSurfaceClick(Client& c) {
+  InputEvent(c, [&] {
+    for (SideWindow w : {SideWindow::Talk, SideWindow::huifu, SideWindow::Score, SideWindow::Hero,
+                         SideWindow::VosSet, SideWindow::frmExit})
+      HideSideWindow(c, w);
+  });
+}
+
+void OnOperationClick(Client& c, int index) {
+  InputEvent(c, [&] {
+    if (index < 0 || index >= kOperationButtons) return;
+    OfferState& o = c.offer;
+    MainForm& f = c.view;
+    if (o.OfferState[static_cast<std::size_t>(index)] <= 1 || !c.table.LoginAccepted ||
+        o.ActionPhase >= kPhaseActed)
+      return;
+    o.ActionPhase = kPhaseActing;
+    o.OfferState.fill(0);
+    Control& button = f.Operation[static_cast<std::size_t>(index)];
+    button.picture = f.pics.ClaimButtonPics[static_cast<std::size_t>(3 * index)];
+    button.enabled = false;
+    if (index < kButtonPass) StopTurnClock(c);
+    c.link.TimeoutCount = 0;
+    const std::initializer_list<int> all = {kButtonChi, kButtonPeng, kButtonKong, kButtonHu,
+                                            kButtonPass};
+    switch (index) {
+      case kButtonChi:
+        o.MayDiscard = false;
+        HideButtons(c, all);
+        PlayOwnClaimVoice(c, kVoiceChi);
+        FindChiChoices(c, c.table.LastDiscard);
+        break;
+      case kButtonPeng:
+        o.MayDiscard = false;
+        HideButtons(c, all);
+        PlayOwnClaimVoice(c, kVoicePeng);
+        SendPengRequest(c, c.table.LastDiscard);
+        break;
+      case kButtonKong:
+        o.MayDiscard = false;
+        HideButtons(c, {kButtonChi, kButtonPeng, kButtonHu, kButtonPass});
+        if (o.OfferMask & kOfferConcealedKong) SortHand(c, 0, Own(c).count);
+        FindKongChoices(c);
+        break;
+      case kButtonHu:
+        o.MayDiscard = false;
+        SendHuRequest(c);
+        PlayOwnClaimVoice(c, kVoiceHu);
+        HideButtons(c, all);
+        break;
+      default:
+        HideButtons(c, all);
+        if (!HoldsExtraTile(Own(c))) StopTurnClock(c);
+        if (!o.ClaimSent) SendPassRequest(c);
+        break;
+    }
+    for (int i = 0; i < kOperationButtons; ++i) {
+      Control& b = f.Operation[static_cast<std::size_t>(i)];
+      b.picture = f.pics.ClaimButtonPics[static_cast<std::size_t>(3 * i)];
+      b.enabled = false;
+    }
+    o.ActionPhase = kPhaseActed;
+    ++f.revision;
+  });
+}
+
+void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
+  InputEvent(c, [&] {
+    OfferState& o = c.offer;
+    if (o.ActionPhase == kPhaseTimedOut || !c.table.LoginAccepted) return;
+    if (kind == ChoiceKind::Chi) {
+      if (index < 0 || index >= o.ChiCount || index >= kChiChoices) return;
+      StopTurnClock(c);
+      const int a = index % 2 == 1 ? index - 1 : index;
+      const int slotA = o.ChiChoice[static_cast<std::size_t>(a)];
+      const int slotB = o.ChiChoice[static_cast<std::size_t>(a + 1)];
+      SendChiRequest(c, slotA, slotB);
+      for (Control& k : c.view.Chi) k.visible = k.enabled = false;
+      ++c.view.revision;
+      return;
+    }
+    if (index < 0 || index >= o.KongCount || index >= static_cast<int>(c.view.Gang.size())) return;
+    // The halved countdown of the choice must not discard after the kong is asked for.
+    StopTurnClock(c);
+    HideChoiceImages(c);
+    for (Control& b : c.view.Operation) b.visible = b.enabled = false;
+    const HandRecord& h = Own(c);
+    const int slot = o.KongChoice[static_cast<std::size_t>(index)];
+    const int end = h.first + h.count;
+    auto code = [&](int k) {
+      return k >= 0 && k < kSlots ? h.mj[static_cast<std::size_t>(k)].value & 0xFF : -1;
+    };
+    const int neighbour = slot + 1 < end ? slot + 1 : slot - 1;
+    if ((o.OfferMask & kOfferAddedKong) && code(neighbour) != code(slot)) {
+      PlayOwnClaimVoice(c, kVoiceKong);
+      SendKongRequest(c, kOfferAddedKong, slot);
+    } else if (slot + 3 < end && (o.OfferMask & kOfferConcealedKong) &&
+               code(slot) == code(slot + 3)) {
+      PlayOwnClaimVoice(c, kVoiceConcealedKong);
+      SendKongRequest(c, kOfferConcealedKong, slot);
+    } else if (slot + 2 < end && (o.OfferMask & kOfferExposedKong) &&
+               code(slot) == code(slot + 2)) {
+      PlayOwnClaimVoice(c, kVoiceKong);
+      SendKongRequest(c, kOfferExposedKong, slot);
+    }
+  });
+}
+
+const char* ControlBarTooltip(int index) {
+  static constexpr const char* kTips[kControlBarButtons] = {"发送信息，快捷键为回车键",
+                                                            "点击打开聊天窗口",
+                                                            "点击开始新一局游戏",
+                                                            "游戏的基本设置",
+                                                            "最小化窗口，快捷键为F1",
+                                                            "可以查看当前牌局详细结果",
+                                                            "可以查看本次游戏的所有牌局详细结果",
+                                                            "点击这里了解游戏规则",
+                                                            "退出游戏"};
+  return index >= 0 && index < kControlBarButtons ? kTips[index] : "";
+}
+
+void OnControlBarClick(Client& c, int index) {
+  InputEvent(c, [&] {
+    switch (index) {
+      case 0:
+        SendChatBoxLine(c);
+        break;
+      case 1:
+        ToggleSideWindow(c, SideWindow::Talk);
+        break;
+      case 2:
+        ReadyForNextHand(c);
+        break;
+      case 3:
+        ToggleSideWindow(c, SideWindow::VosSet);
+        break;
+      case 4:
+        MinimizeMainWindow(c);
+        for (SideWindow w : {SideWindow::Hero, SideWindow::Score, SideWindow::Talk,
+                             SideWindow::VosSet, SideWindow::huifu})
+          HideSideWindow(c, w);
+        break;
+      case 5:
+        // While a hand is played the latest finished one is the previous hand.
+        ToggleResultWindow(c, c.table.HandInProgress ? c.table.HandNo - 1 : c.table.HandNo);
+        break;
+      case 6:
+        ToggleSideWindow(c, SideWindow::Hero);
+        break;
+      case 7:
+        c.platform.openUrl(kRulesPageUrl);
+        break;
+      case 8:
+        ToggleSideWindow(c, SideWindow::frmExit);
+        break;
+      default:
+        break;
+    }
+  });
+}
+
+void OnControlBarHover(Client& c, int index) {
+  InputEvent(c, [&] {
+    if (index < 0 || index >= kControlBarButtons) return;
+    InputState& in = c.input;
+    if (in.Hovered[static_cast<std::size_t>(index)]) return;
+    in.Hovered[static_cast<std::size_t>(index)] = true;
+    c.view.AnNiu[static_cast<std::size_t>(index)].picture = ControlBarPicture(c, index, true);
+    in.Tooltip = ControlBarTooltip(index);
+    ++c.view.revision;
+  });
+}
+
+void RestoreControlBarPictures(Client& c) {
+  InputEvent(c, [&] {
+    InputState& in = c.input;
+    for (int i = 0; i < kControlBarButtons; ++i) {
+      if (!in.Hovered[static_cast<std::size_t>(i)]) continue;
+      in.Hovered[static_cast<std::size_t>(i)] = false;
+      c.view.AnNiu[static_cast<std::size_t>(i)].picture = ControlBarPicture(c, i, false);
+      ++c.view.revision;
+    }
+    in.Tooltip.clear();
+  });
+}
+
+void OnKey(Client& c, int key, bool alt) {
+  InputEvent(c, [&] {
+    InputState& in = c.input;
+    switch (key) {
+      case kKeyF1:
+        BossKeyAction(c);
+        break;
+      case kKeyEsc:
+        ToggleSideWindow(c, SideWindow::frmExit);
+        break;
+      case kKeyAlt:
+        in.AltDown = true;
+        break;
+      case kKeyC:
+        in.CDown = true;
+        if (alt) in.AltDown = true;
+        break;
+      default:
+        in.AltDown = in.CDown = false;
+        break;
+    }
+    if (in.AltDown && in.CDown) {
+      in.AltDown = in.CDown = false;
+      ShowChatWindow(c);
+    }
+  });
+}
+
 void BossKeyAction(Client& c) {
+  c.link.BossMode = true;
+  c.view.Information.visible = false;
+  for (SideWindow w : {SideWindow::Talk, SideWindow::VosSet, SideWindow::frmExit, SideWindow::Hero,
+                       SideWindow::Score})
+    HideSideWindow(c, w);
+  // Every later countdown runs out at once: the client plays on by itself.
   c.offer.TurnTime = 0;
   MinimizeMainWindow(c);
-  c.link.BossMode = true;
+  MinimizeLobby(c);
   c.log.record("BossKeyAction");
 }
 
 void MarkContinueButton(Client& c, bool used) {
-  c.log.record(used ? "ContinueButtonUsed" : "ContinueButtonAvailable");
+  c.input.TableActive = used;
 }
 
 }  // namespace tavren

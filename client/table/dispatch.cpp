@@ -4,7 +4,11 @@
 
 #include "core/client.h"
 #include "link/reconnect.h"
+#include "rules/offer.h"
+#include "table/hand_setup.h"
 #include "table/seating.h"
+#include "table/snapshot.h"
+#include "table/turns.h"
 
 namespace tavren {
 
@@ -15,6 +19,23 @@ void InstallHandlers(Handlers& h) {
   // Chat lines (19) are shown by the decoder; nothing further happens here.
   h.byType[p::kInsLoginResult] = HandleLoginResult;
   h.byType[p::kInsResumed] = HandleResumed;
+  h.byType[p::kInsMembership] = HandleMembership;
+  h.byType[p::kInsPlayerGone] = HandlePlayerGone;
+  h.byType[p::kInsGameOver] = HandleGameOver;
+  h.byType[p::kInsReady] = HandleReady;
+  h.byType[p::kInsTableJoined] = HandleTableJoined;
+  h.byType[p::kInsPlayerName] = HandlePlayerNames;
+  h.byType[p::kInsNewHand] = HandleNewHand;
+  h.byType[p::kInsJiaoTou] = HandleCall;
+  h.byType[p::kInsFlower] = HandleFlower;
+  h.byType[p::kInsDeal] = HandleDeal;
+  h.byType[p::kInsDiscard] = HandleDiscard;
+  h.byType[p::kInsDraw] = HandleDraw;
+  h.byType[p::kInsMeld] = HandleMeld;
+  h.byType[p::kInsWildTile] = HandleWildTile;
+  h.byType[p::kInsReveal] = HandleReveal;
+  h.byType[p::kInsSnapshot] = HandleSnapshot;
+  h.byType[p::kInsOffer] = OnClaimOffer;
 }
 
 void Dispatch(Client& c) {

@@ -127,6 +127,15 @@ void TableMouseMove(Client& c, int x, int y) {
         ShowPlayerDetails(c, side);
       return;
     }
+    if (k != nullptr && std::strcmp(k->name, "MJ_Image") == 0) {
+      OnTileHover(c, k->index);
+      return;
+    }
+    if (k != nullptr && std::strcmp(k->name, "AnNiu") == 0) {
+      OnControlBarHover(c, k->index);
+      return;
+    }
+    RestoreControlBarPictures(c);
     SurfaceHover(c, x, y);
   });
 }
@@ -134,10 +143,24 @@ void TableMouseMove(Client& c, int x, int y) {
 void TableClick(Client& c, int x, int y) {
   RunEvent(c, [&] {
     const Control* k = HitTest(c.view, x, y);
-    if (k == nullptr) return;
+    if (k == nullptr) {
+      OnTableSurfaceClick(c);
+      return;
+    }
     // The page box over the logo opens the login result's page in the browser.
     if (std::strcmp(k->name, "Bird") == 0 && c.view.pageLinked && !c.shell.AdUrl.empty())
       c.platform.openUrl(c.shell.AdUrl);
+    // The table's own controls take the click to the hand input.
+    if (std::strcmp(k->name, "MJ_Image") == 0)
+      OnTileClick(c, k->index, false);
+    else if (std::strcmp(k->name, "Operation") == 0)
+      OnOperationClick(c, k->index);
+    else if (std::strcmp(k->name, "Chi") == 0)
+      OnChoiceClick(c, ChoiceKind::Chi, k->index);
+    else if (std::strcmp(k->name, "Gang") == 0)
+      OnChoiceClick(c, ChoiceKind::Gang, k->index);
+    else if (std::strcmp(k->name, "AnNiu") == 0)
+      OnControlBarClick(c, k->index);
   });
 }
 
