@@ -8,4 +8,19 @@ struct Client;
 // Instruction 18: the login result.
 void HandleLoginResult(Client& c);
 
+// Instruction 16: players left, the dealer announcement, or a gold shortage.
+void HandleMembership(Client& c);
+
+// Instruction 21: one player left, named in the frame.
+void HandlePlayerGone(Client& c);
+
+// Instruction 22: the server ends the game with a notice.
+void HandleGameOver(Client& c);
+
+// Instruction 23: a player is ready for the next hand.
+void HandleReady(Client& c);
+
+// Instruction 41: dealer, dice and wild tile of a table joined during a game.
+void HandleTableJoined(Client& c);
+
 }  // namespace tavren

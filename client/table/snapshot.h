@@ -1,0 +1,24 @@
+// The table of a hand under way, rebuilt from four snapshot records for a
+// client that saw none of the hand: melds and set-aside tiles face up, the
+// standing rows and discards face down, the wall that is left with both ends,
+// and the wild-tile indicator.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace tavren {
+
+struct Client;
+
+// Instruction 40: one seat's record; the fourth completes the restore.
+void HandleSnapshot(Client& c);
+
+// Sorts tile codes: higher suit bit first, lower rank first within a suit.
+void SortTileList(std::span<std::int16_t> list);
+
+// The tile that announced the wild tile, face up on the wall at MJFIRST, on
+// wall control `control`.
+void showWildIndicator(Client& c, int control);
+
+}  // namespace tavren

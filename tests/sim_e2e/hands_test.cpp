@@ -1,0 +1,150 @@
+// Whole hands against the reference server's engine: a seated client and a
+// watcher follow every deal, draw, discard, meld and flower, and the table
+// model stays whole after every instruction.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "core/client.h"
+#include "shell/startup.h"
+#include "support/engine_peer.h"
+
+namespace tavren {
+namespace {
+
+constexpr const char* kHost = "127.0.0.1";
+constexpr std::uint16_t kPort = 7000;
+
+server::Server::Config Config(std::uint64_t seed) {
+  server::Server::Config config;
+  config.seed = seed;
+  config.turnTimeSec = 3;
+  return config;
+}
+
+// Tiles a side holds: standing tiles plus three per meld laid.
+int Held(const HandRecord& h) {
+  return h.count + (h.first - 4);
+}
+
+// Everything that must hold of the model after any instruction; empty when it does.
+std::string Inconsistency(const Client& c) {
+  std::ostringstream out;
+  const TableModel& t = c.table;
+  if (t.MJPOINT < 0 || t.MJPOINT >= kWallTiles) out << "MJPOINT " << t.MJPOINT << "; ";
+  if (t.MJFIRST < 0 || t.MJFIRST >= kWallTiles) out << "MJFIRST " << t.MJFIRST << "; ";
+  std::set<int> controls;
+  for (int s = 0; s < kSides; ++s) {
+    const HandRecord& h = t.custom[static_cast<std::size_t>(s)];
+    if (h.count < 0 || h.first < 0 || h.first + h.count > kSlots)
+      out << "side " << s << " first " << h.first << " count " << h.count << "; ";
+    if (h.meldCursor > h.first)
+      out << "side " << s << " meld cursor " << h.meldCursor << " in the row; ";
+    for (int k = 0; k < kSlots; ++k) {
+      const TileSlot& slot = h.mj[static_cast<std::size_t>(k)];
+      const bool standing = k >= h.first && k < h.first + h.count;
+      const bool meld = k < h.first && slot.typ >= kSlotChi;
+      if (!standing && !meld) continue;
+      if (slot.ind < 0 || slot.ind >= kWallTiles) {
+        out << "side " << s << " slot " << k << " ind " << slot.ind << "; ";
+        continue;
+      }
+      if (!controls.insert(slot.ind).second)
+        out << "control " << slot.ind << " twice (side " << s << " slot " << k << "); ";
+    }
+  }
+  return out.str();
+}
+
+struct Watch {
+  Handlers original;
+  int frames = 0;
+  int discards = 0, draws = 0, melds = 0, flowers = 0, hands = 0;
+  std::vector<std::string> faults;
+};
+Watch* g_watch = nullptr;
+
+// Runs the client's own handler, then checks the model it left.
+void Checked(Client& c) {
+  Watch& w = *g_watch;
+  const int type = c.link.rinfo.itype;
+  const std::uint8_t seat = c.link.rinfo.seat;
+  w.original.byType[static_cast<std::size_t>(type)](c);
+  ++w.frames;
+  const bool inHand = c.play.RevealCount == 0 && c.table.HandInProgress;
+  std::string fault = inHand ? Inconsistency(c) : std::string();
+  const int side = SideOf(c, seat & 15);
+  const HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  switch (type) {
+    case protocol::kInsDiscard:
+      ++w.discards;
+      if (Held(h) != 13)
+        fault += "side " + std::to_string(side) + " holds " + std::to_string(Held(h)) +
+                 " after a discard; ";
+      break;
+    case protocol::kInsDraw:
+      ++w.draws;
+      break;
+    case protocol::kInsMeld:
+      ++w.melds;
+      if (inHand && Held(h) != 13 && Held(h) != 14 && c.link.rinfo.value[0] != 128)
+        fault += "side " + std::to_string(side) + " holds " + std::to_string(Held(h)) +
+                 " after a meld; ";
+      break;
+    case protocol::kInsFlower:
+      ++w.flowers;
+      break;
+    case protocol::kInsNewHand:
+      ++w.hands;
+      break;
+    default:
+      break;
+  }
+  if (!fault.empty() && w.faults.size() < 20)
+    w.faults.push_back("frame " + std::to_string(w.frames) + " type " + std::to_string(type) +
+                       ": " + fault);
+}
+
+void WatchHandlers(Client& c, Watch& w) {
+  g_watch = &w;
+  w.original = c.handlers;
+  for (std::size_t i = 0; i < c.handlers.byType.size(); ++i)
+    if (c.handlers.byType[i] != nullptr && i != protocol::kInsResumed)
+      c.handlers.byType[i] = Checked;
+}
+
+struct Session {
+  explicit Session(std::uint64_t seed) : peer(world, kHost, kPort, Config(seed)) {
+    platform.attach(c);
+  }
+  sim::World world;
+  testing::EnginePeer peer;
+  sim::SimPlatform platform{world};
+  Client c{platform};
+  void Start(const std::string& account, const std::string& key, bool watching = false) {
+    StartUp(c, account + "$" + key + "$" + kHost + "$" + std::to_string(kPort) + "$T1$0$$0$$$0$$" +
+                   (watching ? "" : "$"));
+  }
+};
+
+TEST(EngineHands, TenHandsKeepEveryRowWallAndMeldWhole) {
+  Session s(11);
+  Watch w;
+  WatchHandlers(s.c, w);
+  s.Start("amy", "table=0;seat=0");
+  for (int minute = 0; minute < 60 && s.peer.server.handsPlayed(0) < 10; ++minute)
+    s.world.loop.runFor(60 * 1000);
+  EXPECT_GE(s.peer.server.handsPlayed(0), 10);
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_GE(w.hands, 10);
+  EXPECT_GT(w.discards, 100);
+  EXPECT_GT(w.draws, 100);
+  EXPECT_GT(w.melds, 0);
+  EXPECT_GT(w.flowers, 0);
+  for (const std::string& f : w.faults) ADD_FAILURE() << f;
+}
+
+}  // namespace
+}  // namespace tavren
