@@ -230,6 +230,8 @@ void OnOperationClick(Client& c, int index) {
         HideButtons(c, {kButtonChi, kButtonPeng, kButtonHu, kButtonPass});
         if (o.OfferMask & kOfferConcealedKong) SortHand(c, 0, Own(c).count);
         FindKongChoices(c);
+        // No kong can be formed: the countdown answers the offer in the end.
+        if (o.KongCount == 0) StartTurnClock(c, o.TurnTime);
         break;
       case kButtonHu:
         o.MayDiscard = false;
@@ -258,7 +260,10 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
     OfferState& o = c.offer;
     if (o.ActionPhase == kPhaseTimedOut || !c.table.LoginAccepted) return;
     if (kind == ChoiceKind::Chi) {
-      if (index < 0 || index >= o.ChiCount || index >= kChiChoices) return;
+      // Only a picture on show stands for a pair: a single pair went out already.
+      if (index < 0 || index >= o.ChiCount || index >= kChiChoices ||
+          !c.view.Chi[static_cast<std::size_t>(index)].visible)
+        return;
       StopTurnClock(c);
       const int a = index % 2 == 1 ? index - 1 : index;
       const int slotA = o.ChiChoice[static_cast<std::size_t>(a)];
@@ -268,7 +273,9 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
       ++c.view.revision;
       return;
     }
-    if (index < 0 || index >= o.KongCount || index >= static_cast<int>(c.view.Gang.size())) return;
+    if (index < 0 || index >= o.KongCount || index >= static_cast<int>(c.view.Gang.size()) ||
+        !c.view.Gang[static_cast<std::size_t>(index)].visible)
+      return;
     // The halved countdown of the choice must not discard after the kong is asked for.
     StopTurnClock(c);
     HideChoiceImages(c);
@@ -310,6 +317,9 @@ const char* ControlBarTooltip(int index) {
 
 void OnControlBarClick(Client& c, int index) {
   InputEvent(c, [&] {
+    if (index < 0 || index >= kControlBarButtons ||
+        !c.view.AnNiu[static_cast<std::size_t>(index)].enabled)
+      return;
     switch (index) {
       case 0:
         SendChatBoxLine(c);

@@ -11,39 +11,12 @@ namespace {
 
 using testing::Honour;
 using testing::PlayTable;
+using testing::PumpTable;
 using testing::Req;
 using testing::Request;
 using testing::Tiao;
 using testing::Tong;
 using testing::Wan;
-
-// A table whose requests reach the scripted server through the running pump.
-struct PumpTable : PlayTable {
-  std::vector<Request> got;
-  PumpTable() {
-    server.onFrame = [this](sim::Connection&, const Frame& f) {
-      Request r;
-      r.type = f[3];
-      for (int i = 0; i < 4; ++i)
-        r.value[static_cast<std::size_t>(i)] = f[8 + 2 * i] << 8 | f[9 + 2 * i];
-      got.push_back(r);
-    };
-    Connect();
-  }
-  void hand(const std::vector<int>& codes) {
-    stand({});
-    HandRecord& h = own();
-    for (std::size_t i = 0; i < codes.size(); ++i)
-      h.mj[h.first + i] = {kSlotStanding, static_cast<std::int16_t>(codes[i]),
-                           static_cast<std::int16_t>(40 + i)};
-    h.count = static_cast<std::int16_t>(codes.size());
-  }
-  std::vector<Request> take() {
-    std::vector<Request> out;
-    out.swap(got);
-    return out;
-  }
-};
 
 void Hand(PlayTable& t, const std::vector<int>& codes) {
   t.stand({});

@@ -14,6 +14,7 @@ namespace {
 
 using testing::Honour;
 using testing::PlayTable;
+using testing::PumpTable;
 using testing::Req;
 using testing::Request;
 using testing::Tiao;
@@ -293,6 +294,40 @@ TEST(ChoicePictures, AKongPictureSendsItsKindAndStopsTheHalvedClock) {
   OnChoiceClick(t.c, ChoiceKind::Gang, -3);
   OnChoiceClick(t.c, ChoiceKind::Chi, 5);
   EXPECT_TRUE(t.sent().empty());
+}
+
+TEST(ChoicePictures, NoPictureNoRequest) {
+  // A single pair went out at once: a click on a hidden picture sends nothing more.
+  PlayTable t;
+  t.own().meldCursor = 3;
+  t.stand({Wan(3), Wan(4), Tiao(1)});
+  t.onShow(Wan(5));
+  t.offer(1 + 4);
+  OnOperationClick(t.c, kButtonChi);
+  EXPECT_EQ(t.sent().size(), 1u);
+  OnChoiceClick(t.c, ChoiceKind::Chi, 0);
+  OnChoiceClick(t.c, ChoiceKind::Chi, 1);
+  EXPECT_TRUE(t.sent().empty());
+}
+
+TEST(OperationButtons, AKongThatCannotBeFormedLeavesTheAnswerToTheCountdown) {
+  PumpTable t;
+  t.hand({Tong(9), Tong(8), Tong(7), Wan(1)});
+  t.onShow(Tong(9));
+  t.offer(1 + 16);
+  OnOperationClick(t.c, kButtonKong);
+  EXPECT_TRUE(t.c.link.TurnClockOn);
+  t.Run(10000);
+  EXPECT_EQ(t.take(), (std::vector<Request>{Req(7, 1)}));
+}
+
+TEST(ControlBar, ADisabledButtonDoesNothing) {
+  PlayTable t;
+  t.c.input.TableActive = false;
+  t.c.view.AnNiu[2].enabled = false;
+  OnControlBarClick(t.c, 2);
+  EXPECT_TRUE(t.sent().empty());
+  EXPECT_FALSE(t.c.input.TableActive);
 }
 
 TEST(Keys, AltAndCOpenTheChatWindowOnlyOneAfterTheOther) {
