@@ -130,7 +130,8 @@ void ReadyForNextHand(Client& c) {
 void OnTileClick(Client& c, int control, bool rightButton) {
   InputEvent(c, [&] {
     if (control < 0 || control >= kWallTiles) return;
-    if (c.input.FlowerPhase) return;
+    // Flowers are being replaced: tile clicks wait.
+    if (c.play.FlowerPhase) return;
     OfferState& o = c.offer;
     HandRecord& h = Own(c);
     // A locked hand discards only the tile just drawn.

@@ -27,8 +27,6 @@ struct InputState {
   // The user takes part in the hand or has declared ready: the ready button
   // does nothing and the standing tiles follow the pointer.
   bool TableActive = false;
-  // Flowers are being replaced (set by the flower handler): tile clicks wait.
-  bool FlowerPhase = false;
   // The game at this table is over (set by the end-of-game dialog): the ready
   // button takes the user back to the lobby.
   bool TableDissolved = false;

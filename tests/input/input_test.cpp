@@ -95,7 +95,7 @@ TEST(TileClick, ClicksThatDoNothing) {
     bool right;
   };
   const Case cases[] = {
-      {"flowers being replaced", [](PlayTable& t) { t.c.input.FlowerPhase = true; }, 40, false},
+      {"flowers being replaced", [](PlayTable& t) { t.c.play.FlowerPhase = true; }, 40, false},
       {"countdown ran out", [](PlayTable& t) { t.c.offer.ActionPhase = 3; }, 40, false},
       {"before the login", [](PlayTable& t) { t.c.table.LoginAccepted = false; }, 40, false},
       {"may not discard", [](PlayTable& t) { t.c.offer.MayDiscard = false; }, 40, false},
