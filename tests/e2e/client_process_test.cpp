@@ -274,6 +274,21 @@ TEST_F(ClientProcess, AFloodFromTheServerRestoresTheLobbyAndEndsCleanly) {
       rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
 }
 
+TEST_F(ClientProcess, TheReferenceServerAcceptsTheLoginAndTheLeave) {
+  const std::uint16_t server = rig.startReferenceServer();
+  if (server == 0) GTEST_SKIP() << "tavrenmj-server is not built";
+  rig.start({"e2e$table=0$127.0.0.1$" + std::to_string(server) + "$T1$0$$0$$$0$$$"});
+  // An independent implementation of the protocol takes the login frame.
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmClear) == 1; }, kStartMs))
+      << "login not accepted; stderr:\n"
+      << rig.stderrText();
+  // The table's first hand waits for its ready timeout; the seat is left before.
+  rig.lobbySend(kWmClear);
+  ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs))
+      << rig.stderrText();
+  EXPECT_TRUE(rig.running());
+}
+
 TEST_F(ClientProcess, SigtermStopsARunningClient) {
   startAndLogIn();  // sound is open by now: the mixer must not swallow the signal
   ASSERT_EQ(::kill(rig.pid(), SIGTERM), 0);

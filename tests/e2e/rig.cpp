@@ -160,12 +160,12 @@ std::string Rig::proxyLine(const std::string& account, const std::string& key,
          std::to_string(proxyPort) + "$" + user + "$" + password + "$0$$$";
 }
 
-std::uint16_t Rig::startSocks5(const std::string& user, const std::string& password) {
-  const std::string binary = "/usr/bin/microsocks";
-  if (::access(binary.c_str(), X_OK) != 0) return 0;
-  // A port that was free a moment ago; microsocks takes it over.
+namespace {
+
+// A loopback port that was free a moment ago, for a helper to listen on.
+std::uint16_t FreePort(sockaddr_in& a) {
   const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
+  a = sockaddr_in{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
@@ -173,11 +173,17 @@ std::uint16_t Rig::startSocks5(const std::string& user, const std::string& passw
       ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len) != 0)
     Fail("probe port");
   ::close(probe);
-  const std::uint16_t port = ntohs(a.sin_port);
+  return ntohs(a.sin_port);
+}
 
-  const std::string portText = std::to_string(port);
-  std::vector<std::string> args = {binary, "-i", "127.0.0.1", "-p",    portText,
-                                   "-u",   user, "-P",        password};
+}  // namespace
+
+std::uint16_t Rig::startHelper(std::vector<std::string> args, const std::string& portOption) {
+  if (::access(args[0].c_str(), X_OK) != 0) return 0;
+  sockaddr_in a{};
+  const std::uint16_t port = FreePort(a);
+  args.push_back(portOption);
+  args.push_back(std::to_string(port));
   std::vector<char*> argv;
   for (std::string& x : args) argv.push_back(x.data());
   argv.push_back(nullptr);
@@ -203,7 +209,22 @@ std::uint16_t Rig::startSocks5(const std::string& user, const std::string& passw
     if (up) return port;
     ::poll(nullptr, 0, 10);
   }
-  throw std::runtime_error("microsocks did not start");
+  throw std::runtime_error(args[0] + " did not start");
+}
+
+std::uint16_t Rig::startSocks5(const std::string& user, const std::string& password) {
+  return startHelper({"/usr/bin/microsocks", "-i", "127.0.0.1", "-u", user, "-P", password}, "-p");
+}
+
+std::uint16_t Rig::startReferenceServer() {
+#ifdef TAVRENMJ_SERVER_BINARY
+  // Quick robots, a fixed deal.
+  return startHelper(
+      {TAVRENMJ_SERVER_BINARY, "--bind", "127.0.0.1", "--seed", "7", "--robot-delay", "50"},
+      "--port");
+#else
+  return 0;
+#endif
 }
 
 std::string Rig::defaultInstance() const {

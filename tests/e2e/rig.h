@@ -73,6 +73,9 @@ class Rig {
   // Starts microsocks on loopback with this user and password and returns its
   // port once it accepts connections; 0 when microsocks is not installed.
   std::uint16_t startSocks5(const std::string& user, const std::string& password);
+  // Starts the reference game server (tavrenmj-server) on loopback and returns
+  // its port once it listens; 0 when it is not built.
+  std::uint16_t startReferenceServer();
   // The hand-over of a player who reaches this rig's server through a proxy.
   std::string proxyLine(const std::string& account, const std::string& key, std::uint16_t proxyPort,
                         const std::string& user, const std::string& password) const;
@@ -112,6 +115,10 @@ class Rig {
     std::vector<std::uint8_t> pending;
   };
   void pollOnce(int timeoutMs);
+  // Starts a helper program listening on a free loopback port given after
+  // `portOption`; returns the port once it accepts connections, 0 when the
+  // program is not there.
+  std::uint16_t startHelper(std::vector<std::string> args, const std::string& portOption);
   void reap(Proc& p);
 
   TempDir dir_;
