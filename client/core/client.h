@@ -22,6 +22,7 @@
 #include "table/model.h"
 #include "table/play_state.h"
 #include "view/chrome.h"
+#include "view/forms.h"
 #include "view/scene.h"
 #include "view/table_view.h"
 
@@ -73,6 +74,7 @@ struct Client {
   MainForm view;
   TableViewState tableView;
   ChromeState chrome;
+  FormSet forms;
   Handlers handlers;
   CallLog log;
 

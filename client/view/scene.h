@@ -41,6 +41,8 @@ struct Control {
   std::string caption;
   std::uint32_t color = kBlack;
   int fontSize = 10;
+  std::vector<std::string> items;  // list boxes in the small windows
+  int selected = -1;
   bool contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
 };
 

@@ -1,0 +1,80 @@
+#include "view/forms.h"
+
+#include <cstring>
+
+#include "core/client.h"
+
+namespace tavren {
+
+Control* SmallForm::find(const char* name, int index) {
+  for (Control& k : controls)
+    if (std::strcmp(k.name, name) == 0 && k.index == index) return &k;
+  return nullptr;
+}
+
+int AddControl(SmallForm& f, ControlType type, const char* name, int index, int x, int y, int w,
+               int h) {
+  Control k;
+  k.type = type;
+  k.name = name;
+  k.index = index;
+  k.x = x;
+  k.y = y;
+  k.w = w;
+  k.h = h;
+  k.visible = true;
+  f.controls.push_back(k);
+  return static_cast<int>(f.controls.size()) - 1;
+}
+
+void CentreOverTable(Client& c, SmallForm& f) {
+  const MainForm& m = c.view;
+  f.left = m.windowLeft + m.pic1X + (m.pic1W - f.w) / 2;
+  f.top = m.windowTop + m.pic1Y + (m.pic1H - f.h) / 2;
+  ++c.forms.revision;
+}
+
+namespace {
+
+template <class F>
+void WithForm(Client& c, FormId form, int control, F&& fn) {
+  const int id = static_cast<int>(form);
+  if (id < 0 || id >= kFormCount) return;
+  const SmallForm& f = c.forms.forms[static_cast<std::size_t>(id)];
+  if (control < 0 || control >= static_cast<int>(f.controls.size())) return;
+  RunEvent(c, [&] {
+    fn(c.forms.handlers[static_cast<std::size_t>(id)]);
+    ++c.forms.revision;
+  });
+}
+
+}  // namespace
+
+void FormClick(Client& c, FormId form, int control) {
+  WithForm(c, form, control, [&](const FormHandlers& h) {
+    if (h.click) h.click(c, control);
+  });
+}
+
+void FormDoubleClick(Client& c, FormId form, int control) {
+  WithForm(c, form, control, [&](const FormHandlers& h) {
+    if (h.doubleClick) h.doubleClick(c, control);
+  });
+}
+
+void FormKey(Client& c, FormId form, int control, int key) {
+  WithForm(c, form, control, [&](const FormHandlers& h) {
+    if (h.key) h.key(c, control, key);
+  });
+}
+
+void FormText(Client& c, FormId form, int control, const std::string& text) {
+  WithForm(c, form, control, [&](const FormHandlers& h) {
+    c.forms.forms[static_cast<std::size_t>(form)]
+        .controls[static_cast<std::size_t>(control)]
+        .caption = text;
+    if (h.text) h.text(c, control, text);
+  });
+}
+
+}  // namespace tavren
