@@ -113,6 +113,7 @@ TableWindow::TableWindow(std::function<void()> onClose, std::function<void()> on
 
 void TableWindow::attach(Client& c) {
   client_ = &c;
+  forms_ = std::make_unique<FormWindows>(c, surface_->painter());
   sync();
 }
 
@@ -133,6 +134,7 @@ void TableWindow::sync() {
     applyGeometry();
     if (wasVisible) show();
   }
+  if (forms_) forms_->sync();
   if (f.revision == geometryRevision_) return;
   geometryRevision_ = f.revision;
   // The chat line is a real text field where the scene has its box.

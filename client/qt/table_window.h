@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "qt/form_window.h"
 #include "qt/scene_painter.h"
 #include "view/scene.h"
 
@@ -81,6 +82,7 @@ class TableWindow : public QWidget {
   TableSurface* surface_ = nullptr;
   QLineEdit* chat_ = nullptr;
   std::unique_ptr<InformationWindow> information_;
+  std::unique_ptr<FormWindows> forms_;
   std::uint64_t geometryRevision_ = ~0ULL;
   bool geometryApplied_ = false;
   bool skinned_ = true;

@@ -77,4 +77,21 @@ void FormText(Client& c, FormId form, int control, const std::string& text) {
   });
 }
 
+void FormSelect(Client& c, FormId form, int control, int line) {
+  WithForm(c, form, control, [&](const FormHandlers& h) {
+    Control& k =
+        c.forms.forms[static_cast<std::size_t>(form)].controls[static_cast<std::size_t>(control)];
+    k.selected = line >= 0 && line < static_cast<int>(k.items.size()) ? line : -1;
+    if (h.click) h.click(c, control);
+  });
+}
+
+void FormMoved(Client& c, FormId form, int left, int top) {
+  const int id = static_cast<int>(form);
+  if (id < 0 || id >= kFormCount) return;
+  SmallForm& f = c.forms.forms[static_cast<std::size_t>(id)];
+  f.left = left;
+  f.top = top;
+}
+
 }  // namespace tavren

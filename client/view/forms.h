@@ -78,5 +78,9 @@ void FormClick(Client& c, FormId form, int control);
 void FormDoubleClick(Client& c, FormId form, int control);
 void FormKey(Client& c, FormId form, int control, int key);
 void FormText(Client& c, FormId form, int control, const std::string& text);
+// A click on line `line` of a list box: the line is selected, then the click handler runs.
+void FormSelect(Client& c, FormId form, int control, int line);
+// The user dragged the window to a new place.
+void FormMoved(Client& c, FormId form, int left, int top);
 
 }  // namespace tavren

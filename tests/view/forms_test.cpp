@@ -39,6 +39,20 @@ TEST(Forms, EventsReachTheFormsHandlersAndBadControlsAreIgnored) {
   EXPECT_EQ(f.find("Image1", 1), nullptr);
 }
 
+TEST(Forms, ALineClickSelectsOnlyALineTheListHas) {
+  SimClient s;
+  SmallForm& f = s.c.forms[FormId::Hero];
+  const int list = AddControl(f, ControlType::List, "Num", 0, 0, 0, 100, 200);
+  f.controls[static_cast<std::size_t>(list)].items = {"1", "2", "3"};
+  FormSelect(s.c, FormId::Hero, list, 2);
+  EXPECT_EQ(f.controls[static_cast<std::size_t>(list)].selected, 2);
+  FormSelect(s.c, FormId::Hero, list, 3);
+  EXPECT_EQ(f.controls[static_cast<std::size_t>(list)].selected, -1);
+  FormMoved(s.c, FormId::Hero, 40, 50);
+  EXPECT_EQ(f.left, 40);
+  EXPECT_EQ(f.top, 50);
+}
+
 TEST(Forms, CentredOverTheTable) {
   SimClient s;
   layoutMainWindow(s.c);
