@@ -320,10 +320,16 @@ void HandleFlower(Client& c) {
     ++t.SideFlowerCount[static_cast<std::size_t>(side)];
   ++t.custom[static_cast<std::size_t>(side)].flowers;
   c.link.ContinueClockOn = false;
-  if (t.Watching)
-    takeWallTilesWatching(c, r.seat, 1, r.value);
-  else
+  if (t.Watching) {
+    // A watcher sees every row face down: the flower was drawn as one of its
+    // backs, and the replacement takes that back's place. Only the wall's
+    // replacement end gives up a tile; a tile added here would be one too many.
+    c.view.MJ_Image[static_cast<std::size_t>(WallPosition(t.MJFIRST))].visible = false;
+    advanceBack(c);
+    ++c.view.revision;
+  } else {
     takeWallTiles(c, r.seat, 1, r.value, true);
+  }
   ps.FlowerPhase = false;
 }
 

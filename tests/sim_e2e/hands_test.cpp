@@ -60,6 +60,9 @@ std::string Inconsistency(const Client& c) {
 
 struct Watch {
   Handlers original;
+  // Tiles a side holds after its discard: 13, and for a watcher one more per
+  // kong restored from the snapshot (its fourth tile takes a slot there).
+  int heldAfterDiscardMax = 13;
   int frames = 0;
   int discards = 0, draws = 0, melds = 0, flowers = 0, hands = 0;
   std::vector<std::string> faults;
@@ -143,6 +146,50 @@ TEST(EngineHands, TenHandsKeepEveryRowWallAndMeldWhole) {
   EXPECT_GT(w.draws, 100);
   EXPECT_GT(w.melds, 0);
   EXPECT_GT(w.flowers, 0);
+  for (const std::string& f : w.faults) ADD_FAILURE() << f;
+}
+
+TEST(EngineHands, AWatcherJoiningMidHandSeesTheTableAndFollowsTheHandsAfter) {
+  Session s(23);
+  s.Start("amy", "table=0;seat=0");
+  // Into a hand: the deal is done and play has gone round a few times.
+  for (int i = 0; i < 600 && !(s.c.table.HandInProgress && s.peer.server.wallLeft(0) < 70); ++i)
+    s.world.loop.runFor(100);
+  ASSERT_TRUE(s.c.table.HandInProgress);
+  const int handsBefore = s.peer.server.handsPlayed(0);
+
+  sim::SimPlatform other(s.world);
+  Client watcher(other);
+  other.attach(watcher);
+  Watch w;
+  w.heldAfterDiscardMax = 17;
+  WatchHandlers(watcher, w);
+  StartUp(watcher, std::string("eve$watch=0$") + kHost + "$" + std::to_string(kPort) +
+                       "$T1$900000$0$$0$$$0");
+  ASSERT_FALSE(watcher.ended);
+  ASSERT_TRUE(watcher.table.Watching);
+  for (int i = 0; i < 100 && !watcher.tableView.ViewRestored; ++i) s.world.loop.runFor(100);
+  ASSERT_TRUE(watcher.table.LoginAccepted);
+  ASSERT_TRUE(watcher.tableView.ViewRestored);
+  EXPECT_GT(watcher.table.WildTileCode, 0);
+  EXPECT_TRUE(watcher.view.QX_Image.visible);
+  EXPECT_EQ(Inconsistency(watcher), "");
+  for (int side = 0; side < kSides; ++side) {
+    const HandRecord& h = watcher.table.custom[static_cast<std::size_t>(side)];
+    // Standing tiles plus meld tiles: 13 or 14, one more per kong.
+    EXPECT_GE(Held(h), 13) << side;
+    EXPECT_LE(Held(h), 18) << side;
+  }
+  // The rest of the hand is followed from its instructions. (Seating the
+  // watcher for the hands after needs the player records it gets.)
+  const int framesAtRestore = w.frames;
+  for (int i = 0; i < 600 && s.peer.server.handsPlayed(0) == handsBefore; ++i)
+    s.world.loop.runFor(100);
+  EXPECT_EQ(s.peer.server.handsPlayed(0), handsBefore + 1);
+  s.world.loop.runFor(1000);
+  EXPECT_FALSE(watcher.ended);
+  EXPECT_GT(w.frames - framesAtRestore, 20);
+  EXPECT_GT(w.discards, 5);
   for (const std::string& f : w.faults) ADD_FAILURE() << f;
 }
 
