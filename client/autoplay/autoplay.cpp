@@ -280,7 +280,9 @@ void TimeoutMove(Client& c) {
     RetireOperationButtons(c);
     HideChoiceImages(c);
     if (!o.ClaimSent) SendPassRequest(c);
-    if (h.count > 0 && HoldsExtraTile(h)) {
+    // Only a turn the server opened is answered with a discard: a countdown
+    // that ran out on the 叫头 prompt leaves the dealer's hand alone.
+    if (o.MayDiscard && h.count > 0 && HoldsExtraTile(h)) {
       o.MayDiscard = false;
       DiscardStandingSlot(c, h.first + h.count - 1);
     }
@@ -337,7 +339,7 @@ void AutoPlayMove(Client& c) {
       claimed = o.ClaimSent;
     }
     if (!o.ClaimSent) SendPassRequest(c);
-    if (!claimed && h.count > 0 && HoldsExtraTile(h)) {
+    if (!claimed && o.MayDiscard && h.count > 0 && HoldsExtraTile(h)) {
       const int tile = ChooseDiscard(c);
       int slot = FirstStanding(h, tile);
       if (slot < 0) slot = StandingEnd(h) - 1;

@@ -1,6 +1,7 @@
 // The small windows the table input opens and closes: the chat window, the
 // quick phrases, the result and ranking windows, the sound settings and the
-// exit dialog. Their forms are not built yet: each operation records its call.
+// exit dialog. Hiding works on the window's form; the rest of what their
+// subsystems do is not built yet, so each operation also records its call.
 #pragma once
 
 namespace tavren {

@@ -43,7 +43,8 @@ struct OfferState {
   std::array<std::int16_t, kOperationButtons> OfferState{};
   std::int16_t ActionPhase = 0;  // 2 or more: the user's action is being handled
   bool MayDiscard = false;
-  bool ClaimSent = false;
+  // Set until the first offer: with no offer open there is nothing to answer.
+  bool ClaimSent = true;
   bool HuOffered = false;
   bool ChiDone = false;
   bool TingLock = false;
