@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "autoplay/autoplay.h"
 #include "input/play_table.h"
 #include "rules/offer.h"
 #include "view/chrome.h"
@@ -475,6 +478,57 @@ TEST(KongTops, AWonHandLetsTheUserTurnUpAKongTop) {
   EXPECT_EQ(t.c.tableView.KongTops[0].ind, -1);
   EXPECT_EQ(t.tile(70).picture,
             t.c.view.pics.TilePics[static_cast<std::size_t>(36 + FaceIndex(Wan(7)))]);
+}
+
+TEST(Robustness, ArbitraryOffersClicksAndKeysKeepTheHandWhole) {
+  std::mt19937 random(7);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  for (int round = 0; round < 200; ++round) {
+    PlayTable t;
+    t.own().meldCursor = 3;
+    std::vector<int> hand;
+    const int n = 1 + pick(14);
+    for (int i = 0; i < n; ++i) {
+      const int suit = 1 << pick(4);
+      hand.push_back(suit << 4 | (1 + pick(9)));
+    }
+    t.stand({});
+    HandRecord& h = t.own();
+    for (int i = 0; i < n; ++i)
+      h.mj[static_cast<std::size_t>(h.first + i)] = {
+          kSlotStanding, static_cast<std::int16_t>(hand[i]), static_cast<std::int16_t>(40 + i)};
+    h.count = static_cast<std::int16_t>(n);
+    t.onShow(hand[0] + (pick(2) ? 1 : -1), 100);
+    for (int step = 0; step < 12; ++step) {
+      switch (pick(6)) {
+        case 0:
+          t.offer(pick(256));
+          break;
+        case 1:
+          OnOperationClick(t.c, pick(7) - 1);
+          break;
+        case 2:
+          OnChoiceClick(t.c, pick(2) ? ChoiceKind::Chi : ChoiceKind::Gang, pick(8) - 1);
+          break;
+        case 3:
+          OnTileClick(t.c, pick(146) - 1, pick(2) == 1);
+          break;
+        case 4:
+          OnKey(t.c, pick(2) ? kKeyAlt : kKeyC, false);
+          break;
+        default:
+          TimeoutMove(t.c);
+          break;
+      }
+      ASSERT_FALSE(t.c.ended) << round << " " << step;
+      ASSERT_GE(h.count, 0);
+      ASSERT_LE(h.first + h.count, kSlots);
+      for (int k = h.first; k < h.first + h.count; ++k) {
+        const int ind = h.mj[static_cast<std::size_t>(k)].ind;
+        ASSERT_TRUE(ind >= 40 && ind < 40 + n) << round << " slot " << k << " ind " << ind;
+      }
+    }
+  }
 }
 
 }  // namespace
