@@ -16,9 +16,11 @@
 #include "link/reconnect.h"
 #include "platform/platform.h"
 #include "rules/offer.h"
+#include "rules/settlement.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 #include "table/dispatch.h"
+#include "table/hand_end_state.h"
 #include "table/model.h"
 #include "table/play_state.h"
 #include "view/chrome.h"
@@ -65,7 +67,9 @@ struct Client {
   ReconnectState reconnect;
   TableModel table;
   PlayState play;
+  HandEndState handEnd;
   OfferState offer;
+  SettlementState settlement;
   InputState input;
   AutoPlayState autoplay;
   ChatState chat;

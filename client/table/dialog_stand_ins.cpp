@@ -18,28 +18,12 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
   RecordWithText(c, "ShowOtherExitDialog", text);
 }
 
-void ShowRankingWindow(Client& c) {
-  c.log.record("ShowRankingWindow");
-}
-
-void ClearRankingLists(Client& c) {
-  c.log.record("ClearRankingLists");
-}
-
-void ShowResultWindow(Client& c) {
-  c.log.record("ShowResultWindow");
-}
-
 void ShowJiaoTouPrompt(Client& c) {
   c.log.record("ShowJiaoTouPrompt");
 }
 
 void ShowCallNotice(Client& c, const std::string& text) {
   RecordWithText(c, "ShowCallNotice", text);
-}
-
-void ResetGameTotals(Client& c) {
-  c.log.record("ResetGameTotals");
 }
 
 }  // namespace tavren

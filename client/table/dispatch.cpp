@@ -6,6 +6,8 @@
 #include "link/reconnect.h"
 #include "rules/offer.h"
 #include "table/hand_setup.h"
+#include "table/players.h"
+#include "table/results.h"
 #include "table/seating.h"
 #include "table/snapshot.h"
 #include "table/turns.h"
@@ -36,6 +38,9 @@ void InstallHandlers(Handlers& h) {
   h.byType[p::kInsReveal] = HandleReveal;
   h.byType[p::kInsSnapshot] = HandleSnapshot;
   h.byType[p::kInsOffer] = OnClaimOffer;
+  h.byType[p::kInsResult] = HandleHandResult;
+  h.byType[p::kInsSettlement] = HandleSettlement;
+  h.byType[p::kInsPlayerRecord] = HandlePlayerRecord;
 }
 
 void Dispatch(Client& c) {

@@ -37,6 +37,11 @@ void ResetHandRecords(Client& c) {
   v.RightDiscards.fill(0);
   v.RightDiscardCount = 0;
   v.HuSide = -1;
+  HandEndState& e = c.handEnd;
+  e.ResultCount = 0;
+  e.SettleCount = 0;
+  for (auto& rows : e.SettleTable) rows.fill(0);
+  c.settlement.HandResult.fill(0);
   t.HandInProgress = false;
 }
 

@@ -109,6 +109,7 @@ TEST(NewHand, ClearsTheLastHandsTableWhenNobodyDidAndResetsTheHandCounters) {
 TEST(PlayerNames, TheUserFindsHisSeatAndEverySideGetsItsSeatAndName) {
   Play s;
   for (auto& h : s.c.table.custom) h.seat = 0;
+  s.c.settlement.RunningTotal = {10, -5, 3, 8};
   const char* names[4] = {"bob", "cat", "amy", "dan"};
   for (int i = 0; i < 4; ++i) {
     Frame f = ServerFrame(p::kInsPlayerName, static_cast<std::uint8_t>(1 << i));
@@ -127,7 +128,7 @@ TEST(PlayerNames, TheUserFindsHisSeatAndEverySideGetsItsSeatAndName) {
   EXPECT_EQ(s.c.play.SeatDrawState, -1);
   EXPECT_TRUE(s.c.chat.PhraseBubblesOn);
   EXPECT_FALSE(TimerEnabled(s.c, TimerId::KeepAlive));
-  EXPECT_EQ(s.c.log.count("ResetGameTotals"), 4);
+  for (std::int64_t total : s.c.settlement.RunningTotal) EXPECT_EQ(total, 0);
 }
 
 TEST(PlayerNames, NamesWithoutTheUsersKeepTheSeats) {

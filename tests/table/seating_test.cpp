@@ -52,7 +52,7 @@ TEST(Membership, LeaversAreNamedInSeatOrderAndTheGameEnds) {
         << s.c.view.Sysmsg[0].text();
     EXPECT_EQ(s.c.view.Sysmsg[1].text(), k.list + "请退出重新开始游戏.");
     EXPECT_EQ(Dialog(s), "玩家" + k.list + "退出了游戏！游戏结束！");
-    EXPECT_EQ(s.c.log.count("ShowRankingWindow"), 1);
+    EXPECT_TRUE(s.c.forms[FormId::Hero].visible);
     for (int side = 1; side < kSides; ++side) {
       EXPECT_TRUE(s.hand(side).name.empty());
       EXPECT_EQ(s.c.view.Tou[static_cast<std::size_t>(side)].picture, 0);
@@ -109,7 +109,7 @@ TEST(Membership, AGoldShortageNamesTheShortSeatsTheUserLast) {
     EXPECT_EQ(s.c.play.SeatedCount, k.seated);
     EXPECT_TRUE(s.c.table.PlayerLeft);
     EXPECT_FALSE(s.c.link.LinkWatch);
-    EXPECT_EQ(s.c.log.count("ShowResultWindow"), 1);
+    EXPECT_TRUE(s.c.forms[FormId::Score].visible);
     EXPECT_FALSE(s.c.ended);
   }
 }

@@ -1,0 +1,241 @@
+#include "shell/result_windows.h"
+
+#include <cstring>
+
+#include "core/client.h"
+#include "shell/record_file.h"
+
+namespace tavren {
+
+namespace {
+
+constexpr int kScoreW = 610, kScoreH = 440;
+constexpr int kHeroW = 560, kHeroH = 390;
+constexpr int kTouW = 51, kTouH = 54;
+constexpr std::uint32_t kWindowColour = 0xF5EBD2;
+
+int AddLabel(SmallForm& f, const char* name, int index, int x, int y, int w, int h,
+             const std::string& text) {
+  const int i = AddControl(f, ControlType::Label, name, index, x, y, w, h);
+  f.controls[static_cast<std::size_t>(i)].caption = text;
+  return i;
+}
+
+// The close button in the top right corner.
+void AddCloseButton(SmallForm& f) {
+  const int i = AddLabel(f, "Image1", 0, f.w - 26, 2, 22, 20, "×");
+  Control& k = f.controls[static_cast<std::size_t>(i)];
+  k.color = kRed;
+  k.fontSize = 14;
+}
+
+bool Named(const Control& k, const char* name) {
+  return std::strcmp(k.name, name) == 0;
+}
+
+Control& Find(SmallForm& f, const char* name, int index) {
+  Control* k = f.find(name, index);
+  if (k == nullptr) throw BadRecord("no such window control");
+  return *k;
+}
+
+void Hide(Client& c, SmallForm& f) {
+  f.visible = false;
+  ++c.forms.revision;
+}
+
+void ScoreClick(Client& c, int control) {
+  SmallForm& f = c.forms[FormId::Score];
+  if (Named(f.controls[static_cast<std::size_t>(control)], "Image1")) Hide(c, f);
+}
+
+// The hand lists of the ranking window show one hand across all five lists.
+void SelectAcross(SmallForm& f, int line) {
+  for (Control& k : f.controls)
+    if (Named(k, "Num") || Named(k, "Grade"))
+      k.selected = line >= 0 && line < static_cast<int>(k.items.size()) ? line : -1;
+}
+
+void HeroClick(Client& c, int control) {
+  SmallForm& f = c.forms[FormId::Hero];
+  const Control& k = f.controls[static_cast<std::size_t>(control)];
+  if (Named(k, "Image1")) {
+    Hide(c, f);
+    return;
+  }
+  if (Named(k, "Num") || Named(k, "Grade")) SelectAcross(f, k.selected);
+}
+
+// A hand opened from the ranking window: its sheet read back into Score.
+void HeroDoubleClick(Client& c, int control) {
+  SmallForm& f = c.forms[FormId::Hero];
+  const Control& k = f.controls[static_cast<std::size_t>(control)];
+  if (!Named(k, "Num") && !Named(k, "Grade")) return;
+  ReadHandRecord(c, k.selected + 1);
+  SmallForm& score = ScoreWindow(c);
+  score.visible = true;
+  score.topmost = true;
+  ++c.forms.revision;
+}
+
+void BuildScore(Client& c, SmallForm& f) {
+  f.caption = "战绩板";
+  f.w = kScoreW;
+  f.h = kScoreH;
+  f.background = kWindowColour;
+  f.opacity = 255;
+  AddLabel(f, "Label1", 0, 10, 4, 120, 20, "战绩板");
+  for (int s = 0; s < kSides; ++s) {
+    const int x = 10 + 150 * s;
+    AddControl(f, ControlType::Image, "Tou", s, x + (140 - kTouW) / 2, 26, kTouW, kTouH);
+    AddLabel(f, "ID", s, x, 82, 140, 18, "玩家" + std::to_string(s));
+  }
+  for (int k = 0; k < 8; ++k) {
+    const int x = 10 + 150 * (k % 4);
+    if (k < 4)
+      AddControl(f, ControlType::List, "State", k, x, 102, 140, 288);
+    else
+      AddControl(f, ControlType::List, "State", k, x, 394, 140, 36);
+  }
+  AddCloseButton(f);
+  c.forms.handlers[static_cast<std::size_t>(FormId::Score)].click = ScoreClick;
+}
+
+void BuildHero(Client& c, SmallForm& f) {
+  f.caption = "英雄榜";
+  f.w = kHeroW;
+  f.h = kHeroH;
+  f.background = kWindowColour;
+  f.opacity = 255;
+  AddLabel(f, "Label1", 0, 10, 4, 140, 20, "点击查看明细");
+  AddControl(f, ControlType::List, "Num", 0, 10, 102, 90, 240);
+  for (int s = 0; s < kSides; ++s) {
+    const int x = 106 + 111 * s;
+    AddControl(f, ControlType::Image, "Tou", s, x + (105 - kTouW) / 2, 26, kTouW, kTouH);
+    AddLabel(f, "ID", s, x, 82, 105, 18, "玩家" + std::to_string(s));
+    AddControl(f, ControlType::List, "Grade", s, x, 102, 105, 240);
+    AddLabel(f, "sumScore", s, x, 350, 105, 20, "");
+  }
+  AddLabel(f, "Label2", 0, 10, 350, 90, 20, "输赢总分：");
+  AddCloseButton(f);
+  FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(FormId::Hero)];
+  h.click = HeroClick;
+  h.doubleClick = HeroDoubleClick;
+}
+
+void ShowCentred(Client& c, SmallForm& f) {
+  CentreOverTable(c, f);
+  f.visible = true;
+  ++c.forms.revision;
+}
+
+}  // namespace
+
+SmallForm& ScoreWindow(Client& c) {
+  SmallForm& f = c.forms[FormId::Score];
+  if (!f.loaded) {
+    f.controls.clear();
+    BuildScore(c, f);
+    f.loaded = true;
+    CentreOverTable(c, f);
+  }
+  return f;
+}
+
+SmallForm& HeroWindow(Client& c) {
+  SmallForm& f = c.forms[FormId::Hero];
+  if (!f.loaded) {
+    f.controls.clear();
+    BuildHero(c, f);
+    f.loaded = true;
+    CentreOverTable(c, f);
+  }
+  return f;
+}
+
+Control& ScoreControl(Client& c, const char* name, int index) {
+  return Find(ScoreWindow(c), name, index);
+}
+
+Control& HeroControl(Client& c, const char* name, int index) {
+  return Find(HeroWindow(c), name, index);
+}
+
+std::vector<std::string>& ScoreList(Client& c, int k) {
+  ++c.forms.revision;
+  return ScoreControl(c, "State", CheckIndex(k, 8, "result list")).items;
+}
+
+void ShowResultWindow(Client& c) {
+  ShowCentred(c, ScoreWindow(c));
+}
+
+void ShowRankingWindow(Client& c) {
+  ShowCentred(c, HeroWindow(c));
+}
+
+void ToggleScoreWindow(Client& c, int handNo) {
+  SmallForm& f = ScoreWindow(c);
+  if (f.visible) {
+    Hide(c, f);
+    return;
+  }
+  ReadHandRecord(c, handNo);
+  f.topmost = true;
+  f.visible = true;
+  ++c.forms.revision;
+}
+
+void ToggleHeroWindow(Client& c) {
+  SmallForm& f = HeroWindow(c);
+  if (f.visible) {
+    Hide(c, f);
+    return;
+  }
+  f.topmost = true;
+  f.visible = true;
+  ++c.forms.revision;
+}
+
+void ClearRankingLists(Client& c) {
+  SmallForm& f = HeroWindow(c);
+  for (Control& k : f.controls)
+    if (Named(k, "Num") || Named(k, "Grade")) {
+      k.items.clear();
+      k.selected = -1;
+    }
+  ++c.forms.revision;
+}
+
+void ClearResultWindows(Client& c) {
+  ClearRankingLists(c);
+  SmallForm& hero = HeroWindow(c);
+  for (Control& k : hero.controls)
+    if (Named(k, "sumScore")) k.caption.clear();
+  SmallForm& score = ScoreWindow(c);
+  for (Control& k : score.controls)
+    if (Named(k, "State")) {
+      k.items.clear();
+      k.selected = -1;
+    }
+  hero.visible = false;
+  score.visible = false;
+  ++c.forms.revision;
+}
+
+void SetSidePortrait(Client& c, int side, int picture) {
+  const auto s = static_cast<std::size_t>(CheckIndex(side, kSides, "side"));
+  c.view.Tou[s].picture = picture;
+  ++c.view.revision;
+  ScoreControl(c, "Tou", side).picture = picture;
+  HeroControl(c, "Tou", side).picture = picture;
+  ++c.forms.revision;
+}
+
+void SetSideName(Client& c, int side, const std::string& nick) {
+  ScoreControl(c, "ID", side).caption = nick;
+  HeroControl(c, "ID", side).caption = nick;
+  ++c.forms.revision;
+}
+
+}  // namespace tavren
