@@ -188,6 +188,7 @@ void HandleNewHand(Client& c) {
   InfoRecord& r = c.link.rinfo;
   f.Label3.caption.clear();
   UnloadOtherExitDialog(c);
+  c.input.TableDissolved = false;
   // A hand dealt over the last hand's tiles would hand out their controls a
   // second time: a table nobody cleared since is cleared here, as a watcher's is.
   if (t.Watching || !t.TableCleared) {

@@ -247,6 +247,8 @@ void CompleteRestore(Client& c) {
   restoreDiscardBacks(c, ps.SnapDiscardCount, ps.SnapWallOffset, ps.SnapFront);
   t.MJPOINT = I16(front);
   c.tableView.ViewRestored = true;
+  // The table answers the user from here on, as after a login.
+  t.LoginAccepted = true;
   ++f.revision;
 }
 

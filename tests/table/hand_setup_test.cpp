@@ -5,6 +5,7 @@
 
 #include "table/play_fixture.h"
 #include "view/motion.h"
+#include "view/seats.h"
 
 namespace tavren {
 namespace {
@@ -28,6 +29,7 @@ TEST(NewHand, WallEndsFollowTheDealerAndTheDice) {
   for (const Case& k : cases) {
     Play s;
     s.c.table.RoundWindPic = 0;
+    s.c.input.TableDissolved = true;
     Frame f = ServerFrame(p::kInsNewHand, s.seat(k.dealerSide), {k.d1, k.d2, k.d3, k.d4});
     f[p::kPayloadOffset] = 2;
     s.Feed(f);
@@ -42,6 +44,7 @@ TEST(NewHand, WallEndsFollowTheDealerAndTheDice) {
     EXPECT_EQ(s.c.table.HandsStarted, 1);
     EXPECT_TRUE(s.c.table.HandInProgress);
     EXPECT_TRUE(s.c.play.HandUnscored);
+    EXPECT_FALSE(s.c.input.TableDissolved);
     EXPECT_EQ(s.platform.lobby.count(kLobbyNewHand), 1);
     EXPECT_EQ(s.c.view.imgCircle.picture, 346);
     EXPECT_TRUE(s.c.view.imgCircle.visible);
@@ -206,6 +209,27 @@ TEST(Flower, EachSideShowsAndCountsItsFlowerAndTakesTheReplacementFromTheBack) {
       EXPECT_TRUE(s.c.link.ClaimWordOn);
     }
     EXPECT_FALSE(s.c.play.FlowerPhase);
+  }
+}
+
+TEST(Flower, AWatchersReplacementTakesTheDrawnFlowersPlace) {
+  // (Side 0's replacement reaches a watcher without a tile, which the decoder
+  // drops before any handler runs.)
+  for (int side = 1; side < kSides; ++side) {
+    Play s;
+    s.c.table.Watching = true;
+    s.StartHand(1, {1, 1, 1, 1}, testing::kDealTiles);
+    s.Feed(p::kInsDraw, side);  // the flower, drawn face down
+    const int count = s.hand(side).count;
+    const int back = s.c.table.MJFIRST;
+    const int front = s.c.table.MJPOINT;
+    s.Feed(p::kInsFlower, side, {0, 5, 0, 0});
+    EXPECT_EQ(s.hand(side).count, count) << side;
+    EXPECT_EQ(s.c.table.MJFIRST, NextBackPosition(back));
+    EXPECT_EQ(s.c.table.MJPOINT, front);
+    EXPECT_FALSE(s.tile(back).visible);
+    EXPECT_EQ(s.hand(side).flowers, 1);
+    EXPECT_TRUE(s.c.view.imgCaiShen[static_cast<std::size_t>(FlowerSlot(side, 0))].visible);
   }
 }
 

@@ -143,6 +143,7 @@ TEST(Snapshot, WallMarksAreTheLargestFrontAndTheSmallestBackAndTheFourthRecordCo
   const int sides[4] = {2, 0, 3, 1};
   for (int i = 0; i < 4; ++i) {
     EXPECT_FALSE(s.c.tableView.ViewRestored);
+    EXPECT_FALSE(s.c.table.LoginAccepted);
     Record r;
     r.side = sides[i];
     r.front = fronts[i];
@@ -151,6 +152,7 @@ TEST(Snapshot, WallMarksAreTheLargestFrontAndTheSmallestBackAndTheFourthRecordCo
     s.Snap(r);
   }
   EXPECT_TRUE(s.c.tableView.ViewRestored);
+  EXPECT_TRUE(s.c.table.LoginAccepted);
   EXPECT_EQ(s.c.play.SnapFront, 62);
   EXPECT_EQ(s.c.play.SnapBack, 8);
   EXPECT_EQ(s.c.play.SeatCount, 0);
