@@ -83,6 +83,15 @@ void OnTimer(Client& c, TimerId id) {
       case TimerId::Count:
         ReconnectCountTick(c);
         break;
+      case TimerId::Chat:
+        TimerChatTick(c);
+        break;
+      case TimerId::Prompt:
+        PromptTimerTick(c);
+        break;
+      case TimerId::FadeIn:
+        FadeInTick(c);
+        break;
       default:
         c.log.record("timer");
         break;

@@ -18,6 +18,7 @@
 #include "rules/offer.h"
 #include "rules/settlement.h"
 #include "shell/shell.h"
+#include "sound/settings.h"
 #include "sound/sound.h"
 #include "table/dispatch.h"
 #include "table/hand_end_state.h"
@@ -74,6 +75,7 @@ struct Client {
   AutoPlayState autoplay;
   ChatState chat;
   SoundState sound;
+  SoundSettingsState soundSettings;
   ShellState shell;
   MainForm view;
   TableViewState tableView;

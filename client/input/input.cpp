@@ -323,16 +323,16 @@ void OnControlBarClick(Client& c, int index) {
       return;
     switch (index) {
       case 0:
-        SendChatBoxLine(c);
+        ChatSendButton(c);
         break;
       case 1:
-        ToggleSideWindow(c, SideWindow::Talk);
+        ToggleTalk(c);
         break;
       case 2:
         ReadyForNextHand(c);
         break;
       case 3:
-        ToggleSideWindow(c, SideWindow::VosSet);
+        ToggleSoundSettings(c);
         break;
       case 4:
         MinimizeMainWindow(c);
@@ -351,7 +351,7 @@ void OnControlBarClick(Client& c, int index) {
         c.platform.openUrl(kRulesPageUrl);
         break;
       case 8:
-        ToggleSideWindow(c, SideWindow::frmExit);
+        ToggleExitDialog(c);
         break;
       default:
         break;
@@ -392,7 +392,7 @@ void OnKey(Client& c, int key, bool alt) {
         BossKeyAction(c);
         break;
       case kKeyEsc:
-        ToggleSideWindow(c, SideWindow::frmExit);
+        ToggleExitDialog(c);
         break;
       case kKeyAlt:
         in.AltDown = true;
@@ -407,7 +407,7 @@ void OnKey(Client& c, int key, bool alt) {
     }
     if (in.AltDown && in.CDown) {
       in.AltDown = in.CDown = false;
-      ShowChatWindow(c);
+      ShowTalk(c);
     }
   });
 }

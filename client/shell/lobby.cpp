@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "chat/bubbles.h"
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
@@ -57,6 +58,7 @@ void ResetToLobby(Client& c) {
     c.table.PlayerInfo[side] = PlayerInfoRecord{};
   }
   resetLobbyView(c);
+  UnloadSpeakBoxes(c);
 
   c.link.ReceiveRing.clear();
   c.link.SendRing.clear();
@@ -90,14 +92,6 @@ void SendLeave(Client& c) {
   StopLinkTimers(c);
   // Let the frame leave before the caller closes the socket.
   waitSeconds(c, c.link.Resumed ? 0.8f : 0.4f);
-}
-
-void UnloadJiaoTouPrompt(Client& c) {
-  c.log.record("UnloadJiaoTouPrompt");
-}
-
-void UnloadOtherExitDialog(Client& c) {
-  c.log.record("UnloadOtherExitDialog");
 }
 
 }  // namespace tavren

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/dialogs.h"
+
 namespace tavren {
 
 struct Client;
@@ -33,9 +35,5 @@ void SendLeave(Client& c);
 
 // Is the lobby's window there?
 bool LobbyExists(Client& c);
-
-// Unloads the 叫头 prompt window, and the end-of-game dialog.
-void UnloadJiaoTouPrompt(Client& c);
-void UnloadOtherExitDialog(Client& c);
 
 }  // namespace tavren

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "chat/phrases.h"
 #include "core/client.h"
 
 namespace tavren {
@@ -161,6 +162,14 @@ void TableClick(Client& c, int x, int y) {
       OnChoiceClick(c, ChoiceKind::Gang, k->index);
     else if (std::strcmp(k->name, "AnNiu") == 0)
       OnControlBarClick(c, k->index);
+    else if (std::strcmp(k->name, "Tou") == 0)
+      OnPortraitClick(c, k->index);
+    else if (std::strcmp(k->name, "Lbchat") == 0)
+      ToggleTalk(c);
+    else if (std::strcmp(k->name, "imgword1") == 0)
+      OpenPhraseList(c, 1);
+    else if (std::strcmp(k->name, "imgword2") == 0)
+      OpenPhraseList(c, 2);
   });
 }
 

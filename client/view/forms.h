@@ -24,9 +24,10 @@ enum class FormId : int {
   Score,         // the result window
   Hero,          // the ranking window
   VosSet,        // the sound settings
-  SpeakBox1,     // speech bubbles of sides 1..3 ("speakbox")
+  SpeakBox1,     // speech bubbles of sides 1..3 ("speakbox"); side 0 below
   SpeakBox2,
   SpeakBox3,
+  SpeakBox0,  // the user's own quick phrases
   kCount
 };
 inline constexpr int kFormCount = static_cast<int>(FormId::kCount);

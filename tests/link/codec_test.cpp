@@ -271,7 +271,9 @@ TEST(DecodeFrame, ChatLeadByteAtTheEndPairsWithByte216AndNextFrameStaysAligned) 
 
   DecodeFrame(s.c);
   EXPECT_EQ(s.c.link.rinfo.seat, 3);  // seat 2 seen from seat 1 is the right side
-  EXPECT_EQ(s.c.log.count("DeliverChatLine"), 1);
+  // The line reached the message area, and a line from another side blinks the chat button.
+  EXPECT_EQ(s.c.view.Sysmsg[0].text(), std::string(45, 'a'));
+  EXPECT_EQ(s.c.chat.ChatFlash, 8);
   EXPECT_EQ(FrameText(s.c.link.LastFrame, 16, 200), std::string(198, 'a') + "b好");
 
   DecodeFrame(s.c);

@@ -156,20 +156,24 @@ TEST(Call, TheAskedSidePromptsOrWaitsAndTheResultNamesTouAndMo) {
     s.Feed(p::kInsJiaoTou, k.askedSide);
     EXPECT_EQ(s.c.shell.JiaoTouOpen, k.prompt);
     EXPECT_EQ(s.c.link.TurnClockOn, k.prompt);
-    EXPECT_EQ(s.c.log.count("ShowJiaoTouPrompt"), k.prompt ? 1 : 0);
+    const SmallForm& tishi = s.c.forms[FormId::tishi];
+    const Control* ok = s.c.forms[FormId::tishi].find("Image1");
+    EXPECT_EQ(tishi.visible, k.prompt || !k.unattended);
+    EXPECT_EQ(tishi.visible && ok->visible, k.prompt);
     if (k.prompt) {
       EXPECT_EQ(s.c.offer.Countdown, k.countdown);
       EXPECT_EQ(s.c.view.Number.caption, std::to_string(k.countdown));
       EXPECT_TRUE(s.c.view.Number.visible);
       EXPECT_TRUE(s.c.view.Time_Img.visible);
     }
-    EXPECT_EQ(s.c.log.count("ShowCallNotice: 猫正在叫头，请稍候..."),
-              k.askedSide == 2 && !k.unattended ? 1 : 0);
+    const Control* notice = s.c.forms[FormId::tishi].find("Label1");
+    EXPECT_EQ(tishi.visible && notice->visible && notice->caption == "猫正在叫头，请稍候...",
+              k.askedSide == 2 && !k.unattended);
     s.Feed(p::kInsJiaoTou, k.askedSide, {0, 2, 0, 3});
     EXPECT_EQ(s.c.view.Label3.caption, "2头3摸");
     EXPECT_EQ(s.c.play.CallTou, 2);
     EXPECT_EQ(s.c.play.CallMo, 3);
-    EXPECT_EQ(s.c.log.count("UnloadJiaoTouPrompt"), k.prompt || !k.unattended ? 1 : 0);
+    EXPECT_FALSE(s.c.forms[FormId::tishi].loaded);
   }
   Play s;
   s.Feed(p::kInsJiaoTou, 1);

@@ -26,10 +26,10 @@ void Seat(Play& s) {
   s.c.play.SeatedCount = 3;
 }
 
-std::string Dialog(const Play& s) {
-  for (const std::string& call : s.c.log.calls)
-    if (call.rfind("ShowOtherExitDialog: ", 0) == 0) return call.substr(21);
-  return {};
+std::string Dialog(Play& s) {
+  SmallForm& f = s.c.forms[FormId::frmOtherExit];
+  if (!f.loaded || !f.visible) return {};
+  return f.find("Label1")->caption;
 }
 
 TEST(Membership, LeaversAreNamedInSeatOrderAndTheGameEnds) {

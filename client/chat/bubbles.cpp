@@ -1,0 +1,177 @@
+#include "chat/bubbles.h"
+
+#include <algorithm>
+
+#include "core/client.h"
+
+namespace tavren {
+
+namespace {
+
+// Where a side's bubble stands (twips from the main window's corner, at the
+// designed scale) and where its text lies inside it.
+struct BubblePlace {
+  int left, top, textLeft, textTop;
+};
+constexpr BubblePlace kPlaces[4] = {{1500, 8550, 260, 180},
+                                    {1050, 3000, 570, 350},
+                                    {6150, 1050, 450, 620},
+                                    {11400, 3000, 270, 470}};
+constexpr int kTwipsPerPixel = 15;
+
+// The blank bubble pictures: tail to the left, up, to the right.
+constexpr int kBubblePics[4] = {432, 432, 433, 434};
+
+constexpr const char* kBubbleCaption = "speakbox";
+
+int ScreenLeft(const Client& c, int side) {
+  return c.view.windowLeft + SX(c, kPlaces[side].left / static_cast<double>(kTwipsPerPixel));
+}
+
+int ScreenTop(const Client& c, int side) {
+  return c.view.windowTop + SY(c, kPlaces[side].top / static_cast<double>(kTwipsPerPixel));
+}
+
+Bubble& State(Client& c, int side) {
+  return c.chat.bubbles.side[static_cast<std::size_t>(CheckIndex(side, 4, "bubble side"))];
+}
+
+SmallForm& Form(Client& c, int side) {
+  return c.forms[BubbleForm(CheckIndex(side, 4, "bubble side"))];
+}
+
+bool AnyFading(const Client& c) {
+  for (const Bubble& b : c.chat.bubbles.side)
+    if (b.fading) return true;
+  return false;
+}
+
+}  // namespace
+
+FormId BubbleForm(int side) {
+  switch (side) {
+    case 1:
+      return FormId::SpeakBox1;
+    case 2:
+      return FormId::SpeakBox2;
+    case 3:
+      return FormId::SpeakBox3;
+    default:
+      return FormId::SpeakBox0;
+  }
+}
+
+bool ShapeBubble(Client& c, int side) {
+  SmallForm& f = Form(c, side);
+  if (f.loaded) return false;
+  f = SmallForm{};
+  f.caption = kBubbleCaption;
+  f.loaded = true;
+  f.visible = false;
+  const int picture = kBubblePics[side];
+  const PicSize size = PictureSize(picture).value_or(PicSize{131, 102});
+  f.backgroundPicture = picture;
+  f.w = size.w;
+  f.h = size.h;
+  // The picture's key-coloured margin is cut away where the window is drawn.
+  f.background = kWhite;
+  const BubblePlace& at = kPlaces[side];
+  const int x = at.textLeft / kTwipsPerPixel;
+  const int y = at.textTop / kTwipsPerPixel;
+  const int label = AddControl(f, ControlType::Label, "labPhrase", 0, x, y,
+                               std::max(size.w - x - 8, 8), std::max(size.h - y - 14, 8));
+  f.controls[static_cast<std::size_t>(label)].fontSize = 9;
+  State(c, side) = Bubble{};
+  State(c, side).created = true;
+  ++c.forms.revision;
+  return true;
+}
+
+void PrepareBubble(Client& c, int side) {
+  if (!ShapeBubble(c, side)) return;
+  SmallForm& f = Form(c, side);
+  f.find("labPhrase")->caption = "  ";
+  // Parked out of sight until its first phrase.
+  if (side <= 1) {
+    f.left = -f.w;
+    f.top = ScreenTop(c, side);
+  } else {
+    f.left = ScreenLeft(c, side);
+    f.top = -f.h;
+  }
+  SetTopmost(c, f, true);
+  f.visible = true;
+  ++c.forms.revision;
+}
+
+void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fadeInStep,
+            int fadeOutStep, int holdTicks) {
+  SmallForm& f = Form(c, side);
+  if (!f.loaded) return;
+  Bubble& b = State(c, side);
+  f.left = ScreenLeft(c, side);
+  f.top = ScreenTop(c, side);
+  b.MaxAlpha = static_cast<std::int16_t>(maxAlpha);
+  b.FadeInStep = static_cast<std::int16_t>(fadeInStep);
+  b.FadeOutStep = static_cast<std::int16_t>(fadeOutStep);
+  b.HoldTicks = static_cast<std::int16_t>(holdTicks);
+  f.find("labPhrase")->caption = text;
+  // A phrase that replaces one still fading starts again from transparent.
+  SetWindowAlpha(c, f, 0);
+  b.AlphaCount = 0;
+  b.fading = true;
+  SetTimer(c, TimerId::FadeIn, true);
+  ++c.forms.revision;
+}
+
+void FadeInTick(Client& c) {
+  for (int side = 0; side < 4; ++side) {
+    Bubble& b = State(c, side);
+    if (!b.fading) continue;
+    SmallForm& f = Form(c, side);
+    b.AlphaCount += b.FadeInStep;
+    if (b.AlphaCount < b.MaxAlpha) SetWindowAlpha(c, f, b.AlphaCount);
+    if (b.MaxAlpha + b.HoldTicks < b.AlphaCount) {
+      b.MaxAlpha = static_cast<std::int16_t>(b.MaxAlpha - b.FadeOutStep);
+      SetWindowAlpha(c, f, b.MaxAlpha);
+      if (b.MaxAlpha <= 1) {
+        b.fading = false;
+        if (Control* label = f.find("labPhrase")) label->caption.clear();
+        f.left = -2 * f.w;
+        ++c.forms.revision;
+      }
+    }
+  }
+  if (!AnyFading(c)) SetTimer(c, TimerId::FadeIn, false);
+}
+
+void UnloadSpeakBoxes(Client& c) {
+  for (int side = 0; side < 4; ++side) {
+    SmallForm& f = Form(c, side);
+    if (f.loaded) {
+      f.loaded = false;
+      f.visible = false;
+      f.controls.clear();
+      ++c.forms.revision;
+    }
+    State(c, side) = Bubble{};
+  }
+  SetTimer(c, TimerId::FadeIn, false);
+}
+
+bool SetWindowAlpha(Client& c, SmallForm& f, int alpha) {
+  if (alpha < 0 || alpha > 255) return false;
+  if (f.opacity != alpha) {
+    f.opacity = alpha;
+    ++c.forms.revision;
+  }
+  return true;
+}
+
+void SetTopmost(Client& c, SmallForm& f, bool on) {
+  if (f.topmost == on) return;
+  f.topmost = on;
+  ++c.forms.revision;
+}
+
+}  // namespace tavren

@@ -1,0 +1,60 @@
+// Speech bubbles: one small window per side that shows a quick phrase next to
+// the speaker's seat, fading in, holding and fading out on the 1 ms timer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tavren {
+
+struct Client;
+struct SmallForm;
+enum class FormId : int;
+
+// The fade of one bubble, in timer ticks.
+struct Bubble {
+  bool created = false;  // the side's window exists (parked out of sight between phrases)
+  bool fading = false;   // the side's fade runs
+  std::int16_t MaxAlpha = 0;
+  std::int16_t FadeInStep = 0;
+  std::int16_t FadeOutStep = 0;
+  std::int16_t HoldTicks = 0;
+  std::int32_t AlphaCount = 0;  // grows past 16 bits during a long hold
+};
+
+struct BubbleSet {
+  std::array<Bubble, 4> side{};
+};
+
+// The values the receive path shows a phrase with.
+inline constexpr int kBubbleMaxAlpha = 210;
+inline constexpr int kBubbleFadeIn = 8;
+inline constexpr int kBubbleFadeOut = 4;
+inline constexpr int kBubbleHold = 2000;
+
+// The bubble window of a side (0..3).
+FormId BubbleForm(int side);
+
+// Makes sure the side has its bubble window, parked out of sight.
+void PrepareBubble(Client& c, int side);
+// Shapes a new bubble window for the side; false when the side has one already.
+bool ShapeBubble(Client& c, int side);
+// Places the side's bubble, shows `text` and starts its fade from transparent.
+void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fadeInStep,
+            int fadeOutStep, int holdTicks);
+// One tick of the fade timer: every fading bubble takes one step.
+void FadeInTick(Client& c);
+// Every bubble window goes: the table is left.
+void UnloadSpeakBoxes(Client& c);
+
+// The small windows are translucent; the 叫头 prompt a little less.
+inline constexpr int kSmallWindowOpacity = 200;
+inline constexpr int kPromptOpacity = 220;
+
+// Window operations: constant opacity 0..255 (false, and nothing applied,
+// outside that range) and staying on top of other windows.
+bool SetWindowAlpha(Client& c, SmallForm& f, int alpha);
+void SetTopmost(Client& c, SmallForm& f, bool on);
+
+}  // namespace tavren
