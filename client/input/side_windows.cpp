@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/client.h"
+#include "shell/result_windows.h"
 
 namespace tavren {
 
@@ -56,10 +57,13 @@ void HideSideWindow(Client& c, SideWindow w) {
 }
 
 void ToggleSideWindow(Client& c, SideWindow w) {
+  if (w == SideWindow::Score) ToggleScoreWindow(c, c.table.HandNo);
+  if (w == SideWindow::Hero) ToggleHeroWindow(c);
   c.log.calls.push_back(std::string("Toggle") + WindowName(w));
 }
 
 void ToggleResultWindow(Client& c, int handNo) {
+  ToggleScoreWindow(c, handNo);
   c.log.calls.push_back("ToggleResultWindow " + std::to_string(handNo));
 }
 

@@ -62,7 +62,7 @@ std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
   return out;
 }
 
-// Money shown on the table moved by a hand's result, never below `floor`.
+// Money moved by a hand's result; `floor` when it would go below zero.
 std::uint64_t Moved(std::uint64_t money, std::int64_t delta, std::uint64_t floor) {
   if (delta >= 0) {
     const auto up = static_cast<std::uint64_t>(delta);
@@ -71,7 +71,7 @@ std::uint64_t Moved(std::uint64_t money, std::int64_t delta, std::uint64_t floor
                : money + up;
   }
   const std::uint64_t down = 0 - static_cast<std::uint64_t>(delta);
-  return money >= down && money - down >= floor ? money - down : floor;
+  return money >= down ? money - down : floor;
 }
 
 // The hand-type names of one side, in sheet order.
