@@ -5,6 +5,7 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
+#include "shell/result_windows.h"
 #include "shell/shell.h"
 
 namespace tavren {
@@ -58,6 +59,7 @@ void ResetToLobby(Client& c) {
     c.table.PlayerInfo[side] = PlayerInfoRecord{};
   }
   resetLobbyView(c);
+  ClearResultWindows(c);
   UnloadSpeakBoxes(c);
 
   c.link.ReceiveRing.clear();

@@ -189,3 +189,31 @@ TEST(Windows, CaptionsPlacesAndANewSeatingEmptiesTheRanking) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+TEST(Windows, BackToTheLobbyBothWindowsAreEmptiedAndHidden) {
+  testing::EndTable t;
+  LayOutTable(t.c);
+  t.Num() = {"1"};
+  t.Grade(2) = {"-10"};
+  t.State(0) = {"sheet"};
+  t.State(6) = {"最终分：-10金币"};
+  HeroControl(t.c, "sumScore", 2).caption = "-10金币";
+  WriteHandRecord(t.c, 1);
+  ShowResultWindow(t.c);
+  ShowRankingWindow(t.c);
+  ResetToLobby(t.c);
+  EXPECT_TRUE(t.Num().empty());
+  EXPECT_TRUE(t.Grade(2).empty());
+  EXPECT_TRUE(t.State(0).empty());
+  EXPECT_TRUE(t.State(6).empty());
+  EXPECT_TRUE(HeroControl(t.c, "sumScore", 2).caption.empty());
+  EXPECT_FALSE(t.c.forms[FormId::Score].visible);
+  EXPECT_FALSE(t.c.forms[FormId::Hero].visible);
+  EXPECT_FALSE(std::filesystem::exists(t.RecordPath()));
+}
+
+}  // namespace
+}  // namespace tavren
