@@ -6,7 +6,9 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
-#include "table/dialog_stand_ins.h"
+#include "rules/settlement.h"
+#include "shell/dialogs.h"
+#include "shell/result_windows.h"
 #include "text/gbk.h"
 
 namespace tavren {
