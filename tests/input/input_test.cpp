@@ -348,7 +348,7 @@ TEST(Keys, AltAndCOpenTheChatWindowOnlyOneAfterTheOther) {
   for (const Case& k : cases) {
     PlayTable t;
     for (auto [key, alt] : k.keys) OnKey(t.c, key, alt);
-    EXPECT_EQ(t.c.log.count("ShowChatWindow"), k.opened);
+    EXPECT_EQ(t.c.forms[FormId::Talk].visible, k.opened == 1);
     EXPECT_FALSE(t.c.input.AltDown && t.c.input.CDown);
   }
 }
@@ -365,7 +365,9 @@ TEST(Keys, F1PlaysOnAloneAndEscTogglesTheExitDialog) {
   EXPECT_EQ(t.platform.lobby.received.back().wParam, kScMinimize);
   EXPECT_EQ(t.c.log.count("HideTalk"), 1);
   OnKey(t.c, kKeyEsc, false);
-  EXPECT_EQ(t.c.log.count("TogglefrmExit"), 1);
+  EXPECT_TRUE(t.c.forms[FormId::frmExit].visible);
+  OnKey(t.c, kKeyEsc, false);
+  EXPECT_FALSE(t.c.forms[FormId::frmExit].visible);
 
   // Without the lobby the client ends.
   PlayTable u;
@@ -425,9 +427,14 @@ TEST(ControlBar, TheOtherButtons) {
   ASSERT_EQ(t.platform.openedUrls.size(), 1u);
   EXPECT_EQ(t.platform.openedUrls[0], kRulesPageUrl);
   for (int i : {0, 1, 3, 6, 8}) OnControlBarClick(t.c, i);
-  for (const char* call :
-       {"SendChatBoxLine", "ToggleTalk", "ToggleVosSet", "ToggleHero", "TogglefrmExit"})
-    EXPECT_EQ(t.c.log.count(call), 1) << call;
+  EXPECT_TRUE(t.c.forms[FormId::Talk].visible);
+  EXPECT_TRUE(t.c.forms[FormId::VosSet].visible);
+  EXPECT_TRUE(t.c.forms[FormId::frmExit].visible);
+  EXPECT_EQ(t.c.log.count("ToggleHero"), 1);
+  for (int i : {1, 3, 8}) OnControlBarClick(t.c, i);
+  EXPECT_FALSE(t.c.forms[FormId::Talk].visible);
+  EXPECT_FALSE(t.c.forms[FormId::VosSet].visible);
+  EXPECT_FALSE(t.c.forms[FormId::frmExit].visible);
   OnControlBarClick(t.c, 4);
   EXPECT_TRUE(t.c.view.minimized);
   OnControlBarClick(t.c, 9);
