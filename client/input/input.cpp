@@ -7,6 +7,7 @@
 #include "input/requests.h"
 #include "input/side_windows.h"
 #include "rules/sort_hand.h"
+#include "shell/result_windows.h"
 #include "view/seats.h"
 
 namespace tavren {
@@ -303,6 +304,11 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
   });
 }
 
+int LatestFinishedHand(const Client& c) {
+  // While a hand is played the latest finished one is the previous hand.
+  return c.table.HandInProgress ? c.table.HandNo - 1 : c.table.HandNo;
+}
+
 const char* ControlBarTooltip(int index) {
   static constexpr const char* kTips[kControlBarButtons] = {"发送信息，快捷键为回车键",
                                                             "点击打开聊天窗口",
@@ -341,11 +347,10 @@ void OnControlBarClick(Client& c, int index) {
           HideSideWindow(c, w);
         break;
       case 5:
-        // While a hand is played the latest finished one is the previous hand.
-        ToggleResultWindow(c, c.table.HandInProgress ? c.table.HandNo - 1 : c.table.HandNo);
+        ToggleScoreWindow(c, LatestFinishedHand(c));
         break;
       case 6:
-        ToggleSideWindow(c, SideWindow::Hero);
+        ToggleHeroWindow(c);
         break;
       case 7:
         c.platform.openUrl(kRulesPageUrl);

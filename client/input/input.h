@@ -59,6 +59,8 @@ void OnControlBarHover(Client& c, int index);
 // The pointer left the control bar for the table: hovered buttons go back to normal.
 void RestoreControlBarPictures(Client& c);
 const char* ControlBarTooltip(int index);
+// The hand whose record the result button shows.
+int LatestFinishedHand(const Client& c);
 
 // A key pressed on the table; `alt` when the Alt key is held with it.
 void OnKey(Client& c, int key, bool alt);
