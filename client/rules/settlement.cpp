@@ -212,6 +212,9 @@ void ShowSettlement(Client& c) {
     const std::string unit = (Row(table[i], 1) & 0xFF) == 1 ? "金币" : "金条";
     ScoreList(c, s).push_back("最终分：" + std::to_string(st.HandResult[i]) + unit);
   }
+  // The names keep the colours the hand's win gave them: the winner red.
+  for (int s = 0; s < kSides; ++s)
+    ScoreControl(c, "ID", s).color = c.tableView.ResultIdColor[static_cast<std::size_t>(s)];
   ++f.revision;
 
   SmallForm& score = ScoreWindow(c);

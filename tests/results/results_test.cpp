@@ -134,8 +134,11 @@ struct WonHand : EndTable {
 
 TEST(Settlement, TheSheetListsEveryItemInColumnsThatStayAligned) {
   WonHand t;
+  t.c.tableView.ResultIdColor = {kRed, kGreen, kGreen, kGreen};  // the win marked side 0
   t.Results();
   t.Settle();
+  EXPECT_EQ(ScoreControl(t.c, "ID", 0).color, kRed);
+  EXPECT_EQ(ScoreControl(t.c, "ID", 3).color, kGreen);
   const std::vector<std::string> winner = {"   房间底金:  10",
                                            " ",
                                            "清一色捉五一条龙碰碰胡  6分",
