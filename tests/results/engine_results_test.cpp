@@ -108,5 +108,44 @@ TEST(EngineResults, EveryFinishedHandLeavesItsSheetRankingLineAndRecord) {
   EXPECT_EQ(ScoreList(s.c, 4), shown);
 }
 
+TEST(EngineResults, AWatcherSeesThePanelsAroundTheWatchedPlayerAndTheSheetsWithoutACountdown) {
+  Session s;
+  s.world.loop.runFor(20 * 1000);
+  ASSERT_TRUE(s.c.table.LoginAccepted);
+  sim::SimPlatform other(s.world);
+  char tmpl[] = "/tmp/tavren-results-watch-XXXXXX";
+  other.folder = mkdtemp(tmpl);
+  other.instanceLockFree = true;
+  Client watcher(other);
+  other.attach(watcher);
+  // The robot at seat 1 (seat bit 2) is watched: user id 900000 + 4 × table + seat.
+  StartUp(watcher, std::string("eve$watch=0;seat=1$") + kHost + "$" + std::to_string(kPort) +
+                       "$T1$900001$0$$0$$$0");
+  const std::size_t handsBefore = s.hands.size();
+  for (int minute = 0; minute < 15 && s.hands.size() < handsBefore + 3; ++minute)
+    s.world.loop.runFor(60 * 1000);
+  ASSERT_FALSE(watcher.ended);
+  EXPECT_EQ(watcher.table.custom[0].seat, 2);
+  // Seat bit 1 (amy) is to the watched player's left as the table turns: side 1.
+  EXPECT_EQ(watcher.table.custom[1].seat, 1);
+  EXPECT_EQ(watcher.table.custom[1].name, "amy");
+  EXPECT_EQ(watcher.table.PlayerInfo[1].account, "amy");
+  for (int k = 0; k < kSides; ++k)
+    EXPECT_FALSE(watcher.view.Nid[static_cast<std::size_t>(k)].caption.empty()) << k;
+  // Every hand the watcher saw end is on its sheet and in its own record file,
+  // with the same results the player's client shows; no countdown runs.
+  std::vector<std::string>& num = HeroControl(watcher, "Num", 0).items;
+  EXPECT_GE(num.size(), 2u);
+  EXPECT_FALSE(watcher.link.ContinueClockOn);
+  EXPECT_TRUE(std::filesystem::exists(other.folder + "/info.qx"));
+  const std::vector<std::string>& mine = HeroControl(s.c, "Grade", 1).items;        // seat bit 8
+  const std::vector<std::string>& theirs = HeroControl(watcher, "Grade", 2).items;  // seat bit 8
+  ASSERT_LE(theirs.size(), mine.size());
+  for (std::size_t i = 0; i < theirs.size(); ++i)
+    EXPECT_EQ(theirs[theirs.size() - 1 - i], mine[mine.size() - 1 - i]) << i;
+  std::error_code ignored;
+  std::filesystem::remove_all(other.folder, ignored);
+}
+
 }  // namespace
 }  // namespace tavren
