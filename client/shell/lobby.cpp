@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "shell/result_windows.h"
 #include "shell/shell.h"
+#include "table/players.h"
 
 namespace tavren {
 
@@ -60,6 +61,7 @@ void ResetToLobby(Client& c) {
   }
   resetLobbyView(c);
   ClearResultWindows(c);
+  ResetPlayerRecords(c);
   UnloadSpeakBoxes(c);
 
   c.link.ReceiveRing.clear();

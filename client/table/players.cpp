@@ -155,6 +155,12 @@ void ParsePlayerInfo(PlayerInfoRecord& r, const Frame& f) {
   r.userId = static_cast<std::int64_t>(U64(f, 226));
 }
 
+void ResetPlayerRecords(Client& c) {
+  HandEndState& e = c.handEnd;
+  for (Frame& f : e.WatchBuffer) f.fill(0);
+  e.WaitingCount = 0;
+}
+
 void SeedVoices(Client& c, std::uint32_t seed) {
   c.handEnd.VoiceRandom.seed(seed);
   c.handEnd.VoiceSeeded = true;

@@ -22,6 +22,10 @@ void ParsePlayerInfo(PlayerInfoRecord& record, const Frame& frame);
 // around him, and every panel filled.
 void LoadWatchedTable(Client& c);
 
+// Back to the lobby: a watcher's kept records and the waiting players are
+// forgotten, so the next table is seated from its own records.
+void ResetPlayerRecords(Client& c);
+
 // Gives every player a voice no other player of the same sex has, while one is free.
 void AssignVoices(Client& c);
 // Seeds the voice choice (tests and repeatable runs).

@@ -294,6 +294,23 @@ TEST(Watching, TheFirstFourRecordsTurnTheTableToTheWatchedPlayer) {
   EXPECT_FALSE(t.c.view.OK[1].visible);
 }
 
+TEST(Watching, BackFromTheLobbyTheNextFourRecordsSeatTheTableAgain) {
+  EndTable t;
+  t.c.table.Watching = true;
+  t.c.table.PlayerInfo[0].userId = 0;  // emptied by the lobby reset; records below carry 0
+  for (int seat : {1, 2, 4, 8}) t.Feed(RecordFrame(seat, Rec{.account = "first"}));
+  EXPECT_FALSE(t.c.view.Nid[2].caption.empty());
+  ResetToLobby(t.c);
+  EXPECT_TRUE(t.c.view.Nid[2].caption.empty());
+  for (int seat : {1, 2, 4, 8})
+    t.Feed(RecordFrame(seat, Rec{.nick = "again", .account = "second"}));
+  EXPECT_FALSE(t.c.ended);
+  for (int k = 0; k < kSides; ++k) {
+    EXPECT_EQ(t.hand(k).name, "second") << k;
+    EXPECT_EQ(t.c.view.Nid[static_cast<std::size_t>(k)].caption, "[t] again") << k;
+  }
+}
+
 TEST(Watching, ATableWithoutTheWatchedPlayerEndsTheClient) {
   EndTable t;
   t.c.table.Watching = true;
