@@ -9,7 +9,10 @@ namespace tavren {
 
 namespace {
 
-constexpr int kScoreW = 610, kScoreH = 440;
+// A column is wide enough for the longest fan line, a hand-type list of about
+// fourteen characters.
+constexpr int kColumnW = 170, kColumnStep = 178;
+constexpr int kScoreW = 10 + 4 * kColumnStep + 2, kScoreH = 440;
 constexpr int kHeroW = 560, kHeroH = 390;
 constexpr int kTouW = 51, kTouH = 54;
 constexpr std::uint32_t kWindowColour = 0xF5EBD2;
@@ -86,16 +89,15 @@ void BuildScore(Client& c, SmallForm& f) {
   f.opacity = 255;
   AddLabel(f, "Label1", 0, 10, 4, 120, 20, "战绩板");
   for (int s = 0; s < kSides; ++s) {
-    const int x = 10 + 150 * s;
-    AddControl(f, ControlType::Image, "Tou", s, x + (140 - kTouW) / 2, 26, kTouW, kTouH);
-    AddLabel(f, "ID", s, x, 82, 140, 18, "玩家" + std::to_string(s));
+    const int x = 10 + kColumnStep * s;
+    AddControl(f, ControlType::Image, "Tou", s, x + (kColumnW - kTouW) / 2, 26, kTouW, kTouH);
+    AddLabel(f, "ID", s, x, 82, kColumnW, 18, "玩家" + std::to_string(s));
   }
   for (int k = 0; k < 8; ++k) {
-    const int x = 10 + 150 * (k % 4);
-    if (k < 4)
-      AddControl(f, ControlType::List, "State", k, x, 102, 140, 288);
-    else
-      AddControl(f, ControlType::List, "State", k, x, 394, 140, 36);
+    const int x = 10 + kColumnStep * (k % 4);
+    const int i = k < 4 ? AddControl(f, ControlType::List, "State", k, x, 102, kColumnW, 288)
+                        : AddControl(f, ControlType::List, "State", k, x, 394, kColumnW, 36);
+    f.controls[static_cast<std::size_t>(i)].fontSize = 9;
   }
   AddCloseButton(f);
   c.forms.handlers[static_cast<std::size_t>(FormId::Score)].click = ScoreClick;
