@@ -9,10 +9,10 @@ namespace tavren {
 
 namespace {
 
-// A column is wide enough for the longest fan line, a hand-type list of about
-// fourteen characters.
+// A column is wide and tall enough for the longest sheet: a hand-type list of
+// about fourteen characters, twenty-one lines.
 constexpr int kColumnW = 170, kColumnStep = 178;
-constexpr int kScoreW = 10 + 4 * kColumnStep + 2, kScoreH = 440;
+constexpr int kScoreW = 10 + 4 * kColumnStep + 2, kScoreH = 530;
 constexpr int kHeroW = 560, kHeroH = 390;
 constexpr int kTouW = 51, kTouH = 54;
 constexpr std::uint32_t kWindowColour = 0xF5EBD2;
@@ -95,8 +95,8 @@ void BuildScore(Client& c, SmallForm& f) {
   }
   for (int k = 0; k < 8; ++k) {
     const int x = 10 + kColumnStep * (k % 4);
-    const int i = k < 4 ? AddControl(f, ControlType::List, "State", k, x, 102, kColumnW, 288)
-                        : AddControl(f, ControlType::List, "State", k, x, 394, kColumnW, 36);
+    const int i = k < 4 ? AddControl(f, ControlType::List, "State", k, x, 102, kColumnW, 378)
+                        : AddControl(f, ControlType::List, "State", k, x, 484, kColumnW, 36);
     f.controls[static_cast<std::size_t>(i)].fontSize = 9;
   }
   AddCloseButton(f);
