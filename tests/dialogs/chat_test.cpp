@@ -6,6 +6,7 @@
 
 #include "dialogs/forms_helpers.h"
 #include "input/input.h"
+#include "view/chrome.h"
 
 namespace tavren {
 namespace {
@@ -266,6 +267,34 @@ TEST(ChatWindow, TheChatButtonTogglesItOverTheTableAltCInItsHistoryHidesIt) {
   ShowTalk(s.c);
   testing::Click(s.c, FormId::Talk, "Label1");
   EXPECT_FALSE(f.visible);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+void ClickOn(Client& c, const Control& k) {
+  TableClick(c, k.x + k.w / 2, k.y + k.h / 2);
+}
+
+TEST(TableClicks, TheChatLabelPortraitsAndPhraseLabelsReachTheChat) {
+  Chatting s;
+  LayOutTable(s.c);
+  for (Control& k : s.c.view.Tou) k.visible = true;
+  s.c.view.Lbchat.visible = true;
+  ClickOn(s.c, s.c.view.Lbchat);
+  EXPECT_TRUE(s.c.forms[FormId::Talk].visible);
+  ClickOn(s.c, s.c.view.Lbchat);
+  EXPECT_FALSE(s.c.forms[FormId::Talk].visible);
+  ClickOn(s.c, s.c.view.Tou[2]);
+  EXPECT_EQ(s.c.view.Chat.caption, "你对猫说: ");
+  ClickOn(s.c, s.c.view.imgword2);
+  ASSERT_TRUE(s.c.forms[FormId::huifu].visible);
+  EXPECT_TRUE(s.c.forms[FormId::huifu].find("List2")->visible);
+  ClickOn(s.c, s.c.view.imgword1);
+  EXPECT_TRUE(s.c.forms[FormId::huifu].find("List1")->visible);
 }
 
 }  // namespace
