@@ -48,6 +48,32 @@ bool AnyFading(const Client& c) {
 
 }  // namespace
 
+std::vector<ShapeRun> ShapeRuns(std::span<const std::uint32_t> pixels, int w, int h,
+                                std::int64_t keyColour) {
+  std::vector<ShapeRun> runs;
+  if (w <= 0 || h <= 0 || pixels.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
+    return runs;
+  const std::uint32_t key = keyColour < 1 ? pixels[0] : static_cast<std::uint32_t>(keyColour);
+  const int last = w - 1;
+  for (int y = 0; y < h; ++y) {
+    const std::uint32_t* row =
+        pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    int start = -1;
+    for (int x = 0; x <= last; ++x) {
+      const bool keyed = row[x] == key;
+      if (start < 0) {
+        if (!keyed && x < last) start = x;
+        continue;
+      }
+      if (keyed || x == last) {
+        runs.push_back({y, start, x});
+        start = -1;
+      }
+    }
+  }
+  return runs;
+}
+
 FormId BubbleForm(int side) {
   switch (side) {
     case 1:

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace tavren {
 
@@ -32,6 +34,19 @@ inline constexpr int kBubbleMaxAlpha = 210;
 inline constexpr int kBubbleFadeIn = 8;
 inline constexpr int kBubbleFadeOut = 4;
 inline constexpr int kBubbleHold = 2000;
+
+// One horizontal run of a shaped window: row y, columns [x0, x1).
+struct ShapeRun {
+  int y, x0, x1;
+  bool operator==(const ShapeRun&) const = default;
+};
+
+// The region a bubble picture of w x h pixels (row by row) keeps: every run of
+// pixels that differ from the key colour. A key colour below 1 is the colour of
+// the top-left pixel. A run that reaches the last column ends before it.
+// Pixels that do not cover w x h give no region.
+std::vector<ShapeRun> ShapeRuns(std::span<const std::uint32_t> pixels, int w, int h,
+                                std::int64_t keyColour);
 
 // The bubble window of a side (0..3).
 FormId BubbleForm(int side);

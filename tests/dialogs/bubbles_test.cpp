@@ -259,3 +259,27 @@ TEST(WindowAlpha, OnlyOpacitiesFrom0To255AreApplied) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+TEST(BubbleShape, EveryRunOfTheKeyColourIsCutAwayNotOnlyTheMargin) {
+  constexpr std::uint32_t W = 0xFFFFFF, R = 0xFF0000;
+  const std::vector<std::uint32_t> pixels = {W, W, R, W, W,  //
+                                             R, R, W, R, R,  //
+                                             W, R, R, R, W};
+  struct Case {
+    std::int64_t key;
+    std::vector<ShapeRun> runs;
+  } cases[] = {
+      // The corner's white is the key; a run reaching the last column ends before it.
+      {0, {{0, 2, 3}, {1, 0, 2}, {1, 3, 4}, {2, 1, 4}}},
+      {static_cast<std::int64_t>(R), {{0, 0, 2}, {0, 3, 4}, {1, 2, 3}, {2, 0, 1}}},
+  };
+  for (const Case& k : cases) EXPECT_EQ(ShapeRuns(pixels, 5, 3, k.key), k.runs) << k.key;
+  EXPECT_TRUE(ShapeRuns(pixels, 5, 4, 0).empty());  // fewer pixels than the size says
+  EXPECT_TRUE(ShapeRuns(pixels, 0, 3, 0).empty());
+}
+
+}  // namespace
+}  // namespace tavren
