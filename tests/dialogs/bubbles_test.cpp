@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include "chat/chat.h"
 #include "chat/phrases.h"
@@ -279,6 +280,30 @@ TEST(BubbleShape, EveryRunOfTheKeyColourIsCutAwayNotOnlyTheMargin) {
   for (const Case& k : cases) EXPECT_EQ(ShapeRuns(pixels, 5, 3, k.key), k.runs) << k.key;
   EXPECT_TRUE(ShapeRuns(pixels, 5, 4, 0).empty());  // fewer pixels than the size says
   EXPECT_TRUE(ShapeRuns(pixels, 0, 3, 0).empty());
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+TEST(SpeechBubble, ArbitraryChatFramesNeverEndTheClient) {
+  Phrases s;
+  std::mt19937 random(7);
+  for (int i = 0; i < 400; ++i) {
+    Frame f{};
+    for (std::uint8_t& b : f) b = static_cast<std::uint8_t>(random());
+    f[3] = p::kInsChat;
+    f[8] = 0;
+    f[9] = static_cast<std::uint8_t>(random() % 4);  // lists 0..3
+    s.c.link.ReceiveRing.append(f.data(), f.size());
+    RunEvent(s.c, [&] { DecodeFrame(s.c); });
+    s.Run(static_cast<int>(random() % 5));
+  }
+  EXPECT_FALSE(s.c.ended);
+  EXPECT_LE(LoadTalk(s.c).find("Text1")->items.size(), 2000u);
+  EXPECT_LE(s.c.view.Sysmsg[1].text().size(), 45u * 4);
 }
 
 }  // namespace
