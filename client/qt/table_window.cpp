@@ -1,12 +1,14 @@
 #include "qt/table_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 #include <utility>
 
 #include "core/client.h"
+#include "input/input.h"
 #include "view/chrome.h"
 
 namespace tavren::qt {
@@ -54,11 +56,14 @@ void TableSurface::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TableSurface::mousePressEvent(QMouseEvent* e) {
-  if (Client* c = window_.client(); c != nullptr && e->button() == Qt::LeftButton) {
-    const QPoint pt = e->position().toPoint();
+  Client* c = window_.client();
+  if (c == nullptr) return;
+  const QPoint pt = e->position().toPoint();
+  if (e->button() == Qt::LeftButton)
     TableClick(*c, pt.x(), pt.y());
-    window_.sync();
-  }
+  else if (e->button() == Qt::RightButton)
+    TableRightClick(*c, pt.x(), pt.y());
+  window_.sync();
 }
 
 // ---- InformationWindow
@@ -236,6 +241,31 @@ void TableWindow::moveEvent(QMoveEvent*) {
   if (client_ == nullptr) return;
   client_->view.windowLeft = x();
   client_->view.windowTop = y();
+}
+
+void TableWindow::keyPressEvent(QKeyEvent* e) {
+  if (client_ == nullptr) return;
+  // The table's keys in the codes the core uses: F1, Esc, Alt and C.
+  int key = 0;
+  switch (e->key()) {
+    case Qt::Key_F1:
+      key = kKeyF1;
+      break;
+    case Qt::Key_Escape:
+      key = kKeyEsc;
+      break;
+    case Qt::Key_Alt:
+      key = kKeyAlt;
+      break;
+    case Qt::Key_C:
+      key = kKeyC;
+      break;
+    default:
+      QWidget::keyPressEvent(e);
+      return;
+  }
+  OnKey(*client_, key, (e->modifiers() & Qt::AltModifier) != 0);
+  sync();
 }
 
 void TableWindow::closeEvent(QCloseEvent* event) {

@@ -68,6 +68,7 @@ class TableWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void changeEvent(QEvent* e) override;
 
  private:

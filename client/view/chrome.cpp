@@ -173,4 +173,12 @@ void TableClick(Client& c, int x, int y) {
   });
 }
 
+void TableRightClick(Client& c, int x, int y) {
+  const Control* k = HitTest(c.view, x, y);
+  if (k != nullptr && std::strcmp(k->name, "MJ_Image") == 0)
+    OnTileClick(c, k->index, true);
+  else
+    OnTableRightClick(c);
+}
+
 }  // namespace tavren

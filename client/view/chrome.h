@@ -31,5 +31,8 @@ void TableMouseMove(Client& c, int x, int y);
 
 // A click on the table surface, routed through hit-testing.
 void TableClick(Client& c, int x, int y);
+// A right click on the table surface: on a tile it is the tile's right click,
+// anywhere else the table's (a pass while an offer is open).
+void TableRightClick(Client& c, int x, int y);
 
 }  // namespace tavren

@@ -150,6 +150,14 @@ TEST(TableRightClick, PassesOnceWhileThePassButtonShows) {
   EXPECT_EQ(t.c.offer.ActionPhase, 1);
 }
 
+TEST(TableRightClick, ARightClickOnTheSurfacePassesThroughTheHitTest) {
+  PlayTable t;
+  t.stand({Wan(1)});
+  t.offer(1 + 4);
+  TableRightClick(t.c, 5, 400);  // bare felt at the left edge
+  EXPECT_EQ(t.sent(), (std::vector<Request>{Req(7, 1)}));
+}
+
 TEST(TileHover, RaisesTheStandingTileUnderThePointer) {
   PlayTable t;
   t.stand({Wan(1), Wan(2), Wan(3)});
