@@ -112,6 +112,23 @@ void RunEvent(Client& c, F&& fn) {
   }
 }
 
+// Runs `fn` as one event in which any fault restores the lobby and ends the
+// client, as a fault in an instruction handler does (start-up, the lobby's
+// messages, user input).
+template <class F>
+void RunGuardedEvent(Client& c, F&& fn) {
+  RunEvent(c, [&] {
+    try {
+      fn();
+    } catch (const ProgramEnd&) {
+      throw;
+    } catch (const std::exception&) {
+      RestoreLobby(c);
+      EndProgram(c);
+    }
+  });
+}
+
 // Checks an index that came from outside; a bad one fails the handler.
 inline int CheckIndex(int i, int size, const char* what) {
   if (i < 0 || i >= size) throw BadRecord(what);

@@ -14,22 +14,6 @@ namespace tavren {
 
 namespace {
 
-// One input event: a fault inside it restores the lobby and ends the client,
-// as a fault in an instruction handler does.
-template <class F>
-void InputEvent(Client& c, F&& fn) {
-  RunEvent(c, [&] {
-    try {
-      fn();
-    } catch (const ProgramEnd&) {
-      throw;
-    } catch (const std::exception&) {
-      RestoreLobby(c);
-      EndProgram(c);
-    }
-  });
-}
-
 HandRecord& Own(Client& c) {
   return c.table.custom[0];
 }
@@ -129,7 +113,7 @@ void ReadyForNextHand(Client& c) {
 }  // namespace
 
 void OnTileClick(Client& c, int control, bool rightButton) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     if (control < 0 || control >= kWallTiles) return;
     // Flowers are being replaced: tile clicks wait.
     if (c.play.FlowerPhase) return;
@@ -154,7 +138,7 @@ void OnTileClick(Client& c, int control, bool rightButton) {
 }
 
 void OnTileHover(Client& c, int control) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     if (control < 0 || control >= kWallTiles) return;
     InputState& in = c.input;
     HandRecord& h = Own(c);
@@ -178,7 +162,7 @@ void OnTileHover(Client& c, int control) {
 }
 
 void OnTableRightClick(Client& c) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     OfferState& o = c.offer;
     if (!c.table.LoginAccepted || !c.view.Operation[kButtonPass].visible ||
         o.ActionPhase >= kPhaseActed)
@@ -190,7 +174,7 @@ void OnTableRightClick(Client& c) {
 }
 
 void OnTableSurfaceClick(Client& c) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     for (SideWindow w : {SideWindow::Talk, SideWindow::huifu, SideWindow::Score, SideWindow::Hero,
                          SideWindow::VosSet, SideWindow::frmExit})
       HideSideWindow(c, w);
@@ -198,7 +182,7 @@ void OnTableSurfaceClick(Client& c) {
 }
 
 void OnOperationClick(Client& c, int index) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     if (index < 0 || index >= kOperationButtons) return;
     OfferState& o = c.offer;
     MainForm& f = c.view;
@@ -258,7 +242,7 @@ void OnOperationClick(Client& c, int index) {
 }
 
 void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     OfferState& o = c.offer;
     if (o.ActionPhase == kPhaseTimedOut || !c.table.LoginAccepted) return;
     if (kind == ChoiceKind::Chi) {
@@ -323,7 +307,7 @@ const char* ControlBarTooltip(int index) {
 }
 
 void OnControlBarClick(Client& c, int index) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     if (index < 0 || index >= kControlBarButtons ||
         !c.view.AnNiu[static_cast<std::size_t>(index)].enabled)
       return;
@@ -365,7 +349,7 @@ void OnControlBarClick(Client& c, int index) {
 }
 
 void OnControlBarHover(Client& c, int index) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     if (index < 0 || index >= kControlBarButtons) return;
     InputState& in = c.input;
     if (in.Hovered[static_cast<std::size_t>(index)]) return;
@@ -377,7 +361,7 @@ void OnControlBarHover(Client& c, int index) {
 }
 
 void RestoreControlBarPictures(Client& c) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     InputState& in = c.input;
     for (int i = 0; i < kControlBarButtons; ++i) {
       if (!in.Hovered[static_cast<std::size_t>(i)]) continue;
@@ -390,7 +374,7 @@ void RestoreControlBarPictures(Client& c) {
 }
 
 void OnKey(Client& c, int key, bool alt) {
-  InputEvent(c, [&] {
+  RunGuardedEvent(c, [&] {
     InputState& in = c.input;
     switch (key) {
       case kKeyF1:

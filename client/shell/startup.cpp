@@ -191,21 +191,6 @@ void HandleLobbyMessage(Client& c, std::uint32_t message) {
   }
 }
 
-// Start-up and the lobby's messages fail as a whole: back to the lobby, and end.
-template <class F>
-void Guarded(Client& c, F&& fn) {
-  RunEvent(c, [&] {
-    try {
-      fn();
-    } catch (const ProgramEnd&) {
-      throw;
-    } catch (const std::exception&) {
-      RestoreLobby(c);
-      EndProgram(c);
-    }
-  });
-}
-
 }  // namespace
 
 std::optional<HandOver> ParseHandOver(const std::string& line) {
@@ -245,12 +230,12 @@ std::optional<HandOver> ParseHandOver(const std::string& line) {
 }
 
 void StartUp(Client& c, const std::string& commandLine) {
-  Guarded(c, [&] { RunStartUp(c, commandLine); });
+  RunGuardedEvent(c, [&] { RunStartUp(c, commandLine); });
 }
 
 void OnLobbyMessage(Client& c, std::uint32_t message, std::uint32_t, std::uint32_t) {
   if (!c.shell.LobbyHandlerInstalled) return;
-  Guarded(c, [&] { HandleLobbyMessage(c, message); });
+  RunGuardedEvent(c, [&] { HandleLobbyMessage(c, message); });
 }
 
 void ShutDown(Client& c) {
