@@ -109,7 +109,6 @@ bool ShapeBubble(Client& c, int side) {
   f.controls[static_cast<std::size_t>(label)].fontSize = 9;
   State(c, side) = Bubble{};
   State(c, side).created = true;
-  ++c.forms.revision;
   return true;
 }
 
@@ -127,7 +126,6 @@ void PrepareBubble(Client& c, int side) {
   }
   SetTopmost(c, f, true);
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fadeInStep,
@@ -147,7 +145,6 @@ void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fade
   b.AlphaCount = 0;
   b.fading = true;
   SetTimer(c, TimerId::FadeIn, true);
-  ++c.forms.revision;
 }
 
 void FadeInTick(Client& c) {
@@ -164,7 +161,6 @@ void FadeInTick(Client& c) {
         b.fading = false;
         if (Control* label = f.find("labPhrase")) label->caption.clear();
         f.left = -2 * f.w;
-        ++c.forms.revision;
       }
     }
   }
@@ -178,26 +174,23 @@ void UnloadSpeakBoxes(Client& c) {
       f.loaded = false;
       f.visible = false;
       f.controls.clear();
-      ++c.forms.revision;
     }
     State(c, side) = Bubble{};
   }
   SetTimer(c, TimerId::FadeIn, false);
 }
 
-bool SetWindowAlpha(Client& c, SmallForm& f, int alpha) {
+bool SetWindowAlpha(Client&, SmallForm& f, int alpha) {
   if (alpha < 0 || alpha > 255) return false;
   if (f.opacity != alpha) {
     f.opacity = alpha;
-    ++c.forms.revision;
   }
   return true;
 }
 
-void SetTopmost(Client& c, SmallForm& f, bool on) {
+void SetTopmost(Client&, SmallForm& f, bool on) {
   if (f.topmost == on) return;
   f.topmost = on;
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

@@ -58,7 +58,6 @@ Control& ChatBox(Client& c) {
 void SetChatBox(Client& c, const std::string& text) {
   ChatBox(c).caption = text;
   c.chat.ChatCaret = static_cast<int>(CharsIn(text));
-  ++c.view.revision;
 }
 
 InfoRecord ChatRequest(const Client& c) {
@@ -235,7 +234,6 @@ void ChatKeyPress(Client& c, int key) {
       } else if (!ChatBox(c).caption.empty()) {
         history.push_back(kChatTooFast);
       }
-      ++c.forms.revision;
       return;
     }
     if (key == kKeyBackspace && !ch.PrivatePrefix.empty()) {
@@ -327,8 +325,6 @@ void DeliverChatLine(Client& c, int side, const std::string& text) {
   WrapChatLine(History(c), line, kTalkWrapColumns);
   ShowInMessageArea(c, Utf8Prefix(line, kSysmsgChars));
   if (side != 0) c.chat.ChatFlash = kChatFlashSteps;
-  ++c.forms.revision;
-  ++c.view.revision;
 }
 
 SmallForm& LoadTalk(Client& c) {
@@ -340,7 +336,7 @@ SmallForm& LoadTalk(Client& c) {
   f.framed = true;
   f.w = 330;
   f.h = 210;
-  SetWindowAlpha(c, f, kSmallWindowOpacity);
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   const MainForm& m = c.view;
   f.top = m.windowTop + static_cast<int>(0.66 * m.windowH);
   f.left = m.windowLeft + static_cast<int>(0.30 * m.windowW);
@@ -350,7 +346,6 @@ SmallForm& LoadTalk(Client& c) {
   FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(FormId::Talk)];
   h.click = TalkClick;
   h.key = TalkKey;
-  ++c.forms.revision;
   return f;
 }
 
@@ -359,7 +354,6 @@ void ShowTalk(Client& c) {
   SetTopmost(c, f, true);
   PlaceTalk(c, f);
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void ToggleTalk(Client& c) {
@@ -373,7 +367,6 @@ void HideTalk(Client& c) {
   SmallForm& f = c.forms[FormId::Talk];
   if (!f.visible) return;
   f.visible = false;
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

@@ -59,7 +59,6 @@ void SendPhrase(Client& c, int list) {
   c.view.Chat.caption.clear();
   c.chat.ChatCaret = 0;
   c.chat.PrivatePrefix.clear();
-  ++c.view.revision;
   SendInfo(c, r);
   HidePhraseWindow(c);
   c.chat.ChatFocus = true;
@@ -93,7 +92,7 @@ SmallForm& LoadPhraseWindow(Client& c) {
   f.loaded = true;
   f.w = 260;
   f.h = 200;
-  SetWindowAlpha(c, f, kSmallWindowOpacity);
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   // The two lists lie on top of each other; one shows at a time.
   AddControl(f, ControlType::List, "List1", 0, 6, 6, 248, 166);
   AddControl(f, ControlType::List, "List2", 0, 6, 6, 248, 166);
@@ -107,7 +106,6 @@ SmallForm& LoadPhraseWindow(Client& c) {
   FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(FormId::huifu)];
   h.click = PhraseClick;
   h.doubleClick = PhraseDoubleClick;
-  ++c.forms.revision;
   return f;
 }
 
@@ -139,14 +137,12 @@ void OpenPhraseList(Client& c, int list) {
   } else {
     ShowList(f, list);
   }
-  ++c.forms.revision;
 }
 
 void HidePhraseWindow(Client& c) {
   SmallForm& f = c.forms[FormId::huifu];
   if (!f.visible) return;
   f.visible = false;
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

@@ -107,7 +107,6 @@ void ReadyForNextHand(Client& c) {
     c.table.TableCleared = true;
   }
   SendReady(c);
-  ++f.revision;
 }
 
 }  // namespace
@@ -157,7 +156,6 @@ void OnTileHover(Client& c, int control) {
       if (t.y == raised) t.y = h.handY;
     }
     k.y = raised;
-    ++c.view.revision;
   });
 }
 
@@ -237,7 +235,6 @@ void OnOperationClick(Client& c, int index) {
       b.enabled = false;
     }
     o.ActionPhase = kPhaseActed;
-    ++f.revision;
   });
 }
 
@@ -256,7 +253,6 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
       const int slotB = o.ChiChoice[static_cast<std::size_t>(a + 1)];
       SendChiRequest(c, slotA, slotB);
       for (Control& k : c.view.Chi) k.visible = k.enabled = false;
-      ++c.view.revision;
       return;
     }
     if (index < 0 || index >= o.KongCount || index >= static_cast<int>(c.view.Gang.size()) ||
@@ -356,7 +352,6 @@ void OnControlBarHover(Client& c, int index) {
     in.Hovered[static_cast<std::size_t>(index)] = true;
     c.view.AnNiu[static_cast<std::size_t>(index)].picture = ControlBarPicture(c, index, true);
     in.Tooltip = ControlBarTooltip(index);
-    ++c.view.revision;
   });
 }
 
@@ -367,7 +362,6 @@ void RestoreControlBarPictures(Client& c) {
       if (!in.Hovered[static_cast<std::size_t>(i)]) continue;
       in.Hovered[static_cast<std::size_t>(i)] = false;
       c.view.AnNiu[static_cast<std::size_t>(i)].picture = ControlBarPicture(c, i, false);
-      ++c.view.revision;
     }
     in.Tooltip.clear();
   });

@@ -138,7 +138,6 @@ bool DiscardStandingSlot(Client& c, int slot) {
   vacated.ind = -1;
   SortHand(c, 0, h.count - 1);
   --h.count;
-  ++c.view.revision;
   return true;
 }
 
@@ -156,13 +155,11 @@ void RetireOperationButtons(Client& c) {
     b.visible = false;
     b.enabled = false;
   }
-  ++f.revision;
 }
 
 void HideChoiceImages(Client& c) {
   for (Control& k : c.view.Chi) k.visible = k.enabled = false;
   for (Control& k : c.view.Gang) k.visible = k.enabled = false;
-  ++c.view.revision;
 }
 
 }  // namespace tavren

@@ -28,7 +28,6 @@ void HideSideWindow(Client& c, SideWindow w) {
   SmallForm& f = c.forms[FormOf(w)];
   if (f.visible) {
     f.visible = false;
-    ++c.forms.revision;
   }
 }
 

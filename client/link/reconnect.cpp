@@ -1,8 +1,10 @@
 #include "link/reconnect.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/client.h"
+#include "chat/bubbles.h"
 #include "link/proxy.h"
 
 namespace tavren {
@@ -11,9 +13,13 @@ namespace p = protocol;
 
 namespace {
 
+SmallForm& Dialog(Client& c) {
+  return c.forms[FormId::frmReconnect];
+}
+
 void ShowSeconds(Client& c) {
-  c.view.frmReconnect.lbTime.caption =
-      std::to_string(c.reconnect.ReconnectSeconds) + " 秒后自动重连";
+  if (Control* k = Dialog(c).find("lbTime"))
+    k->caption = std::to_string(c.reconnect.ReconnectSeconds) + " 秒后自动重连";
 }
 
 // From the countdown (or the reconnect button) to the attempts every 3 s.
@@ -22,17 +28,35 @@ void StartAttempts(Client& c) {
   c.reconnect.ReconnectSeconds = 1;
   ShowSeconds(c);
   SetTimer(c, TimerId::Count, true);
-  c.view.frmReconnect.visible = false;
+  Dialog(c).visible = false;
+}
+
+void ReconnectClick(Client& c, int control) {
+  const Control& k = Dialog(c).controls[static_cast<std::size_t>(control)];
+  if (std::strcmp(k.name, "pbReconnect") == 0)
+    ReconnectNowClicked(c);
+  else if (std::strcmp(k.name, "pbCancel") == 0)
+    ReconnectCancelClicked(c);
 }
 
 void LoadReconnectDialog(Client& c) {
-  ReconnectForm& f = c.view.frmReconnect;
+  SmallForm& f = Dialog(c);
+  f = SmallForm{};
+  f.caption = "重连";
   f.loaded = true;
-  f.lbReconnect.caption = "网络断开，需要重连吗？";
-  f.pbReconnect.w = f.pbCancel.w = 65;
-  f.pbReconnect.h = f.pbCancel.h = 30;
-  f.pbReconnect.picture = 130;  // dialog buttons: confirm and cancel
-  f.pbCancel.picture = 132;
+  f.w = 260;
+  f.h = 130;
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
+  const int message = AddControl(f, ControlType::Label, "lbReconnect", 0, 20, 16, 220, 24);
+  f.controls[static_cast<std::size_t>(message)].caption = "网络断开，需要重连吗？";
+  AddControl(f, ControlType::Label, "lbTime", 0, 20, 44, 220, 24);
+  // Dialog buttons: confirm and cancel.
+  const int now = AddControl(f, ControlType::Image, "pbReconnect", 0, 45, 84, 65, 30);
+  f.controls[static_cast<std::size_t>(now)].picture = c.view.pics.DialogButtonPics[0];
+  const int cancel = AddControl(f, ControlType::Image, "pbCancel", 0, 150, 84, 65, 30);
+  f.controls[static_cast<std::size_t>(cancel)].picture = c.view.pics.DialogButtonPics[2];
+  CentreOverTable(c, f);
+  c.forms.handlers[static_cast<std::size_t>(FormId::frmReconnect)].click = ReconnectClick;
   c.reconnect.ReconnectTries = 0;
   c.reconnect.ReconnectSeconds = 1;
   ShowSeconds(c);
@@ -43,15 +67,14 @@ void LoadReconnectDialog(Client& c) {
 }  // namespace
 
 void OpenReconnectDialog(Client& c) {
-  if (!c.view.frmReconnect.loaded) LoadReconnectDialog(c);
-  c.view.frmReconnect.visible = true;
+  if (!Dialog(c).loaded) LoadReconnectDialog(c);
+  Dialog(c).visible = true;
 }
 
 void UnloadReconnectDialog(Client& c) {
   SetTimer(c, TimerId::Reconnect, false);
   SetTimer(c, TimerId::Count, false);
-  c.view.frmReconnect.loaded = false;
-  c.view.frmReconnect.visible = false;
+  Dialog(c) = SmallForm{};
 }
 
 void ReconnectTimerTick(Client& c) {

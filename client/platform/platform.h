@@ -70,6 +70,13 @@ class SoundDevice {
   virtual SoundResult playVoice(int channel, const std::string& path, int hundredthsDb) = 0;
 };
 
+// What the system reports of itself: the platform id and major version of
+// the system the small windows' translucency was designed for (2 and 5).
+struct OsVersion {
+  int platform = 0;
+  int major = 0;
+};
+
 struct PixelSize {
   int w = 0;
   int h = 0;
@@ -81,6 +88,8 @@ class Platform {
 
   // The screen the main window opens on, in pixels.
   virtual PixelSize screenSize() { return {1280, 1024}; }
+  // The system's platform id and major version.
+  virtual OsVersion osVersion() { return {}; }
 
   // Clock: milliseconds of a clock that never jumps back; local time of day.
   virtual std::int64_t nowMillis() = 0;

@@ -172,8 +172,6 @@ void FormWindow::moveEvent(QMoveEvent*) {
 FormWindows::FormWindows(Client& c, ScenePainter& pictures) : client_(c), pictures_(pictures) {}
 
 void FormWindows::sync() {
-  if (client_.forms.revision == revision_) return;
-  revision_ = client_.forms.revision;
   for (int i = 0; i < kFormCount; ++i) {
     const SmallForm& f = client_.forms.forms[static_cast<std::size_t>(i)];
     auto& w = windows_[static_cast<std::size_t>(i)];

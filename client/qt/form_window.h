@@ -53,7 +53,6 @@ class FormWindows {
   Client& client_;
   ScenePainter& pictures_;
   std::array<std::unique_ptr<FormWindow>, kFormCount> windows_;
-  std::uint64_t revision_ = ~0ULL;
 };
 
 }  // namespace tavren::qt

@@ -140,8 +140,6 @@ void TableWindow::sync() {
     if (wasVisible) show();
   }
   if (forms_) forms_->sync();
-  if (f.revision == geometryRevision_) return;
-  geometryRevision_ = f.revision;
   // The chat line is a real text field where the scene has its box.
   const Control& box = f.Chat;
   chat_->setGeometry(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));

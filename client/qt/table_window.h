@@ -84,7 +84,6 @@ class TableWindow : public QWidget {
   QLineEdit* chat_ = nullptr;
   std::unique_ptr<InformationWindow> information_;
   std::unique_ptr<FormWindows> forms_;
-  std::uint64_t geometryRevision_ = ~0ULL;
   bool geometryApplied_ = false;
   bool skinned_ = true;
   int pressed_ = 0;  // 1 close, 2 minimise

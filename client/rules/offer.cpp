@@ -122,7 +122,6 @@ void StopTurnClock(Client& c) {
   c.offer.Countdown = c.offer.TurnTime;
   c.view.Number.visible = false;
   c.view.Time_Img.visible = false;
-  ++c.view.revision;
 }
 
 void OnClaimOffer(Client& c) {
@@ -154,7 +153,6 @@ void OnClaimOffer(Client& c) {
       }
     if (HoldsExtraTile(h)) o.MayDiscard = true;
     if (h.count > 0) StartTurnClock(c, o.TurnTime);
-    ++f.revision;
   }
   // A locked hand answers every offer but a win by itself.
   if (o.TingLock && !o.HuOffered) {
@@ -223,7 +221,6 @@ void FindChiChoices(Client& c, int tile) {
       ShowCandidate(c, f.Chi[static_cast<std::size_t>(v)], o.ChiChoice[static_cast<std::size_t>(v)],
                     anchor.x + v * w, anchor.y);
   }
-  ++f.revision;
 }
 
 void FindKongChoices(Client& c) {
@@ -256,7 +253,6 @@ void FindKongChoices(Client& c) {
     ShowCandidate(c, f.Gang[static_cast<std::size_t>(v)], o.KongChoice[static_cast<std::size_t>(v)],
                   x, y + v * step);
   StartTurnClock(c, o.TurnTime / 2);
-  ++f.revision;
 }
 
 bool FindKongChoicesAuto(Client& c) {

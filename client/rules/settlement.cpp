@@ -215,12 +215,10 @@ void ShowSettlement(Client& c) {
   // The names keep the colours the hand's win gave them: the winner red.
   for (int s = 0; s < kSides; ++s)
     ScoreControl(c, "ID", s).color = c.tableView.ResultIdColor[static_cast<std::size_t>(s)];
-  ++f.revision;
 
   SmallForm& score = ScoreWindow(c);
   CentreOverTable(c, score);
   if (!f.minimized) score.visible = true;
-  ++c.forms.revision;
 
   t.HandInProgress = false;
   c.input.ReadyFlag = false;
@@ -232,7 +230,6 @@ void ShowSettlement(Client& c) {
 void ResetGameTotals(Client& c) {
   c.settlement.RunningTotal.fill(0);
   for (int s = 0; s < kSides; ++s) HeroControl(c, "sumScore", s).caption.clear();
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

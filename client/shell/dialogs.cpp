@@ -43,7 +43,6 @@ void Unload(Client& c, FormId id) {
   SmallForm& f = c.forms[id];
   if (!f.loaded && !f.visible) return;
   f = SmallForm{};
-  ++c.forms.revision;
 }
 
 // After leaving the table the lobby takes over; without it the program ends.
@@ -87,13 +86,12 @@ SmallForm& LoadExitDialog(Client& c) {
   f.loaded = true;
   f.w = 260;
   f.h = 140;
-  SetWindowAlpha(c, f, kSmallWindowOpacity);
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   AddLabel(f, "Label1", 0, 30, 22, 200, 22, "您真的要退出吗？");
   AddLabel(f, "Label2", 0, 30, 50, 220, 22, "游戏正在进行，逃跑会扣分！");
   AddButton(f, "pbCloseMe", 40, 92, 65, 30, DialogPicture(c, 0));
   AddButton(f, "pbCancel", 155, 92, 65, 30, DialogPicture(c, 2));
   c.forms.handlers[static_cast<std::size_t>(FormId::frmExit)].click = ExitClick;
-  ++c.forms.revision;
   return f;
 }
 
@@ -135,7 +133,6 @@ void AnswerPrompt(Client& c) {
     c.link.TurnClockOn = false;
     c.view.Number.visible = false;
     c.view.Time_Img.visible = false;
-    ++c.view.revision;
   }
   UnloadJiaoTouPrompt(c);
 }
@@ -166,7 +163,7 @@ SmallForm& LoadPrompt(Client& c) {
   f.w = 300;
   f.h = 170;
   f.background = kPromptBackground;
-  SetWindowAlpha(c, f, kPromptOpacity);
+  LayerSmallWindow(c, f, kPromptOpacity);
   // The back of the window takes the clicks that close a notice.
   AddLabel(f, "Back", 0, 0, 0, f.w, f.h, "");
   AddLabel(f, "Frame1", 0, 12, 12, 276, 44, "");
@@ -185,9 +182,12 @@ SmallForm& LoadPrompt(Client& c) {
   Control& ok = *f.find("Image1");
   ok.visible = ok.enabled = c.shell.JiaoTouOpen;
   c.forms.handlers[static_cast<std::size_t>(FormId::tishi)].click = PromptClick;
+  c.forms.handlers[static_cast<std::size_t>(FormId::tishi)].hover = [](Client& c, int control) {
+    SmallForm& f = c.forms[FormId::tishi];
+    PromptHover(c, control >= 0 && Named(At(f, control), "Image1"));
+  };
   // Timer1 counts its 5 s from this load.
   SetTimer(c, TimerId::Prompt, true);
-  ++c.forms.revision;
   return f;
 }
 
@@ -198,7 +198,6 @@ void ShowExitDialog(Client& c) {
   f.find("Label2")->visible = c.table.HandInProgress && !c.table.Watching;
   CentreOverTable(c, f);
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void ToggleExitDialog(Client& c) {
@@ -220,7 +219,7 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
     f.loaded = true;
     f.w = 300;
     f.h = 150;
-    SetWindowAlpha(c, f, kSmallWindowOpacity);
+    LayerSmallWindow(c, f, kSmallWindowOpacity);
     AddLabel(f, "Label1", 0, 20, 16, 260, 70, "");
     AddButton(f, "imgOK", 55, 104, 70, 30, DialogPicture(c, 0));
     AddButton(f, "imgCancel", 175, 104, 70, 30, DialogPicture(c, 2));
@@ -230,7 +229,6 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
   f.find("Label1")->caption = text;
   CentreOverTable(c, f);
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void UnloadOtherExitDialog(Client& c) {
@@ -270,7 +268,6 @@ void PromptHover(Client& c, bool overOk) {
     const int picture = DialogPicture(c, overOk ? 1 : 0);
     if (ok->picture == picture) return;
     ok->picture = picture;
-    ++c.forms.revision;
   });
 }
 

@@ -85,7 +85,6 @@ void ReadHandRecord(Client& c, int n) {
     }
     ScoreControl(c, "State", k).selected = -1;
   }
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

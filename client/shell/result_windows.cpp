@@ -42,9 +42,8 @@ Control& Find(SmallForm& f, const char* name, int index) {
   return *k;
 }
 
-void Hide(Client& c, SmallForm& f) {
+void Hide(Client&, SmallForm& f) {
   f.visible = false;
-  ++c.forms.revision;
 }
 
 void ScoreClick(Client& c, int control) {
@@ -78,7 +77,6 @@ void HeroDoubleClick(Client& c, int control) {
   SmallForm& score = ScoreWindow(c);
   score.visible = true;
   score.topmost = true;
-  ++c.forms.revision;
 }
 
 void BuildScore(Client& c, SmallForm& f) {
@@ -128,7 +126,6 @@ void BuildHero(Client& c, SmallForm& f) {
 void ShowCentred(Client& c, SmallForm& f) {
   CentreOverTable(c, f);
   f.visible = true;
-  ++c.forms.revision;
 }
 
 }  // namespace
@@ -164,7 +161,6 @@ Control& HeroControl(Client& c, const char* name, int index) {
 }
 
 std::vector<std::string>& ScoreList(Client& c, int k) {
-  ++c.forms.revision;
   return ScoreControl(c, "State", CheckIndex(k, 8, "result list")).items;
 }
 
@@ -185,7 +181,6 @@ void ToggleScoreWindow(Client& c, int handNo) {
   ReadHandRecord(c, handNo);
   f.topmost = true;
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void ToggleHeroWindow(Client& c) {
@@ -196,7 +191,6 @@ void ToggleHeroWindow(Client& c) {
   }
   f.topmost = true;
   f.visible = true;
-  ++c.forms.revision;
 }
 
 void ClearRankingLists(Client& c) {
@@ -206,7 +200,6 @@ void ClearRankingLists(Client& c) {
       k.items.clear();
       k.selected = -1;
     }
-  ++c.forms.revision;
 }
 
 void ClearResultWindows(Client& c) {
@@ -222,22 +215,18 @@ void ClearResultWindows(Client& c) {
     }
   hero.visible = false;
   score.visible = false;
-  ++c.forms.revision;
 }
 
 void SetSidePortrait(Client& c, int side, int picture) {
   const auto s = static_cast<std::size_t>(CheckIndex(side, kSides, "side"));
   c.view.Tou[s].picture = picture;
-  ++c.view.revision;
   ScoreControl(c, "Tou", side).picture = picture;
   HeroControl(c, "Tou", side).picture = picture;
-  ++c.forms.revision;
 }
 
 void SetSideName(Client& c, int side, const std::string& nick) {
   ScoreControl(c, "ID", side).caption = nick;
   HeroControl(c, "ID", side).caption = nick;
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

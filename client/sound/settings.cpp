@@ -30,14 +30,12 @@ Control* Button(SmallForm& f, int row) {
 void ShowSwitch(Client& c, int row, bool on) {
   if (Control* k = Button(c.forms[FormId::VosSet], row))
     k->picture = Picture(c, on ? kOffPic : kOnPic);
-  ++c.forms.revision;
 }
 
 void SetDialectVoices(Client& c) {
   c.sound.VoiceFolder = c.platform.programFolder() + "/../common/tavrenmj/";
   for (PlayerInfoRecord& p : c.table.PlayerInfo) p.voiceSet = kDialectVoiceSet;
   if (Control* k = Button(c.forms[FormId::VosSet], 3)) k->picture = Picture(c, kDialectPic);
-  ++c.forms.revision;
 }
 
 // One press of row k's button, without the pending mark.
@@ -88,7 +86,7 @@ SmallForm& LoadSoundSettings(Client& c) {
   f.loaded = true;
   f.w = 230;
   f.h = 310;
-  SetWindowAlpha(c, f, kSmallWindowOpacity);
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   const int confirm = AddControl(f, ControlType::Image, "Command1", 0, 28, 264, 65, 30);
   f.controls[static_cast<std::size_t>(confirm)].picture = Picture(c, kConfirmPic);
   const int cancel = AddControl(f, ControlType::Image, "Command1", 1,
@@ -108,7 +106,6 @@ SmallForm& LoadSoundSettings(Client& c) {
   ShowSwitch(c, 1, c.sound.VoiceOn);
   ShowSwitch(c, 2, c.sound.SoundOn);
   c.forms.handlers[static_cast<std::size_t>(FormId::VosSet)].click = SettingsClick;
-  ++c.forms.revision;
   return f;
 }
 
@@ -122,7 +119,6 @@ void ToggleSoundSettings(Client& c) {
     f.left = m.windowLeft + m.pic1X + m.pic1W - static_cast<int>(1.1 * f.w);
     f.visible = true;
   }
-  ++c.forms.revision;
 }
 
 void PressSettingButton(Client& c, int row) {
@@ -141,7 +137,6 @@ void CloseSoundSettings(Client& c, bool cancel) {
     for (int row = 0; row < kSettingRows; ++row)
       if (toggled[static_cast<std::size_t>(row)] != 0) Switch(c, row);
   toggled.fill(0);
-  ++c.forms.revision;
 }
 
 }  // namespace tavren

@@ -64,12 +64,10 @@ void ThrowPair(Client& c, std::array<std::int16_t, 12>& dice, int a, int b) {
       first.picture = DicePicture(c, kDieFaces + RandomBelow(c, kTumblingFrames));
       second.picture = DicePicture(c, kDieFaces + RandomBelow(c, kTumblingFrames));
     }
-    ++f.revision;
     waitSeconds(c, 0.002f);
   }
   pauseSeconds(c, 0.6f);
   first.visible = second.visible = false;
-  ++f.revision;
 }
 
 }  // namespace
@@ -84,7 +82,6 @@ void ShowSideBubble(Client& c, int side, int picture) {
   bubble.visible = true;
   BringToFront(f, bubble);
   armClaimWord(c, side);
-  ++f.revision;
 }
 
 void SeedDice(Client& c, std::uint32_t seed) {
@@ -125,7 +122,6 @@ void HandlePlayerNames(Client& c) {
     ps.SeatCount = 0;
     f.AnNiu[2].picture = ButtonPicture(c, 6);
   }
-  ++f.revision;
   // The ready button does nothing while the user takes part in the game.
   MarkContinueButton(c, true);
 
@@ -165,7 +161,6 @@ void StartHandView(Client& c) {
         k.picture = f.MJ_Image[static_cast<std::size_t>(36 * side + layer)].picture;
         k.visible = true;
       }
-    ++f.revision;
     waitSeconds(c, 0.01f);
   }
 
@@ -248,7 +243,6 @@ void HandleNewHand(Client& c) {
     op.enabled = false;
     op.picture = f.pics.ClaimButtonPics[static_cast<std::size_t>(3 * i)];
   }
-  ++f.revision;
 }
 
 void HandleCall(Client& c) {
@@ -283,7 +277,6 @@ void HandleCall(Client& c) {
         ps.PromptOpen = true;
       }
     }
-    ++f.revision;
     return;
   }
   if (ps.PromptOpen) {
@@ -297,7 +290,6 @@ void HandleCall(Client& c) {
   f.Label3.caption = text;
   f.Label3.visible = true;
   BringToFront(f, f.Label3);
-  ++f.revision;
 }
 
 void HandleFlower(Client& c) {
@@ -329,7 +321,6 @@ void HandleFlower(Client& c) {
     // replacement end gives up a tile; a tile added here would be one too many.
     c.view.MJ_Image[static_cast<std::size_t>(WallPosition(t.MJFIRST))].visible = false;
     advanceBack(c);
-    ++c.view.revision;
   } else {
     takeWallTiles(c, r.seat, 1, r.value, true);
   }

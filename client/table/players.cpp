@@ -58,7 +58,6 @@ void FillPanel(Client& c, int t, int portrait) {
   f.Cash[i].caption = std::to_string(p.money3) + "金币";
   f.Level[i].caption = p.level;
   SetSideName(c, t, p.nick);
-  ++f.revision;
 }
 
 void ClearTable(Client& c) {

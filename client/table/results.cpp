@@ -33,7 +33,6 @@ void ShowDrawnHand(Client& c) {
     ScoreList(c, s + 4).push_back("最终分：0金币");
     HeroControl(c, "Grade", s).items.push_back(PadRight("0", 9) + "金币");
   }
-  ++c.forms.revision;
   if (!c.link.BossMode) ShowResultWindow(c);
   WriteHandRecord(c, t.HandNo);
   ArmContinueCountdown(c, kContinueSeconds);
@@ -49,7 +48,6 @@ void ArmContinueCountdown(Client& c, int seconds) {
   c.table.TableCleared = false;
   c.view.Sysmsg[1].clear();
   c.view.Sysmsg[1].add("游戏将在15秒内开始");
-  ++f.revision;
   if (c.table.Watching) return;
   c.link.ContinueClockOn = true;
   c.link.TickCount[kTaskContinueClock] = 0;

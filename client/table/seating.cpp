@@ -35,7 +35,6 @@ void ClearSide(Client& c, int side) {
   f.Level[s].caption.clear();
   c.table.custom[s].name.clear();
   c.table.PlayerInfo[s] = PlayerInfoRecord{};
-  ++f.revision;
 }
 
 void OneSeatFewer(Client& c) {
@@ -81,7 +80,6 @@ void PlayersLeft(Client& c, std::uint8_t staying) {
 
 void AnnounceDealer(Client& c, std::uint8_t seat) {
   c.view.Zhuang.caption = SeatName(BitIndex(seat));
-  ++c.view.revision;
   for (HandRecord& h : c.table.custom)
     if (h.seat == seat) {
       h.isDealer = true;
@@ -216,7 +214,6 @@ void HandleGameOver(Client& c) {
   c.table.PlayerLeft = true;
   const std::string notice = FrameText(c.link.LastFrame, p::kPayloadOffset, p::kNoticeBytes);
   for (Control& tou : c.view.Tou) tou.picture = 0;
-  ++c.view.revision;
   ShowOtherExitDialog(c, notice);
 }
 
@@ -231,7 +228,6 @@ void HandleReady(Client& c) {
       f.OK[i].visible = true;
       BringToFront(f, f.OK[i]);
     }
-  ++f.revision;
   if (t.HandsStarted > 0 && f.OK[1].visible && f.OK[2].visible && f.OK[3].visible) {
     f.AnNiu[2].picture = ButtonPicture(c, 6);
     clearTableModel(c);
@@ -264,7 +260,6 @@ void HandleTableJoined(Client& c) {
   f.Host.visible = true;
   f.Zhuang.visible = true;
   BringToFront(f, f.Zhuang);
-  ++f.revision;
 
   c.play.DealerSeat = r.seat;
   t.WildTileCode = r.value[2];

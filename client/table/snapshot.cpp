@@ -62,7 +62,6 @@ void Put(Client& c, int control, int x, int y, int side) {
   k.w = c.view.TileStepX[static_cast<std::size_t>(side)];
   k.h = c.view.TileStepY[static_cast<std::size_t>(side)];
   k.visible = true;
-  ++c.view.revision;
 }
 
 void LyingBack(Client& c, int pos) {
@@ -249,7 +248,6 @@ void CompleteRestore(Client& c) {
   c.tableView.ViewRestored = true;
   // The table answers the user from here on, as after a login.
   t.LoginAccepted = true;
-  ++f.revision;
 }
 
 }  // namespace
@@ -278,7 +276,6 @@ void showWildIndicator(Client& c, int control) {
   ShowFace(c, control, q, c.table.WildShownCode);
   if (first % 2 == 0) BringToFront(c.view, k);
   k.visible = true;
-  ++c.view.revision;
 }
 
 void HandleSnapshot(Client& c) {

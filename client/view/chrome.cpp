@@ -17,7 +17,6 @@ ButtonLook& Look(Client& c, TitleButton b) {
 
 void SetLook(Client& c, TitleButton b, ButtonLook look) {
   Look(c, b) = look;
-  ++c.view.revision;
 }
 
 }  // namespace
@@ -89,7 +88,6 @@ void ShowPlayerDetails(Client& c, int side) {
               std::to_string(p.stat3),
               std::to_string(p.stat4)};
   info.visible = true;
-  ++f.revision;
 }
 
 // The pointer over the bare table: a raised tile it left goes back down, and
@@ -105,14 +103,12 @@ void SurfaceHover(Client& c, int x, int y) {
       const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + SY(c, 10);
       if (!over) {
         t.y = h.handY;
-        ++c.view.revision;
       }
       break;
     }
   }
   if (c.view.Information.visible) {
     c.view.Information.visible = false;
-    ++c.view.revision;
   }
 }
 

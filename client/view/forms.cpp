@@ -31,7 +31,11 @@ void CentreOverTable(Client& c, SmallForm& f) {
   const MainForm& m = c.view;
   f.left = m.windowLeft + m.pic1X + (m.pic1W - f.w) / 2;
   f.top = m.windowTop + m.pic1Y + (m.pic1H - f.h) / 2;
-  ++c.forms.revision;
+}
+
+void LayerSmallWindow(Client& c, SmallForm& f, int alpha) {
+  const OsVersion os = c.platform.osVersion();
+  if (os.platform == 2 && os.major == 5 && alpha >= 0 && alpha <= 255) f.opacity = alpha;
 }
 
 namespace {
@@ -44,7 +48,6 @@ void WithForm(Client& c, FormId form, int control, F&& fn) {
   if (control < 0 || control >= static_cast<int>(f.controls.size())) return;
   RunEvent(c, [&] {
     fn(c.forms.handlers[static_cast<std::size_t>(id)]);
-    ++c.forms.revision;
   });
 }
 
@@ -83,6 +86,17 @@ void FormSelect(Client& c, FormId form, int control, int line) {
         c.forms.forms[static_cast<std::size_t>(form)].controls[static_cast<std::size_t>(control)];
     k.selected = line >= 0 && line < static_cast<int>(k.items.size()) ? line : -1;
     if (h.click) h.click(c, control);
+  });
+}
+
+void FormHover(Client& c, FormId form, int control) {
+  const int id = static_cast<int>(form);
+  if (id < 0 || id >= kFormCount) return;
+  const SmallForm& f = c.forms.forms[static_cast<std::size_t>(id)];
+  if (control < -1 || control >= static_cast<int>(f.controls.size())) return;
+  RunEvent(c, [&] {
+    const FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(id)];
+    if (h.hover) h.hover(c, control);
   });
 }
 

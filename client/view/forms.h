@@ -27,7 +27,8 @@ enum class FormId : int {
   SpeakBox1,     // speech bubbles of sides 1..3 ("speakbox"); side 0 below
   SpeakBox2,
   SpeakBox3,
-  SpeakBox0,  // the user's own quick phrases
+  SpeakBox0,     // the user's own quick phrases
+  frmReconnect,  // the reconnection dialog
   kCount
 };
 inline constexpr int kFormCount = static_cast<int>(FormId::kCount);
@@ -57,12 +58,13 @@ struct FormHandlers {
   void (*doubleClick)(Client&, int control) = nullptr;
   void (*key)(Client&, int control, int key) = nullptr;
   void (*text)(Client&, int control, const std::string& text) = nullptr;
+  // The pointer moved over control `control`, or over the window's bare background (-1).
+  void (*hover)(Client&, int control) = nullptr;
 };
 
 struct FormSet {
   std::array<SmallForm, kFormCount> forms{};
   std::array<FormHandlers, kFormCount> handlers{};
-  std::uint64_t revision = 0;  // bumped by every change the windows must show
   SmallForm& operator[](FormId id) { return forms[static_cast<std::size_t>(id)]; }
   const SmallForm& operator[](FormId id) const { return forms[static_cast<std::size_t>(id)]; }
 };
@@ -74,6 +76,11 @@ int AddControl(SmallForm& f, ControlType type, const char* name, int index, int 
 // Centres a form over the table surface (screen pixels).
 void CentreOverTable(Client& c, SmallForm& f);
 
+// Makes a small window translucent with constant opacity `alpha`, but only
+// where the system reports platform 2, major version 5; elsewhere it stays
+// opaque, as a system without layered windows leaves it.
+void LayerSmallWindow(Client& c, SmallForm& f, int alpha);
+
 // Event entries from the windows; a control index outside the form is ignored.
 void FormClick(Client& c, FormId form, int control);
 void FormDoubleClick(Client& c, FormId form, int control);
@@ -81,6 +88,8 @@ void FormKey(Client& c, FormId form, int control, int key);
 void FormText(Client& c, FormId form, int control, const std::string& text);
 // A click on line `line` of a list box: the line is selected, then the click handler runs.
 void FormSelect(Client& c, FormId form, int control, int line);
+// The pointer over control `control` of a form, or over its background (-1).
+void FormHover(Client& c, FormId form, int control);
 // The user dragged the window to a new place.
 void FormMoved(Client& c, FormId form, int left, int top);
 

@@ -39,9 +39,8 @@ constexpr AsideColumn kAside[8] = {
     {45, 60, 47, 497, 22}, {45, 60, 2, 497, 22},  {45, 35, 166, 133, 18}, {45, 35, 172, 115, 18},
     {34, 40, 849, 74, 16}, {34, 40, 815, 74, 16}, {45, 35, 950, 564, 18}, {45, 35, 944, 545, 18}};
 
-void Show(Client& c, Control& k, bool visible) {
+void Show(Client&, Control& k, bool visible) {
   k.visible = visible;
-  ++c.view.revision;
 }
 
 }  // namespace
@@ -84,7 +83,6 @@ void layoutMainWindow(Client& c) {
   const Scale scale = ScaleForScreen(screen.w, screen.h);
   f.ScaleX = scale.x;
   f.ScaleY = scale.y;
-  ++f.revision;
 }
 
 void buildImageIdTables(Client& c) {
@@ -156,6 +154,8 @@ void layoutPlayerPanels(Client& c) {
   if (CharCount(f.Location.caption) > 10) f.Location.fontSize -= 2;
   Place(c, f.imgword1, 640, 659, 57, 13);
   Place(c, f.imgword2, 640, 675, 57, 13);
+  f.imgword1.picture = kPicPhrases1;
+  f.imgword2.picture = kPicPhrases2;
   Place(c, f.imgLocation, 632, 654, 394, 39);
   for (Control* k : {&f.Location, &f.imgword1, &f.imgword2, &f.imgLocation}) Show(c, *k, true);
 
@@ -253,7 +253,6 @@ void clearTableModel(Client& c) {
   for (std::string& tag : c.table.PlayerTag) tag.clear();
   f.QX_Image.visible = false;
   if (!c.table.Watching) f.Zhuang.caption.clear();
-  ++f.revision;
 }
 
 void resetTableView(Client& c) {
@@ -307,7 +306,6 @@ void resetTableView(Client& c) {
     }
   }
   f.imgCircle.picture = 0;
-  ++f.revision;
 }
 
 void resetLobbyView(Client& c) {
@@ -326,7 +324,6 @@ void resetLobbyView(Client& c) {
   f.QX_Image.visible = false;
   f.Label3.caption.clear();
   f.imgCircle.picture = 0;
-  ++f.revision;
 }
 
 }  // namespace tavren

@@ -327,7 +327,6 @@ void Announce(Client& c, int kind, int side, int kongTile) {
     SetEffectVolume(c, kFullVolume);
   }
   armClaimWord(c, side);
-  ++f.revision;
 }
 
 void LayClaim(Client& c, int kind, int side, std::span<const std::int16_t> tiles, bool watching) {
@@ -464,7 +463,6 @@ void placeSpeechBubble(Client& c, int side) {
     bubble.y = static_cast<int>(std::lround(tou.y + 0.8 * tou.h));
     bubble.w = SX(c, kBubbleW);
     bubble.h = SY(c, kBubbleH);
-    ++f.revision;
   } else {
     Place(c, bubble, side == 1 ? 8 : 936, 280, kBubbleW, kBubbleH);
   }
@@ -477,7 +475,6 @@ void armClaimWord(Client& c, int side) {
   c.view.ClaimWordIndex = side - 1;
   for (int i = 0; i < 3; ++i)
     if (i != side - 1) c.view.Speak[static_cast<std::size_t>(i)].visible = false;
-  ++c.view.revision;
 }
 
 void showClaim(Client& c, int kind, std::uint8_t seat, std::span<const std::int16_t> tiles) {

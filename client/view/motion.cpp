@@ -91,7 +91,6 @@ void OwnFlowerReplacement(Client& c, std::span<const std::int16_t> tiles) {
   slot.typ = kSlotStanding;
   ShowStandingFace(c, 0, slot.ind, tiles[3]);
   Tile(c, WallPosition(t.MJFIRST)).visible = false;
-  ++c.view.revision;
   advanceBack(c);
   --t.OwnFlowerCount;
   waitMillis(c, 500);
@@ -152,7 +151,6 @@ void OtherSideTiles(Client& c, int side, int n) {
   if (flowers > 0) {
     // The replacement takes the place of the flower shown: only the wall changes.
     Tile(c, WallPosition(t.MJFIRST)).visible = false;
-    ++c.view.revision;
     advanceBack(c);
     --flowers;
     return;
@@ -193,7 +191,6 @@ void SizeSlots(Client& c, int side, int from, int to) {
     Tile(c, control).w = w;
     Tile(c, control).h = h;
   }
-  ++c.view.revision;
 }
 
 // A winner by discard shows the discard beside the last tile of its row.
@@ -220,7 +217,6 @@ void PlaceWinningDiscard(Client& c, int side, int n) {
     k.y = l.y - c.view.TileStepY[3] + SY(c, 13);
     SendToBack(c.view, k);
   }
-  ++c.view.revision;
 }
 
 void TurnTableFaceUp(Client& c) {
@@ -384,7 +380,6 @@ int showWindDraw(Client& c, int wind) {
   if (wind >= 0 && wind <= 3) setTileImage(c, p, 147 - wind);
   pauseSeconds(c, 0.5f);
   for (int i = 0; i < 4; ++i) Tile(c, i).visible = false;
-  ++c.view.revision;
   return p;
 }
 
@@ -397,7 +392,6 @@ void showCompass(Client& c) {
     c.view.ZhiNan.picture = id != 0 ? id : 126 + i;
   }
   c.view.ZhiNan.visible = true;
-  ++c.view.revision;
 }
 
 }  // namespace tavren

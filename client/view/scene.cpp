@@ -71,14 +71,12 @@ void BringToFront(MainForm& f, Control& c) {
   auto it = std::find(f.order.begin(), f.order.end(), &c);
   if (it == f.order.end()) return;
   std::rotate(it, it + 1, f.order.end());
-  ++f.revision;
 }
 
 void SendToBack(MainForm& f, Control& c) {
   auto it = std::find(f.order.begin(), f.order.end(), &c);
   if (it == f.order.end()) return;
   std::rotate(f.order.begin(), it, it + 1);
-  ++f.revision;
 }
 
 const Control* HitTest(const MainForm& f, int x, int y) {
@@ -99,19 +97,16 @@ void Place(Client& c, Control& k, double x, double y, double w, double h) {
   k.y = SY(c, y);
   k.w = SX(c, w);
   k.h = SY(c, h);
-  ++c.view.revision;
 }
 
 void SetSysmsg(Client& c, int line, const std::string& text) {
   ListBox& box = c.view.Sysmsg[CheckIndex(line, 2, "system line")];
   box.clear();
   box.add(text);
-  ++c.view.revision;
 }
 
 void ClearSysmsg(Client& c) {
   for (ListBox& box : c.view.Sysmsg) box.clear();
-  ++c.view.revision;
 }
 
 int ButtonPicture(const Client& c, int entry) {
@@ -131,7 +126,6 @@ void setTileImage(Client& c, int control, int index) {
   Control& k = c.view.MJ_Image[static_cast<std::size_t>(control)];
   k.picture = id;
   k.visible = true;
-  ++c.view.revision;
 }
 
 void setFlowerImage(Client& c, int control, int orientation, int flower, bool toWall) {
@@ -143,7 +137,6 @@ void setFlowerImage(Client& c, int control, int orientation, int flower, bool to
                     : c.view.imgCaiShen[static_cast<std::size_t>(control)];
   k.picture = *id;
   k.visible = true;
-  ++c.view.revision;
 }
 
 void ShowMainWindow(Client& c) {

@@ -26,6 +26,8 @@ inline constexpr int kPicCountdown = 901;  // frame of the countdown digits
 inline constexpr int kPicReady = 902;      // ready mark
 inline constexpr int kPicDealer = 903;     // dealer mark
 inline constexpr int kPicWildFrame = 904;  // frame of the wild-tile indicator
+inline constexpr int kPicPhrases1 = 905;   // imgword1, opens the first phrase list
+inline constexpr int kPicPhrases2 = 906;   // imgword2, opens the second phrase list
 
 enum class ControlType : std::uint8_t { Image, Label, List, TextBox };
 
@@ -52,17 +54,6 @@ struct ListBox {
   void clear() { items.clear(); }
   void add(std::string s) { items.push_back(std::move(s)); }
   std::string text() const { return items.empty() ? std::string() : items.front(); }
-};
-
-// The reconnection dialog: a small window over the table.
-struct ReconnectForm {
-  bool loaded = false;
-  bool visible = false;
-  int opacity = 255;
-  Control lbReconnect;
-  Control lbTime;
-  Control pbReconnect;
-  Control pbCancel;
 };
 
 // The player-detail window shown over a portrait: nine captions and values.
@@ -108,15 +99,13 @@ struct MainForm {
   PictureTables pics;
   std::array<int, 4> TileStepX{}, TileStepY{};
 
-  ReconnectForm frmReconnect;
   InformationForm Information;
   int windowLeft = 0, windowTop = 0;  // where the window stands on the screen
   std::string caption;                // the main window's caption
   bool shown = false;
   bool minimized = false;
-  bool pageLinked = false;     // the page box opens AdUrl when clicked
-  int ClaimWordIndex = 0;      // the bubble that shows the last claim word
-  std::uint64_t revision = 0;  // bumped by every change the renderer must show
+  bool pageLinked = false;  // the page box opens AdUrl when clicked
+  int ClaimWordIndex = 0;   // the bubble that shows the last claim word
 };
 
 // Stacking on the table surface.

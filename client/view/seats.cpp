@@ -149,7 +149,6 @@ void placeInStandingRow(Client& c, int side, int slot, int control) {
   k.h = StepY(c, side);
   if (side == 1) BringToFront(c.view, k);
   if (side == 3) SendToBack(c.view, k);
-  ++c.view.revision;
 }
 
 void applyDrawnGap(Client& c, int side, int control) {
@@ -171,7 +170,6 @@ void applyDrawnGap(Client& c, int side, int control) {
     default:
       return;
   }
-  ++c.view.revision;
 }
 
 int WallPosition(int pos) {
@@ -199,7 +197,6 @@ void layDiscard(Client& c, int side, int control) {
   k.y = h.discardY;
   k.w = StepX(c, side);
   k.h = StepY(c, side);
-  ++c.view.revision;
 
   TableViewState& v = c.tableView;
   if (side == 1 || side == 2)

@@ -126,6 +126,7 @@ TEST(JiaoTouPrompt, OkSendsTheChosenCountsAndStopsTheCountdown) {
   } cases[] = {{0, 0, 1, 0}, {3, 2, 3, 2}, {5, 0, 5, 0}, {0, 5, 1, 5}};
   for (const Case& k : cases) {
     SimClient s;
+    s.platform.os = {2, 5};  // a system with translucent small windows
     s.c.offer.TurnTime = 15;
     FeedCall(s, 1);
     const SmallForm& f = s.c.forms[FormId::tishi];

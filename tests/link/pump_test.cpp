@@ -251,10 +251,10 @@ TEST_F(PumpTest, LostLinkDuringAHandOpensTheReconnectionDialog) {
   s.c.table.HandInProgress = true;
   s.c.table.LoginAccepted = true;
   s.Run(500);
-  EXPECT_FALSE(s.c.view.frmReconnect.visible);
+  EXPECT_FALSE(s.c.forms[FormId::frmReconnect].visible);
   conn.close();
   s.Run(200);
-  EXPECT_TRUE(s.c.view.frmReconnect.visible);
+  EXPECT_TRUE(s.c.forms[FormId::frmReconnect].visible);
   EXPECT_FALSE(s.c.table.LoginAccepted);
   EXPECT_FALSE(s.c.link.LinkWatch);
   EXPECT_TRUE(s.c.table.HandInProgress);

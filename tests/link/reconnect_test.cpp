@@ -38,12 +38,12 @@ struct Harness {
 TEST(Reconnect, ALossShowsTheDialogForOneSecondThenResumesWithTheToken) {
   Harness h;
   h.Break(0x4142);
-  const ReconnectForm& f = h.s.c.view.frmReconnect;
+  SmallForm& f = h.s.c.forms[FormId::frmReconnect];
   EXPECT_TRUE(f.visible);
-  EXPECT_EQ(f.lbReconnect.caption, "网络断开，需要重连吗？");
-  EXPECT_EQ(f.lbTime.caption, "1 秒后自动重连");
-  EXPECT_EQ(f.pbReconnect.w, 65);
-  EXPECT_EQ(f.pbCancel.h, 30);
+  EXPECT_EQ(f.find("lbReconnect")->caption, "网络断开，需要重连吗？");
+  EXPECT_EQ(f.find("lbTime")->caption, "1 秒后自动重连");
+  EXPECT_EQ(f.find("pbReconnect")->w, 65);
+  EXPECT_EQ(f.find("pbCancel")->h, 30);
   h.s.Run(1000);
   EXPECT_FALSE(f.visible);
   EXPECT_TRUE(f.loaded);
@@ -107,7 +107,7 @@ TEST(Reconnect, ReconnectNowSkipsTheCountdown) {
   Harness h;
   h.Break(1);
   RunEvent(h.s.c, [&] { ReconnectNowClicked(h.s.c); });
-  EXPECT_FALSE(h.s.c.view.frmReconnect.visible);
+  EXPECT_FALSE(h.s.c.forms[FormId::frmReconnect].visible);
   h.s.Run(3100);
   EXPECT_EQ(h.s.server.connections().size(), 2u);
 }
@@ -116,7 +116,7 @@ TEST(Reconnect, CancelWhileDisconnectedGoesBackToTheLobby) {
   Harness h;
   h.Break(1);
   RunEvent(h.s.c, [&] { ReconnectCancelClicked(h.s.c); });
-  EXPECT_FALSE(h.s.c.view.frmReconnect.loaded);
+  EXPECT_FALSE(h.s.c.forms[FormId::frmReconnect].loaded);
   EXPECT_EQ(h.s.c.log.count("ResetToLobby"), 1);
   EXPECT_EQ(h.s.platform.lobby.count(kWmSysCommand), 1);
   h.s.Run(10000);
@@ -130,7 +130,7 @@ TEST(Reconnect, CancelWhileConnectedOnlyClosesTheDialog) {
   ASSERT_EQ(h.s.platform.socketState(), kSocketConnected);
   RunEvent(h.s.c, [&] { OpenReconnectDialog(h.s.c); });
   RunEvent(h.s.c, [&] { ReconnectCancelClicked(h.s.c); });
-  EXPECT_FALSE(h.s.c.view.frmReconnect.loaded);
+  EXPECT_FALSE(h.s.c.forms[FormId::frmReconnect].loaded);
   EXPECT_EQ(h.s.c.log.count("ResetToLobby"), 0);
   EXPECT_EQ(h.s.platform.socketState(), kSocketConnected);
 }

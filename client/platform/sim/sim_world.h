@@ -191,6 +191,7 @@ class SimPlatform : public Platform {
   std::string folder = "/tmp/tavren-sim";
   bool instanceLockFree = true;
   PixelSize screen{1280, 1024};
+  OsVersion os{};  // a system that offers no translucent small windows
   bool endRequested = false;
   std::int64_t pausedMs = 0;  // total time spent in blocking pauses
   int connectAttempts = 0;
@@ -200,6 +201,7 @@ class SimPlatform : public Platform {
   Connection* connection() const { return conn_.get(); }
 
   PixelSize screenSize() override { return screen; }
+  OsVersion osVersion() override { return os; }
   std::int64_t nowMillis() override { return world_.loop.now(); }
   LocalTime localTime() override;
   void setTimer(TimerId id, int intervalMs, bool enabled) override;
