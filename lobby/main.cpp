@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -18,19 +19,24 @@
 
 #include "lobby/lobby_link.h"
 
+#ifndef TAVREN_VERSION
+#define TAVREN_VERSION "0"
+#endif
+
 extern char** environ;
 
 namespace {
 
 using namespace tavren::lobby;
 
-void usage() {
-  std::fprintf(stderr,
+void usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: tavrenmj-lobby [options]\n"
                "  --caption TEXT        lobby caption (default Qixo山庄)\n"
                "  --client PATH         client program (default: tavrenmj beside this program)\n"
                "  --account NAME        account (default player)\n"
-               "  --key TEXT            login key (default: built from --table/--seat or --watch)\n"
+               "  --key TEXT            login key (default: built from --table/--seat or --watch,\n"
+               "                        with a fresh pass that only this client learns)\n"
                "  --table N --seat S    the seat to take (key table=N;seat=S)\n"
                "  --server HOST --port N  game server (default 127.0.0.1 7000)\n"
                "  --location TEXT       table caption shown by the client\n"
@@ -40,6 +46,7 @@ void usage() {
                "  --watch USERID        watch the player with this user id at --table\n"
                "  --no-client           do not start the client; only listen\n"
                "  --print-command       print the client's command line and exit\n"
+               "  --help, --version     this text; the version\n"
                "commands on standard input: leave (0x303), leave-quiet (0x400), state (0x465),\n"
                "  sit (0x16), send MSG [WPARAM [LPARAM]], quit\n");
 }
@@ -51,6 +58,20 @@ std::string selfDir() {
   buf[n] = 0;
   std::string p(buf);
   return p.substr(0, p.rfind('/'));
+}
+
+// A secret for the seat: the client brings it again when it resumes a broken
+// connection, so nobody who only sees the table can take the seat over.
+std::string newPass() {
+  unsigned char bytes[16];
+  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return {};
+  static const char kHex[] = "0123456789abcdef";
+  std::string pass;
+  for (unsigned char b : bytes) {
+    pass += kHex[b >> 4];
+    pass += kHex[b & 15];
+  }
+  return pass;
 }
 
 void say(const std::string& line) {
@@ -69,14 +90,20 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     const char* v = nullptr;
-    if (a == "--no-client") {
+    if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::printf("tavrenmj-lobby %s\n", TAVREN_VERSION);
+      return 0;
+    } else if (a == "--no-client") {
       startClient = false;
     } else if (a == "--print-command") {
       printOnly = true;
     } else if (a == "--unattended") {
       h.unattended = true;
     } else if (!(v = next())) {
-      usage();
+      usage(stderr);
       return 2;
     } else if (a == "--caption") {
       caption = v;
@@ -112,7 +139,7 @@ int main(int argc, char** argv) {
     } else if (a == "--watch") {
       h.watchUserId = std::strtoull(v, nullptr, 10);
     } else {
-      usage();
+      usage(stderr);
       return 2;
     }
   }
@@ -120,6 +147,14 @@ int main(int argc, char** argv) {
   if (!keyGiven) {
     h.key = (h.watchUserId ? "watch=" : "table=") + std::to_string(table);
     if (seat >= 0) h.key += ";seat=" + std::to_string(seat);
+    if (!h.watchUserId) {
+      const std::string pass = newPass();
+      if (pass.empty()) {
+        std::fprintf(stderr, "tavrenmj-lobby: no random source for the seat's pass\n");
+        return 1;
+      }
+      h.key += ";pass=" + pass;
+    }
   }
   const std::string line = commandLine(h);
   if (printOnly) {

@@ -1,7 +1,11 @@
 // tavrenmj-server: the table engine on TCP. One thread, one Asio context: socket
 // reads feed the engine, a single timer follows the engine's next due time, and
 // whatever the engine has for a connection is written out after every event.
+#include <malloc.h>
+
+#include <algorithm>
 #include <asio.hpp>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,13 +16,19 @@
 #include <memory>
 #include <string>
 
+#include "engine/out_queue.h"
 #include "engine/server.h"
+
+#ifndef TAVREN_VERSION
+#define TAVREN_VERSION "0"
+#endif
 
 namespace {
 
 using asio::ip::tcp;
 using tavren::server::ConnId;
 using tavren::server::HandRecord;
+using tavren::server::OutQueue;
 using tavren::server::Server;
 
 struct Options {
@@ -28,14 +38,15 @@ struct Options {
   bool seedGiven = false;
 };
 
-void usage() {
+void usage(std::FILE* to) {
   std::fprintf(
-      stderr,
+      to,
       "usage: tavrenmj-server [--bind ADDR] [--port N] [--seed N] [--turn-time S] [--tables N]\n"
       "                       [--robot-delay MS] [--stake N] [--hands-per-game N] [--page-url "
       "URL]\n"
       "                       [--busy]\n"
-      "  --busy   tables without any client play robots-only games too\n");
+      "  --busy   tables without any client play robots-only games too\n"
+      "  --help, --version   this text; the version\n");
 }
 
 bool parse(int argc, char** argv, Options& o) {
@@ -107,7 +118,7 @@ class App {
   struct Session {
     tcp::socket socket;
     std::array<std::uint8_t, 4096> in{};
-    std::deque<std::vector<std::uint8_t>> out;
+    OutQueue out;
     bool writing = false;
     bool closing = false;
     explicit Session(tcp::socket s) : socket(std::move(s)) {}
@@ -137,8 +148,31 @@ class App {
   void accept() {
     acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
       if (stopping_) return;
+      if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
+          ec == asio::error::no_memory || ec.value() == ENFILE) {
+        // Out of descriptors (or memory): the waiting connection stays in the
+        // backlog. Serve the connections there are and try again a little later,
+        // longer each time, until one is accepted.
+        acceptDelayMs_ = std::clamp(acceptDelayMs_ * 2, 50, 1000);
+        if (acceptDelayMs_ == 50 || ++acceptFailures_ % 60 == 0)
+          std::fprintf(stderr, "accept: %s; trying again in %d ms (%zu connections)\n",
+                       ec.message().c_str(), acceptDelayMs_, sessions_.size());
+        acceptTimer_.expires_after(std::chrono::milliseconds(acceptDelayMs_));
+        acceptTimer_.async_wait([this](const asio::error_code& e) {
+          if (!e && !stopping_) accept();
+        });
+        return;
+      }
       if (!ec) {
-        socket.set_option(tcp::no_delay(true));
+        if (acceptDelayMs_ > 0)
+          std::fprintf(stderr, "accept: working again (%zu connections)\n", sessions_.size() + 1);
+        acceptDelayMs_ = 0;
+        acceptFailures_ = 0;
+        asio::error_code ignored;
+        socket.set_option(tcp::no_delay(true), ignored);
+        // A small kernel buffer: a peer that does not read shows up in the queue
+        // below soon, and costs little memory meanwhile.
+        socket.set_option(asio::socket_base::send_buffer_size(kSocketSendBuffer), ignored);
         const ConnId id = server_.connect();
         auto s = std::make_shared<Session>(std::move(socket));
         sessions_[id] = s;
@@ -168,8 +202,12 @@ class App {
     if (it == sessions_.end()) return;
     asio::error_code ignored;
     it->second->socket.close(ignored);
+    const bool big = it->second->out.bytes() > 64 * 1024;
+    it->second->out.clear();
     sessions_.erase(it);
     server_.disconnect(id);
+    // A large queue just freed goes back to the system, not only to the heap.
+    if (big) malloc_trim(0);
   }
 
   void write(ConnId id, const std::shared_ptr<Session>& s) {
@@ -191,7 +229,7 @@ class App {
                           pump();
                           return;
                         }
-                        s->out.pop_front();
+                        s->out.pop(nowMs());
                         write(id, s);
                       });
   }
@@ -199,15 +237,23 @@ class App {
   // Runs what is due, sends what is waiting, and sets the timer for what comes next.
   void pump() {
     server_.advanceTo(nowMs());
+    bool dropped = false;
     for (auto it = sessions_.begin(); it != sessions_.end();) {
       const ConnId id = it->first;
       auto s = it->second;
       ++it;
-      auto bytes = server_.takeOutput(id);
-      if (!bytes.empty()) s->out.push_back(std::move(bytes));
+      if (!s->out.push(server_.takeOutput(id), nowMs())) {
+        std::fprintf(stderr,
+                     "connection %u dropped: %zu bytes waiting for a peer that does not read\n", id,
+                     s->out.bytes());
+        drop(id);
+        dropped = true;
+        continue;
+      }
       if (server_.isClosed(id)) s->closing = true;
       write(id, s);
     }
+    if (dropped) pump();  // the table learns at once that the seat is gone
     if (stopping_) {
       if (sessions_.empty()) io_.stop();
       return;
@@ -247,6 +293,10 @@ class App {
   Server server_;
   tcp::acceptor acceptor_;
   asio::steady_timer timer_;
+  asio::steady_timer acceptTimer_{io_};
+  int acceptDelayMs_ = 0;
+  int acceptFailures_ = 0;
+  static constexpr int kSocketSendBuffer = 64 * 1024;
   asio::signal_set signals_;
   Clock::time_point start_;
   std::map<ConnId, std::shared_ptr<Session>> sessions_;
@@ -256,9 +306,20 @@ class App {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("tavrenmj-server %s\n", TAVREN_VERSION);
+      return 0;
+    }
+  }
   Options o;
   if (!parse(argc, argv, o)) {
-    usage();
+    usage(stderr);
     return 2;
   }
   if (!o.seedGiven)

@@ -1,7 +1,10 @@
 #include "engine/server.h"
 
+#include <sys/random.h>
+
 #include <algorithm>
 #include <charconv>
+#include <random>
 
 #include "engine/frame.h"
 #include "engine/gbk.h"
@@ -14,6 +17,7 @@ struct Server::Conn {
   bool open = true;
   bool closed = false;  // the server dropped it
   int table = -1;
+  std::int64_t heardMs = 0;  // when its last bytes arrived
   std::vector<std::uint8_t> in;
   std::vector<std::uint8_t> out;
 };
@@ -34,23 +38,30 @@ Server::Server(Config config) : config_(std::move(config)) {
 Server::~Server() = default;
 
 Server::Conn* Server::conn(ConnId id) {
-  if (id == 0 || id > conns_.size()) return nullptr;
-  return conns_[id - 1].get();
+  auto it = conns_.find(id);
+  return it == conns_.end() ? nullptr : it->second.get();
 }
 
 const Server::Conn* Server::conn(ConnId id) const {
-  if (id == 0 || id > conns_.size()) return nullptr;
-  return conns_[id - 1].get();
+  auto it = conns_.find(id);
+  return it == conns_.end() ? nullptr : it->second.get();
 }
 
 ConnId Server::connect() {
-  conns_.push_back(std::make_unique<Conn>());
-  return static_cast<ConnId>(conns_.size());
+  // Ids are not reused while a seat may still name the old one; after a wrap, skip
+  // the ones still open.
+  while (nextConn_ == 0 || conns_.count(nextConn_)) ++nextConn_;
+  const ConnId id = nextConn_++;
+  auto c = std::make_unique<Conn>();
+  c->heardMs = now_;
+  conns_.emplace(id, std::move(c));
+  return id;
 }
 
 void Server::receive(ConnId id, std::span<const std::uint8_t> bytes) {
   Conn* c = conn(id);
   if (!c || !c->open || c->closed) return;
+  c->heardMs = now_;
   c->in.insert(c->in.end(), bytes.begin(), bytes.end());
   std::size_t at = 0;
   while (c->in.size() - at >= proto::kFrameSize) {
@@ -67,9 +78,26 @@ void Server::disconnect(ConnId id) {
   Conn* c = conn(id);
   if (!c || !c->open) return;
   c->open = false;
-  c->in.clear();
-  c->out.clear();
-  if (c->table >= 0) tables_[c->table]->connectionLost(id);
+  const int table = c->table;
+  // The stream is gone for good: its entry and buffers go with it.
+  conns_.erase(id);
+  if (table >= 0) tables_[table]->connectionLost(id);
+}
+
+bool Server::answering(ConnId id) const {
+  const Conn* c = conn(id);
+  return c && c->open && !c->closed && now_ - c->heardMs < kLiveWindowMs;
+}
+
+std::uint16_t Server::randomToken() {
+  for (;;) {
+    std::uint16_t t = 0;
+    if (getrandom(&t, sizeof t, 0) != static_cast<ssize_t>(sizeof t)) {
+      std::random_device rd;
+      t = static_cast<std::uint16_t>(rd());
+    }
+    if (t != 0) return t;
+  }
 }
 
 void Server::closeConn(ConnId id) {
@@ -154,10 +182,12 @@ struct LoginKey {
   int table = -1;
   int seat = -1;
   int watch = -1;
+  std::string pass;  // the seat's secret, handed over by the lobby
   bool valid = true;
 };
 
-// "table=N;seat=S" or "watch=N;seat=S"; unknown fields are ignored.
+// "table=N;seat=S" or "watch=N;seat=S", each with an optional "pass=TEXT";
+// unknown fields are ignored.
 LoginKey parseKey(std::string_view key) {
   LoginKey k;
   while (!key.empty()) {
@@ -167,6 +197,10 @@ LoginKey parseKey(std::string_view key) {
     const std::size_t eq = item.find('=');
     if (eq == std::string_view::npos) continue;
     const std::string_view name = item.substr(0, eq), value = item.substr(eq + 1);
+    if (name == "pass") {
+      k.pass = std::string(value);
+      continue;
+    }
     int* slot = name == "table"   ? &k.table
                 : name == "seat"  ? &k.seat
                 : name == "watch" ? &k.watch
@@ -202,19 +236,28 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   if (resume) {
     Frame out(proto::kInsResumed, 0);
     bool ok = false;
+    std::string why = "no seat of that account";
     // The key names the seat, or the account finds it (a key without table or seat).
     if (printable && k.valid && k.table < tableCount()) {
       for (int t = k.table < 0 ? 0 : k.table; !ok && t < (k.table < 0 ? tableCount() : k.table + 1);
            ++t)
         for (int seat = k.seat < 0 ? 0 : k.seat;
-             !ok && seat < (k.seat < 0 ? 4 : std::min(k.seat + 1, 4)); ++seat)
-          if (tables_[t]->resume(seat, id, account, f.token())) {
+             !ok && seat < (k.seat < 0 ? 4 : std::min(k.seat + 1, 4)); ++seat) {
+          const Table::Resume r = tables_[t]->resume(seat, id, account, f.token(), k.pass);
+          if (r == Table::Resume::Done) {
             ok = true;
             conn(id)->table = t;
+          } else if (r == Table::Resume::WrongProof) {
+            why = "wrong token or pass";
+          } else if (r == Table::Resume::TooManyTries) {
+            why = "too many wrong tries for the seat";
+          } else if (r == Table::Resume::Live) {
+            why = "the seat's connection is live";
           }
+        }
     }
     if (!ok) {
-      log("resume refused for '" + account + "' on connection " + std::to_string(id));
+      log("resume refused for '" + account + "' on connection " + std::to_string(id) + ": " + why);
       sendTo(id, out.b.data());  // byte 15 = 0: not resumed
       closeConn(id);
     }
@@ -238,7 +281,7 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   }
   int table = k.table;
   // A client that lost its connection and logs in afresh gives up the seat it left.
-  for (auto& t : tables_) t->releaseAwaySeat(account);
+  for (auto& t : tables_) t->releaseAwaySeat(account, k.pass);
   if (table < 0) {
     for (int i = 0; i < tableCount() && table < 0; ++i)
       if (tables_[i]->freeSeat(k.seat) >= 0) table = i;
@@ -251,7 +294,7 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
     return;
   }
   conn(id)->table = table;
-  tables_[table]->seatHuman(seat, id, account);
+  tables_[table]->seatHuman(seat, id, account, k.pass);
 }
 
 void Server::acceptLogin(ConnId id, std::uint16_t token) {
@@ -286,8 +329,10 @@ std::optional<std::int64_t> Server::nextDueMs() const {
 void Server::shutdown(const std::string& noticeUtf8) {
   const std::string gbk = toGbk(noticeUtf8);
   for (auto& t : tables_) t->shutdown(gbk);
-  for (ConnId id = 1; id <= conns_.size(); ++id)
-    if (conns_[id - 1]->open) closeConn(id);
+  std::vector<ConnId> open;
+  for (const auto& [id, c] : conns_)
+    if (c->open) open.push_back(id);
+  for (ConnId id : open) closeConn(id);
 }
 
 }  // namespace tavren::server

@@ -22,11 +22,13 @@
 // of ';'-separated fields: "table=N" and "seat=S" (0..3) take that seat; without a
 // seat the first free one; without a table the first table with a free seat.
 // "watch=N" watches table N ("seat=S" then names the seat whose view is dealt).
+// "pass=TEXT" is the seat's secret: a resume of that seat must bring it again.
 // See server/README.md.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -109,6 +111,14 @@ class Server {
   // Tiles left in a table's wall; the hands finished there.
   int wallLeft(int table) const;
   int handsPlayed(int table) const;
+  // Connections the server still keeps (open, or closed but not yet disconnected).
+  std::size_t connectionCount() const { return conns_.size(); }
+
+  // Wrong resumes a seat takes before it refuses every further one until a new
+  // client sits there.
+  static constexpr int kResumeTries = 5;
+  // A connection heard from this recently is live: a resume never displaces it.
+  static constexpr std::int64_t kLiveWindowMs = 10000;
 
  private:
   friend class Table;
@@ -118,6 +128,10 @@ class Server {
   void handleFrame(ConnId id, const std::uint8_t* data);
   void handleLogin(ConnId id, const std::uint8_t* data, bool resume);
   void acceptLogin(ConnId id, std::uint16_t token);
+  // Seat and watcher tokens come from the system's secure random source.
+  std::uint16_t randomToken();
+  // Open, not given up, and heard from within kLiveWindowMs.
+  bool answering(ConnId id) const;
   void sendTo(ConnId id, const std::uint8_t* frame);
   void closeConn(ConnId id);
   void log(const std::string& line);
@@ -125,7 +139,8 @@ class Server {
   Config config_;
   std::int64_t now_ = 0;
   std::vector<std::unique_ptr<Table>> tables_;
-  std::vector<std::unique_ptr<Conn>> conns_;
+  std::map<ConnId, std::unique_ptr<Conn>> conns_;  // an entry goes with its stream
+  ConnId nextConn_ = 1;
   std::function<void(const std::string&)> logSink_;
   std::function<void(const HandRecord&)> handSink_;
   std::function<void(ConnId)> closeSink_;

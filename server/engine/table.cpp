@@ -75,8 +75,17 @@ void Table::makeRobot(int seat) {
   s.face = 1 + seat;
   s.sex = seat % 2;
   s.wins = s.losses = 0;
-  s.token = nonZeroToken(rng_);
+  s.token = newToken();
+  s.secret.clear();
+  s.wrongResumes = 0;
   s.ready = true;
+}
+
+std::uint16_t Table::newToken() {
+  // The seeded generator still moves on as before, so a seed deals the same walls;
+  // the token itself must not be guessable from it.
+  (void)nonZeroToken(rng_);
+  return server_.randomToken();
 }
 
 bool Table::anyoneHere() const {
@@ -90,7 +99,8 @@ bool Table::handRunning() const {
   return phase_ == Phase::Call || phase_ == Phase::Turn || phase_ == Phase::Claims;
 }
 
-void Table::seatHuman(int seat, ConnId conn, const std::string& account) {
+void Table::seatHuman(int seat, ConnId conn, const std::string& account,
+                      const std::string& secret) {
   Seat& s = seats_[seat];
   s.human = true;
   s.away = false;
@@ -104,7 +114,9 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account) {
   s.face = 1 + static_cast<int>(s.userId % 9);
   s.sex = static_cast<int>(s.userId >> 8) % 2;
   s.wins = s.losses = 0;
-  s.token = nonZeroToken(rng_);
+  s.token = newToken();
+  s.secret = secret;
+  s.wrongResumes = 0;
   s.ready = false;
   s.pending.clear();
   server_.acceptLogin(conn, s.token);
@@ -130,7 +142,7 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account) {
 }
 
 void Table::addWatcher(ConnId conn, int watchSeat) {
-  watchers_.push_back(Watcher{conn, watchSeat, nonZeroToken(rng_)});
+  watchers_.push_back(Watcher{conn, watchSeat, newToken()});
   server_.acceptLogin(conn, watchers_.back().token);
   if (!gameStarted_) {
     startGame();  // sends the records to every watcher, this one included
@@ -157,11 +169,37 @@ bool Table::isWatcher(ConnId conn) const {
                      [&](const Watcher& w) { return w.conn == conn; });
 }
 
-bool Table::resume(int seat, ConnId conn, const std::string& account, std::uint16_t token) {
-  if (seat < 0 || seat > 3) return false;
+namespace {
+
+// Compares every byte whatever the first difference, so the time taken tells
+// nothing about how much of a guess was right.
+bool sameSecret(const std::string& a, const std::string& b) {
+  unsigned diff = a.size() == b.size() ? 0u : 1u;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    diff |= static_cast<unsigned char>(a[i]) ^
+            static_cast<unsigned char>(i < b.size() ? b[i] : static_cast<char>(~a[i]));
+  return diff == 0;
+}
+
+}  // namespace
+
+Table::Resume Table::resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
+                            const std::string& secret) {
+  if (seat < 0 || seat > 3) return Resume::NotHere;
   Seat& s = seats_[seat];
-  if (!s.human || s.account != account || s.token != token) return false;
-  if (!s.away && s.conn != conn) server_.closeConn(s.conn);  // the old stream is stale
+  if (!s.human || s.account != account) return Resume::NotHere;
+  if (s.wrongResumes >= Server::kResumeTries) return Resume::TooManyTries;
+  const bool tokenOk = s.token == token;
+  if (!sameSecret(s.secret, secret) || !tokenOk) {
+    ++s.wrongResumes;
+    return Resume::WrongProof;
+  }
+  if (!s.away && s.conn != conn) {
+    // Still open: the client may have lost it without the server noticing, but a
+    // connection that keeps answering is never handed over.
+    if (server_.answering(s.conn)) return Resume::Live;
+    server_.closeConn(s.conn);  // silent: the old stream is stale
+  }
   s.conn = conn;
   s.away = false;
   Frame ok(proto::kInsResumed, seatBit(seat));
@@ -171,7 +209,7 @@ bool Table::resume(int seat, ConnId conn, const std::string& account, std::uint1
   for (const Frame& f : s.pending) server_.sendTo(conn, f.b.data());
   s.pending.clear();
   schedule();
-  return true;
+  return Resume::Done;
 }
 
 void Table::connectionLost(ConnId conn) {
@@ -193,9 +231,11 @@ void Table::connectionLost(ConnId conn) {
   schedule();
 }
 
-void Table::releaseAwaySeat(const std::string& account) {
+void Table::releaseAwaySeat(const std::string& account, const std::string& secret) {
   for (int seat = 0; seat < 4; ++seat)
-    if (seats_[seat].human && seats_[seat].away && seats_[seat].account == account) makeRobot(seat);
+    if (seats_[seat].human && seats_[seat].away && seats_[seat].account == account &&
+        sameSecret(seats_[seat].secret, secret))
+      makeRobot(seat);
 }
 
 void Table::freeSeatOf(int seat, bool announce) {

@@ -35,11 +35,18 @@ class Table {
   int freeSeat(int wanted) const;
   bool hasFreeSeat() const { return freeSeat(-1) >= 0; }
   bool accountSeated(const std::string& account) const;
-  void seatHuman(int seat, ConnId conn, const std::string& account);
+  // `secret` is the key's pass: a resume of the seat must bring it again.
+  void seatHuman(int seat, ConnId conn, const std::string& account, const std::string& secret);
   void addWatcher(ConnId conn, int watchSeat);
-  bool resume(int seat, ConnId conn, const std::string& account, std::uint16_t token);
+  // Done: `conn` holds the seat now. NotHere: no client of that account sits there.
+  // WrongProof: token or pass wrong (counted). TooManyTries: the seat takes no more
+  // resumes. Live: the right proof, but the seat's connection still answers.
+  enum class Resume { Done, NotHere, WrongProof, TooManyTries, Live };
+  Resume resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
+                const std::string& secret);
   void connectionLost(ConnId conn);
-  void releaseAwaySeat(const std::string& account);
+  // A fresh login of the account (with the seat's pass) gives up a seat it left.
+  void releaseAwaySeat(const std::string& account, const std::string& secret);
   std::uint16_t seatToken(int seat) const { return seats_[seat].token; }
   std::uint16_t watcherToken(ConnId conn) const;
 
@@ -76,6 +83,8 @@ class Table {
     int face = 1;
     int sex = 0;
     std::uint16_t token = 0;
+    std::string secret;    // the pass of the client's key
+    int wrongResumes = 0;  // resumes of this seat refused for a wrong token or pass
     bool ready = false;
     std::vector<Frame> pending;  // frames kept for a resume
     // The hand.
@@ -111,6 +120,7 @@ class Table {
   void sendSnapshot(ConnId conn);
 
   // Game flow.
+  std::uint16_t newToken();
   bool anyoneHere() const;
   void makeRobot(int seat);
   void startGame();
