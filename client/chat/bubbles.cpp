@@ -1,35 +1,19 @@
 #include "chat/bubbles.h"
 
-#include <algorithm>
-
 #include "core/client.h"
 
 namespace tavren {
 
 namespace {
 
-// Where a side's bubble stands (twips from the main window's corner, at the
-// designed scale) and where its text lies inside it.
-struct BubblePlace {
-  int left, top, textLeft, textTop;
-};
-constexpr BubblePlace kPlaces[4] = {{1500, 8550, 260, 180},
-                                    {1050, 3000, 570, 350},
-                                    {6150, 1050, 450, 620},
-                                    {11400, 3000, 270, 470}};
-constexpr int kTwipsPerPixel = 15;
-
-// The blank bubble pictures: tail to the left, up, to the right.
-constexpr int kBubblePics[4] = {432, 432, 433, 434};
-
 constexpr const char* kBubbleCaption = "speakbox";
 
 int ScreenLeft(const Client& c, int side) {
-  return c.view.windowLeft + SX(c, kPlaces[side].left / static_cast<double>(kTwipsPerPixel));
+  return c.view.windowLeft + SX(c, kBubblePlaces[side].left / static_cast<double>(kTwipsPerPixel));
 }
 
 int ScreenTop(const Client& c, int side) {
-  return c.view.windowTop + SY(c, kPlaces[side].top / static_cast<double>(kTwipsPerPixel));
+  return c.view.windowTop + SY(c, kBubblePlaces[side].top / static_cast<double>(kTwipsPerPixel));
 }
 
 Bubble& State(Client& c, int side) {
@@ -94,18 +78,14 @@ bool ShapeBubble(Client& c, int side) {
   f.caption = kBubbleCaption;
   f.loaded = true;
   f.visible = false;
-  const int picture = kBubblePics[side];
-  const PicSize size = PictureSize(picture).value_or(PicSize{131, 102});
-  f.backgroundPicture = picture;
-  f.w = size.w;
-  f.h = size.h;
+  f.backgroundPicture = kSpeakBoxPics[side];
+  f.w = kSpeakBoxW;
+  f.h = kSpeakBoxH;
   // The picture's key-coloured margin is cut away where the window is drawn.
   f.background = kWhite;
-  const BubblePlace& at = kPlaces[side];
-  const int x = at.textLeft / kTwipsPerPixel;
-  const int y = at.textTop / kTwipsPerPixel;
-  const int label = AddControl(f, ControlType::Label, "labPhrase", 0, x, y,
-                               std::max(size.w - x - 8, 8), std::max(size.h - y - 14, 8));
+  const BubblePlace& at = kBubblePlaces[side];
+  const int label = AddControl(f, ControlType::Label, "labPhrase", 0, at.textLeft / kTwipsPerPixel,
+                               at.textTop / kTwipsPerPixel, at.textW, at.textH);
   f.controls[static_cast<std::size_t>(label)].fontSize = 9;
   State(c, side) = Bubble{};
   State(c, side).created = true;

@@ -1,5 +1,5 @@
 // Speech bubbles: one small window per side that shows a quick phrase next to
-// the speaker's seat, fading in, holding and fading out on the 1 ms timer.
+// the speaker's seat, fading in, holding and fading out on the fade timer.
 #pragma once
 
 #include <array>
@@ -34,6 +34,31 @@ inline constexpr int kBubbleMaxAlpha = 210;
 inline constexpr int kBubbleFadeIn = 8;
 inline constexpr int kBubbleFadeOut = 4;
 inline constexpr int kBubbleHold = 2000;
+
+// The fade timer's interval. The fade is counted in ticks (329 of them for the
+// values above) and was paced for a system timer that asked for 1 ms but ticked
+// every 15.6 ms; a timer that really ticks every millisecond would show a phrase
+// for a third of a second. At 16 ms the whole fade takes about 5.3 s: half a
+// second in, four seconds held, under a second out.
+inline constexpr int kFadeTickMs = 16;
+
+// Where a side's bubble stands (twips from the main window's corner, at the
+// designed scale), where its phrase starts inside it (twips), and the size of the
+// phrase's box in pixels: the bubble picture's body encloses that box.
+struct BubblePlace {
+  int left, top, textLeft, textTop, textW, textH;
+};
+inline constexpr BubblePlace kBubblePlaces[4] = {{1500, 8550, 260, 180, 102, 60},
+                                                 {1050, 3000, 570, 350, 81, 68},
+                                                 {6150, 1050, 450, 620, 89, 52},
+                                                 {11400, 3000, 270, 470, 95, 62}};
+inline constexpr int kTwipsPerPixel = 15;
+
+// The bubble pictures, one per side (their tails point at the speaker's
+// portrait), and their size.
+inline constexpr int kSpeakBoxPics[4] = {907, 908, 909, 910};
+inline constexpr int kSpeakBoxW = 131;
+inline constexpr int kSpeakBoxH = 102;
 
 // One horizontal run of a shaped window: row y, columns [x0, x1).
 struct ShapeRun {

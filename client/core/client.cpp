@@ -23,7 +23,7 @@ int DefaultInterval(TimerId id) {
     case TimerId::Prompt:
       return 5000;
     case TimerId::FadeIn:
-      return 1;
+      return kFadeTickMs;
     case TimerId::kCount:
       break;
   }

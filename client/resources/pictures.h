@@ -6,7 +6,9 @@
 // and ":/pics/icon.png" (64 x 64). Table widgets outside the catalogue:
 // ":/pics/countdown.png" (81 x 38, digits go at (48, 5)), ":/pics/ready.png" (40 x 40),
 // ":/pics/dealer.png" (30 x 30) and ":/pics/wild-frame.png" (80 x 124, the wild tile's
-// window at (20, 59), 36 x 56).
+// window at (20, 59), 36 x 56). Further pictures go by ids above the catalogue's, like
+// catalogue pictures: 905 and 906 (57 x 13) the labels that open the two phrase lists,
+// 907..910 (131 x 102) the phrase bubbles of sides 0..3, keyed for a shaped window.
 
 #include <string>
 

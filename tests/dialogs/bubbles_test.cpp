@@ -12,6 +12,8 @@
 #include "chat/phrases.h"
 #include "dialogs/forms_helpers.h"
 #include "shell/ini_file.h"
+#include "sound/sound.h"
+#include "table/tiles.h"
 
 namespace tavren {
 namespace {
@@ -62,6 +64,8 @@ struct Phrases : SimClient {
     c.link.ReceiveRing.append(f.data(), f.size());
     RunEvent(c, [&] { DecodeFrame(c); });
   }
+  // n ticks of the fade timer, in virtual time.
+  void Ticks(int n) { Run(static_cast<std::int64_t>(n) * kFadeTickMs); }
   const SmallForm& Bubble(int side) { return c.forms[BubbleForm(side)]; }
   std::string BubbleText(int side) { return c.forms[BubbleForm(side)].find("labPhrase")->caption; }
 };
@@ -192,12 +196,12 @@ TEST(SpeechBubble, FadesInHoldsFadesOutAndParksByTicks) {
   } steps[] = {{1, 8}, {2, 16}, {26, 208}, {27, 208}, {276, 208}, {277, 206}, {328, 2}};
   int now = 0;
   for (const Step& k : steps) {
-    s.Run(k.tick - now);
+    s.Ticks(k.tick - now);
     now = k.tick;
     EXPECT_EQ(f.opacity, k.opacity) << "tick " << k.tick;
     EXPECT_TRUE(TimerEnabled(s.c, TimerId::FadeIn));
   }
-  s.Run(1);  // tick 329: parked out of sight
+  s.Ticks(1);  // tick 329: parked out of sight
   EXPECT_EQ(f.opacity, 2);
   EXPECT_EQ(f.left, -2 * f.w);
   EXPECT_EQ(s.BubbleText(3), "");
@@ -205,18 +209,41 @@ TEST(SpeechBubble, FadesInHoldsFadesOutAndParksByTicks) {
   EXPECT_TRUE(f.loaded);  // kept for the side's next phrase
 }
 
+TEST(SpeechBubble, TheWholeFadeLastsAboutFiveSecondsMostOfThemHeld) {
+  Phrases s;
+  LayOutTable(s.c);
+  s.Receive(2, 1, 1, "狗说道: 快点吧");
+  const SmallForm& f = s.Bubble(3);
+  const int shownLeft = s.c.view.windowLeft + 11400 / 15;
+  // Milliseconds after the line arrived: in within half a second, held past four
+  // seconds, out and parked a little after five.
+  struct Moment {
+    int ms, opacity;
+    bool onScreen;
+  } moments[] = {{400, 200, true}, {1000, 208, true}, {4400, 208, true},
+                 {5000, 66, true}, {5250, 2, true},   {5300, 2, false}};
+  std::int64_t now = 0;
+  for (const Moment& k : moments) {
+    s.Run(k.ms - now);
+    now = k.ms;
+    EXPECT_EQ(f.opacity, k.opacity) << k.ms << " ms";
+    EXPECT_EQ(f.left, k.onScreen ? shownLeft : -2 * f.w) << k.ms << " ms";
+    EXPECT_EQ(s.BubbleText(3), k.onScreen ? "快点吧" : "") << k.ms << " ms";
+  }
+}
+
 TEST(SpeechBubble, ASecondPhraseOfASideReusesItsBubbleAndFadesInAgain) {
   Phrases s;
   s.Receive(2, 1, 1, "狗说道: 快点吧");
-  s.Run(100);
+  s.Ticks(100);
   EXPECT_EQ(s.Bubble(3).opacity, 208);
   s.Receive(2, 2, 1, "狗说道: 再见");
   EXPECT_EQ(s.BubbleText(3), "再见");
-  s.Run(1);
+  s.Ticks(1);
   EXPECT_EQ(s.Bubble(3).opacity, 8);
   // Two sides fade at once on the one timer.
   s.Receive(4, 2, 2, "猫说道: 下次再玩");
-  s.Run(1);
+  s.Ticks(1);
   EXPECT_EQ(s.Bubble(3).opacity, 16);
   EXPECT_EQ(s.Bubble(2).opacity, 8);
 }
@@ -304,6 +331,47 @@ TEST(SpeechBubble, ArbitraryChatFramesNeverEndTheClient) {
   EXPECT_FALSE(s.c.ended);
   EXPECT_LE(LoadTalk(s.c).find("Text1")->items.size(), 2000u);
   EXPECT_LE(s.c.view.Sysmsg[1].text().size(), 45u * 4);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// The phrase file and the voices the build puts beside the client.
+TEST(ShippedPhrases, BothListsAreFullAndEveryPhraseShowsWithAVoiceOfEveryVoiceSet) {
+  Phrases s(false);
+  s.platform.folder = TAVREN_PROGRAM_FOLDER;
+  LoadSoundFiles(s.c);
+  SmallForm& f = LoadPhraseWindow(s.c);
+  struct VoiceSet {
+    const char* pitch;
+    int sex;
+  } sets[] = {{"10", 0}, {"20", 0}, {"10", 1}, {"20", 1}};
+  for (int list = 1; list <= 2; ++list) {
+    const std::vector<std::string> items = f.find(list == 1 ? "List1" : "List2")->items;
+    EXPECT_GE(items.size(), 10u) << "list " << list;
+    for (int n = 1; n <= static_cast<int>(items.size()); ++n) {
+      const std::string& phrase = items[static_cast<std::size_t>(n - 1)];
+      EXPECT_FALSE(phrase.empty()) << list << ":" << n;
+      // Two lines of the narrowest bubble.
+      EXPECT_LE(CharCount(phrase), 14) << phrase;
+      for (const VoiceSet& v : sets) {
+        PlayerInfoRecord& speaker = s.c.table.PlayerInfo[2];
+        speaker.voiceSet = "27";
+        speaker.voicePitch = v.pitch;
+        speaker.sex = v.sex;
+        speaker.voiceVariant = v.sex != 0 ? 3 : 2;
+        s.platform.soundDevice.plays.clear();
+        s.Receive(4, list, n, "猫说道: " + phrase);
+        EXPECT_EQ(s.BubbleText(2), phrase);
+        ASSERT_EQ(s.platform.soundDevice.plays.size(), 1u);
+        const std::string& voice = s.platform.soundDevice.plays[0].path;
+        EXPECT_TRUE(fs::is_regular_file(voice)) << voice << " is missing for " << phrase;
+      }
+    }
+  }
 }
 
 }  // namespace

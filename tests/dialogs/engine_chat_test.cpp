@@ -78,7 +78,7 @@ TEST(EngineChat, ATypedLineAndAPhraseComeBackRelayedAndAreShown) {
   const SmallForm& bubble = s.c.forms[BubbleForm(0)];
   ASSERT_TRUE(bubble.loaded);
   EXPECT_EQ(s.c.forms[BubbleForm(0)].find("labPhrase")->caption, "快点吧");
-  s.world.loop.runFor(5);  // the fade has begun
+  s.world.loop.runFor(kFadeTickMs);  // the fade has begun
   EXPECT_GT(bubble.opacity, 0);
   EXPECT_FALSE(s.c.ended);
 }

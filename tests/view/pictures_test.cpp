@@ -10,7 +10,9 @@
 #include <QImage>
 #include <set>
 
+#include "chat/bubbles.h"
 #include "view/catalogue.h"
+#include "view/scene.h"
 
 namespace tavren {
 namespace {
@@ -202,6 +204,62 @@ TEST_F(Pictures, PortraitsAreOpaque) {
     const QImage image = load(id);
     for (QPoint p : {QPoint(0, 0), QPoint(84, 0), QPoint(0, 89), QPoint(84, 89), QPoint(42, 45)})
       EXPECT_EQ(qAlpha(image.pixel(p)), 255) << id;
+  }
+}
+
+// The two labels that open the phrase lists: small opaque buttons whose captions stand
+// out in light ink, each with its own caption.
+TEST_F(Pictures, PhraseLabelsAreSmallButtonsWithTheirCaptions) {
+  std::set<QByteArray> seen;
+  for (int id : {kPicPhrases1, kPicPhrases2}) {
+    const QImage image = load(id);
+    ASSERT_FALSE(image.isNull()) << id;
+    EXPECT_EQ(image.size(), QSize(57, 13)) << id;
+    int opaque = 0, ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y);
+        opaque += qAlpha(c) == 255;
+        if (x >= 6 && x < 51 && y >= 2 && y < 11)
+          ink += qAlpha(c) == 255 && qRed(c) > 190 && qGreen(c) > 150;
+      }
+    EXPECT_GT(opaque, 57 * 13 * 9 / 10) << id;
+    EXPECT_GT(ink, 40) << id << ": the caption must show";
+    EXPECT_TRUE(seen.insert(digest(image)).second) << id;
+  }
+}
+
+// A phrase bubble's window is cut to the pixels that differ from the corner's colour
+// (read without alpha): outside the bubble every pixel is exactly that colour, inside
+// none is see-through or reads as the key, so the cut leaves neither holes nor a
+// fringe; and the whole box the side's phrase is written in lies inside the bubble.
+TEST_F(Pictures, PhraseBubblesAreKeyedCleanlyAndHoldTheirPhrase) {
+  for (int side = 0; side < 4; ++side) {
+    const QImage image = load(kSpeakBoxPics[side]);
+    ASSERT_FALSE(image.isNull()) << side;
+    ASSERT_EQ(image.size(), QSize(kSpeakBoxW, kSpeakBoxH)) << side;
+    const QRgb key = image.pixel(0, 0);
+    EXPECT_EQ(qAlpha(key), 0) << side;
+    const int w = image.width(), h = image.height();
+    for (QPoint corner : {QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+      EXPECT_EQ(image.pixel(corner), key) << side;
+    int soft = 0, likeKey = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const QRgb c = image.pixel(x, y);
+        if (c == key) continue;
+        soft += qAlpha(c) != 255;
+        likeKey += (c & 0xFFFFFF) == (key & 0xFFFFFF);
+      }
+    EXPECT_EQ(soft, 0) << side << ": pixels neither key nor opaque";
+    EXPECT_EQ(likeKey, 0) << side << ": opaque pixels of the key's colour";
+    const BubblePlace& at = kBubblePlaces[side];
+    const QRect text(at.textLeft / kTwipsPerPixel, at.textTop / kTwipsPerPixel, at.textW, at.textH);
+    int outside = 0;
+    for (int y = text.top(); y <= text.bottom(); ++y)
+      for (int x = text.left(); x <= text.right(); ++x)
+        outside += !image.rect().contains(x, y) || qAlpha(image.pixel(x, y)) != 255;
+    EXPECT_EQ(outside, 0) << side << ": the phrase's box leaves the bubble";
   }
 }
 

@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "chat/bubbles.h"
 #include "paint.h"
 #include "picgen.h"
 #include "view/catalogue.h"
+#include "view/scene.h"
 
 namespace {
 
@@ -128,6 +130,19 @@ int main(int argc, char** argv) {
   write(picgen::drawReadyMark(QSize(40, 40)), QStringLiteral("ready.png"));
   write(picgen::drawDealerMark(QSize(30, 30)), QStringLiteral("dealer.png"));
   write(picgen::drawWildFrame(QSize(80, 124)), QStringLiteral("wild-frame.png"));
+  // The phrase bubbles, each round the box its side's phrase is written in.
+  for (int side = 0; side < 4; ++side) {
+    const tavren::BubblePlace& at = tavren::kBubblePlaces[side];
+    const QRect text(at.textLeft / tavren::kTwipsPerPixel, at.textTop / tavren::kTwipsPerPixel,
+                     at.textW, at.textH);
+    write(picgen::drawSpeakBox(side, text, QSize(tavren::kSpeakBoxW, tavren::kSpeakBoxH)),
+          QStringLiteral("%1.png").arg(tavren::kSpeakBoxPics[side]));
+  }
+  // The phrase labels go by their scene ids, the name the window looks them up by.
+  write(picgen::drawPhraseButton(caption(u"牌桌用语"), QSize(57, 13)),
+        QStringLiteral("%1.png").arg(tavren::kPicPhrases1));
+  write(picgen::drawPhraseButton(caption(u"问候用语"), QSize(57, 13)),
+        QStringLiteral("%1.png").arg(tavren::kPicPhrases2));
 
   QSaveFile qrc(out.filePath(QStringLiteral("pictures.qrc")));
   if (!qrc.open(QIODevice::WriteOnly)) return 1;

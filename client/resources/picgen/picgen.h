@@ -25,12 +25,17 @@ QImage drawClaimWord(const QString& word, QSize size);
 QImage drawLogo(QSize size);
 QImage drawBadge(bool up, QSize size);
 QImage drawBubble(const QString& word, int variant, QSize size);
+// The phrase bubble of a side (0..3), its body enclosing the phrase's box `text`;
+// keyed for a shaped window: outside the bubble fully transparent, inside opaque.
+QImage drawSpeakBox(int side, QRect text, QSize size);
 
 // Table widgets whose pictures are not in the catalogue.
 QImage drawCountdownFrame(QSize size);
 QImage drawReadyMark(QSize size);
 QImage drawDealerMark(QSize size);
 QImage drawWildFrame(QSize size);
+// The two small labels that open the phrase lists.
+QImage drawPhraseButton(const QString& caption, QSize size);
 
 // Portraits 0..19: 0..9 men, 10..19 women.
 QImage drawPortrait(int index, QSize size);

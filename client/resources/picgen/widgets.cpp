@@ -1,5 +1,6 @@
 // Buttons, dice, compass, claim words, logo, level badges and speech bubbles.
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QRadialGradient>
 #include <QTransform>
@@ -430,6 +431,35 @@ QImage drawBadge(bool up, QSize size) {
   });
 }
 
+namespace {
+
+// A bubble window is cut to the pixels that differ from its corner's colour, so its
+// picture must be keyed cleanly: every pixel outside the shape exactly transparent,
+// every pixel inside fully opaque. Soft edge pixels take the rim's colour, so the
+// cut edge shows no pale fringe against the table.
+QImage keyOut(const QImage& soft, QColor rim) {
+  QImage keyed = soft.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < keyed.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+    for (int x = 0; x < keyed.width(); ++x) {
+      const QRgb px = row[x];
+      const int a = qAlpha(px);
+      if (a < 128) {
+        row[x] = 0;
+      } else if (a < 255) {
+        const auto over = [a](int top, int under) { return (top * a + under * (255 - a)) / 255; };
+        row[x] = qRgb(over(qRed(px), rim.red()), over(qGreen(px), rim.green()),
+                      over(qBlue(px), rim.blue()));
+      }
+    }
+  }
+  return keyed;
+}
+
+const QColor kBubbleRim(0x8A, 0x52, 0x1A);
+
+}  // namespace
+
 QImage drawBubble(const QString& word, int variant, QSize size) {
   // variant 0: the left player (tail to the left), 1: the top player (tail up to the
   // portrait), 2: the right player (tail to the right)
@@ -462,8 +492,7 @@ QImage drawBubble(const QString& word, int variant, QSize size) {
     g.setColorAt(0, QColor(0xFF, 0xFF, 0xF6));
     g.setColorAt(1, QColor(0xF6, 0xE8, 0xC0));
     p.fillPath(shape, g);
-    p.strokePath(shape,
-                 QPen(QColor(0x8A, 0x52, 0x1A), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.strokePath(shape, QPen(kBubbleRim, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     if (!word.isEmpty()) {
       TextStyle ts;
       ts.fill = QColor(0xC4, 0x12, 0x0C);
@@ -475,6 +504,33 @@ QImage drawBubble(const QString& word, int variant, QSize size) {
       drawText(p, QRectF(body.center().x() - w / 2, body.center().y() - h / 2, w, h), word, ts);
     }
   });
+}
+
+QImage drawSpeakBox(int side, QRect text, QSize size) {
+  // The body encloses the phrase's box with a margin; the tail points at the
+  // speaker's portrait: down and left for the user, up and left for the others.
+  const QImage soft = render(size, [&](QPainter& p) {
+    const QRectF body = QRectF(text).adjusted(-8, -6, 8, 6);
+    QPolygonF tail;
+    if (side == 0)
+      tail << QPointF(body.left() + 14, body.bottom() - 3) << QPointF(3, size.height() - 3)
+           << QPointF(body.left() + 36, body.bottom() - 3);
+    else
+      tail << QPointF(body.left() + 3, body.top() + 22) << QPointF(4, 3)
+           << QPointF(body.left() + 28, body.top() + 3);
+    QPainterPath shape;
+    shape.addRoundedRect(body, 16, 16);
+    QPainterPath t;
+    t.addPolygon(tail);
+    t.closeSubpath();
+    shape = shape.united(t).simplified();
+    QLinearGradient g(0, body.top(), 0, body.bottom());
+    g.setColorAt(0, QColor(0xFF, 0xFF, 0xF6));
+    g.setColorAt(1, QColor(0xF6, 0xE8, 0xC0));
+    p.fillPath(shape, g);
+    p.strokePath(shape, QPen(kBubbleRim, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  });
+  return keyOut(soft, kBubbleRim);
 }
 
 }  // namespace picgen
@@ -566,6 +622,35 @@ QImage drawWildFrame(QSize size) {
     p.fillPath(roundRect(window, 5), QColor(0x18, 0x4A, 0x2C));
     p.strokePath(roundRect(window, 5), QPen(kGold, 1.0));
   });
+}
+
+QImage drawPhraseButton(const QString& caption, QSize size) {
+  // A lacquer strip like the control bar's buttons. At 13 pixels high a supersampled
+  // outline would blur the strokes, so the caption is set with the font's own hinting
+  // at the final size.
+  QImage image = render(size, [&](QPainter& p) {
+    const QSizeF s(size);
+    const QRectF outer(0.5, 0.5, s.width() - 1, s.height() - 1);
+    const qreal r = s.height() * 0.35;
+    QLinearGradient g(0, 0, 0, s.height());
+    g.setColorAt(0, QColor(0xB0, 0x4C, 0x22));
+    g.setColorAt(0.5, kWood);
+    g.setColorAt(1, kWoodDark);
+    p.fillPath(roundRect(outer, r), g);
+    p.strokePath(roundRect(outer, r), QPen(kGold, 1.0));
+  });
+  QPainter p(&image);
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+  font.setPixelSize(size.height() - 2);
+  font.setStyleStrategy(QFont::NoFontMerging);
+  p.setFont(font);
+  p.setPen(kGoldLight);
+  const QFontMetricsF m(font);
+  const qreal w = m.horizontalAdvance(caption);
+  const qreal x = std::round((size.width() - w) / 2);
+  const qreal y = std::round((size.height() + m.ascent() - m.descent()) / 2);
+  p.drawText(QPointF(x, y), caption);
+  return image;
 }
 
 }  // namespace picgen
