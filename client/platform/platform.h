@@ -18,7 +18,7 @@ enum class TimerId : int {
   Reconnect,  // reconnection dialog countdown, 1 s
   Count,      // reconnection attempts, 3 s
   Prompt,     // the prompt dialog's 5 s timer
-  FadeIn,     // speech bubble fading, 1 ms
+  FadeIn,     // speech bubble fading, 16 ms (kFadeTickMs)
   kCount
 };
 inline constexpr int kTimerCount = static_cast<int>(TimerId::kCount);
