@@ -1,18 +1,25 @@
 #include "qt/form_window.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWindow>
+#include <functional>
+#include <string_view>
+#include <vector>
 
+#include "chat/bubbles.h"
 #include "core/client.h"
+#include "qt/keys.h"
 #include "qt/scene_painter.h"
+#include "qt/table_window.h"
 
 namespace tavren::qt {
 
 namespace {
 
 const QString kFontFamily = QStringLiteral("WenQuanYi Micro Hei");
-constexpr int kListLineHeight = 18;
 
 QColor Rgb(std::uint32_t c) {
   return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
@@ -24,57 +31,243 @@ QFont Font(int points) {
   return f;
 }
 
+bool IsBubble(FormId id) {
+  return id == FormId::SpeakBox0 || id == FormId::SpeakBox1 || id == FormId::SpeakBox2 ||
+         id == FormId::SpeakBox3;
+}
+
+// FNV-1a over everything a form shows.
+struct Hasher {
+  std::uint64_t h = 1469598103934665603ULL;
+  void bytes(const void* p, std::size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ULL;
+  }
+  void num(std::int64_t v) { bytes(&v, sizeof v); }
+  void str(std::string_view s) {
+    num(static_cast<std::int64_t>(s.size()));
+    bytes(s.data(), s.size());
+  }
+};
+
 }  // namespace
 
-FormWindow::FormWindow(Client& c, FormId id, ScenePainter& pictures)
-    : client_(c), id_(id), pictures_(pictures) {
-  setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-  setAttribute(Qt::WA_ShowWithoutActivating, id >= FormId::SpeakBox1);
+FormWindow::FormWindow(TableWindow& owner, FormId id, ScenePainter& pictures)
+    : QWidget(&owner, Qt::Tool | Qt::FramelessWindowHint),
+      owner_(owner),
+      client_(*owner.client()),
+      id_(id),
+      pictures_(pictures) {
+  // The bubbles never take the focus from the table.
+  setAttribute(Qt::WA_ShowWithoutActivating, IsBubble(id));
+  setMouseTracking(true);
+  setFocusPolicy(Qt::ClickFocus);
 }
 
 const SmallForm& FormWindow::form() const {
   return client_.forms[id_];
 }
 
+void FormWindow::deliver(const std::function<void()>& entry) {
+  owner_.deliver(entry);
+}
+
+QListWidget* FormWindow::list(int control) const {
+  auto it = lists_.find(control);
+  return it == lists_.end() ? nullptr : it->second;
+}
+
+QLineEdit* FormWindow::edit(int control) const {
+  auto it = edits_.find(control);
+  return it == edits_.end() ? nullptr : it->second;
+}
+
+std::uint64_t FormWindow::fingerprint() const {
+  const SmallForm& f = form();
+  Hasher h;
+  h.str(f.caption);
+  for (int v : {static_cast<int>(f.loaded), static_cast<int>(f.visible),
+                static_cast<int>(f.topmost), static_cast<int>(f.framed), f.left, f.top, f.w, f.h,
+                f.opacity, static_cast<int>(f.background), f.backgroundPicture})
+    h.num(v);
+  for (const Control& k : f.controls) {
+    h.str(k.name);
+    for (int v : {static_cast<int>(k.type), k.index, k.x, k.y, k.w, k.h,
+                  static_cast<int>(k.visible), static_cast<int>(k.enabled), k.picture,
+                  static_cast<int>(k.color), k.fontSize, k.selected})
+      h.num(v);
+    h.str(k.caption);
+    h.num(static_cast<std::int64_t>(k.items.size()));
+    for (const std::string& item : k.items) h.str(item);
+  }
+  return h.h | 1;  // never 0, the value of "not shown yet"
+}
+
 void FormWindow::sync() {
   const SmallForm& f = form();
-  const bool show = f.loaded && f.visible && !client_.ended;
+  const bool show = f.loaded && f.visible && !client_.ended && !owner_.isMinimized();
   if (!show) {
     if (isVisible()) hide();
+    shown_ = 0;
     return;
   }
+  const std::uint64_t now = fingerprint();
+  if (now == shown_ && isVisible()) return;
+  shown_ = now;
   syncing_ = true;
-  setWindowFlag(Qt::FramelessWindowHint, !f.framed);
-  setWindowFlag(Qt::WindowStaysOnTopHint, f.topmost);
-  setWindowTitle(QString::fromStdString(f.caption));
+  Qt::WindowFlags flags = Qt::Tool | (f.framed ? Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                                               : Qt::FramelessWindowHint);
+  if (f.topmost) flags |= Qt::WindowStaysOnTopHint;
+  if (windowFlags() != flags) setWindowFlags(flags);
+  const QString title = QString::fromStdString(f.caption);
+  if (windowTitle() != title) setWindowTitle(title);
   if (size() != QSize(f.w, f.h)) setFixedSize(std::max(f.w, 1), std::max(f.h, 1));
   if (pos() != QPoint(f.left, f.top)) move(f.left, f.top);
-  setWindowOpacity(f.opacity / 255.0);
-  syncTextBoxes();
+  const double opacity = f.opacity / 255.0;
+  if (windowOpacity() != opacity) setWindowOpacity(opacity);
+  syncChildren();
+  applyShape();
   if (!isVisible()) QWidget::show();
   update();
   syncing_ = false;
 }
 
-void FormWindow::syncTextBoxes() {
+void FormWindow::applyShape() {
+  // A bubble is cut to its picture: the key colour around the bubble goes.
+  const SmallForm& f = form();
+  if (!IsBubble(id_) || f.backgroundPicture == 0) return;
+  if (shapePicture_ == f.backgroundPicture && shapeSize_ == QSize(f.w, f.h)) return;
+  shapePicture_ = f.backgroundPicture;
+  shapeSize_ = QSize(f.w, f.h);
+  const QImage img =
+      pictures_.picture(f.backgroundPicture, f.w, f.h).toImage().convertToFormat(QImage::Format_RGB32);
+  if (img.isNull()) return;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(img.width()) *
+                                    static_cast<std::size_t>(img.height()));
+  for (int y = 0; y < img.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    for (int x = 0; x < img.width(); ++x)
+      pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.width()) +
+             static_cast<std::size_t>(x)] = row[x] & 0xFFFFFF;
+  }
+  QRegion region;
+  for (const ShapeRun& run : ShapeRuns(pixels, img.width(), img.height(), -1))
+    region += QRect(run.x0, run.y, run.x1 - run.x0, 1);
+  if (!region.isEmpty()) setMask(region);
+}
+
+void FormWindow::syncChildren() {
   const SmallForm& f = form();
   for (int i = 0; i < static_cast<int>(f.controls.size()); ++i) {
     const Control& k = f.controls[static_cast<std::size_t>(i)];
-    if (k.type != ControlType::TextBox) continue;
-    QLineEdit*& edit = edits_[i];
-    if (edit == nullptr) {
-      edit = new QLineEdit(this);
-      edit->setFont(Font(k.fontSize));
-      connect(edit, &QLineEdit::textEdited, this,
-              [this, i](const QString& text) { FormText(client_, id_, i, text.toStdString()); });
-      connect(edit, &QLineEdit::returnPressed, this,
-              [this, i] { FormKey(client_, id_, i, Qt::Key_Return); });
-    }
-    edit->setGeometry(k.x, k.y, k.w, k.h);
-    edit->setVisible(k.visible);
-    const QString text = QString::fromStdString(k.caption);
-    if (edit->text() != text) edit->setText(text);
+    if (k.type == ControlType::List) syncList(i, k);
+    if (k.type == ControlType::TextBox) syncEdit(i, k);
   }
+  // A form loaded again may have fewer controls, or other ones in their place.
+  const auto stale = [&](int i, ControlType type) {
+    return i >= static_cast<int>(f.controls.size()) ||
+           f.controls[static_cast<std::size_t>(i)].type != type;
+  };
+  for (auto it = lists_.begin(); it != lists_.end();) {
+    if (stale(it->first, ControlType::List)) {
+      delete it->second;
+      it = lists_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto it = edits_.begin(); it != edits_.end();) {
+    if (stale(it->first, ControlType::TextBox)) {
+      delete it->second;
+      it = edits_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void FormWindow::syncList(int i, const Control& k) {
+  QListWidget*& list = lists_[i];
+  if (list == nullptr) {
+    list = new QListWidget(this);
+    list->setFocusPolicy(Qt::ClickFocus);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setUniformItemSizes(true);
+    list->installEventFilter(this);
+    // A press selects the line under the pointer and is the list's click; a
+    // double click is its double click.
+    connect(list, &QListWidget::pressed, this, [this, i](const QModelIndex& index) {
+      const int line = index.row();
+      deliver([&] { FormSelect(client_, id_, i, line); });
+    });
+    connect(list, &QListWidget::doubleClicked, this,
+            [this, i](const QModelIndex&) { deliver([&] { FormDoubleClick(client_, id_, i); }); });
+  }
+  list->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
+  list->setVisible(k.visible);
+  list->setFont(Font(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9));
+  const QString style = QStringLiteral(
+                            "QListWidget { background: white; color: %1; border: 1px solid #8A5A1E; }"
+                            "QListWidget::item:selected { background: #2F6FC0; color: white; }")
+                            .arg(Rgb(k.color).name());
+  if (list->styleSheet() != style) list->setStyleSheet(style);
+  bool same = list->count() == static_cast<int>(k.items.size());
+  for (int line = 0; same && line < list->count(); ++line)
+    same = list->item(line)->text() == QString::fromStdString(k.items[static_cast<std::size_t>(line)]);
+  if (!same) {
+    // A list that showed its last line goes on showing it as lines are added;
+    // one scrolled back by the user stays where it was; a new list starts at its top.
+    QScrollBar* bar = list->verticalScrollBar();
+    const bool wasEmpty = list->count() == 0;
+    const bool atEnd = bar->value() >= bar->maximum();
+    const int keep = bar->value();
+    list->clear();
+    for (const std::string& item : k.items) list->addItem(QString::fromStdString(item));
+    if (!wasEmpty && atEnd)
+      list->scrollToBottom();
+    else if (!wasEmpty)
+      bar->setValue(keep);
+  }
+  const QSignalBlocker quiet(list);
+  if (k.selected >= 0 && k.selected < list->count()) {
+    if (list->currentRow() != k.selected) list->setCurrentRow(k.selected);
+  } else if (list->currentRow() != -1 || !list->selectedItems().isEmpty()) {
+    list->clearSelection();
+    list->setCurrentRow(-1);
+  }
+}
+
+void FormWindow::syncEdit(int i, const Control& k) {
+  QLineEdit*& edit = edits_[i];
+  if (edit == nullptr) {
+    edit = new QLineEdit(this);
+    edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+      const std::string t = text.toStdString();
+      deliver([&] { FormText(client_, id_, i, t); });
+    });
+  }
+  edit->setFont(Font(k.fontSize));
+  edit->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
+  edit->setVisible(k.visible);
+  const QString text = QString::fromStdString(k.caption);
+  if (edit->text() != text) edit->setText(text);
+}
+
+bool FormWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, e);
+  // Keys in a list or a text box go to the form's key handler first.
+  int control = -1;
+  for (const auto& [i, w] : lists_)
+    if (w == watched) control = i;
+  for (const auto& [i, w] : edits_)
+    if (w == watched) control = i;
+  if (control >= 0) {
+    const int key = VirtualKey(static_cast<QKeyEvent*>(e)->key());
+    deliver([&] { FormKey(client_, id_, control, key); });
+  }
+  return QWidget::eventFilter(watched, e);
 }
 
 void FormWindow::paintEvent(QPaintEvent*) {
@@ -103,27 +296,9 @@ void FormWindow::paintEvent(QPaintEvent*) {
         p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
                    QString::fromStdString(k.caption));
         break;
-      case ControlType::List: {
-        p.fillRect(r, Qt::white);
-        p.setPen(QColor(0x8A, 0x5A, 0x1E));
-        p.drawRect(r.adjusted(0, 0, -1, -1));
-        p.setFont(Font(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9));
-        const int rows = std::max(1, k.h / kListLineHeight);
-        const int n = static_cast<int>(k.items.size());
-        // The last lines stay in view, as a list that scrolls to its end.
-        const int firstLine = std::max(0, n - rows);
-        for (int line = firstLine; line < n; ++line) {
-          const QRect row(k.x + 3, k.y + (line - firstLine) * kListLineHeight, k.w - 6,
-                          kListLineHeight);
-          if (line == k.selected) p.fillRect(row, QColor(0x2F, 0x6F, 0xC0));
-          p.setPen(line == k.selected ? Qt::white : Rgb(k.color));
-          p.drawText(row, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QString::fromStdString(k.items[static_cast<std::size_t>(line)]));
-        }
-        break;
-      }
+      case ControlType::List:
       case ControlType::TextBox:
-        break;  // a real line edit lies there
+        break;  // real widgets lie there
     }
   }
 }
@@ -137,46 +312,53 @@ int FormWindow::controlAt(const QPoint& pt) const {
   return -1;
 }
 
-int FormWindow::listLineAt(const Control& k, const QPoint& pt) const {
-  const int rows = std::max(1, k.h / kListLineHeight);
-  const int n = static_cast<int>(k.items.size());
-  const int line = std::max(0, n - rows) + (pt.y() - k.y) / kListLineHeight;
-  return line < n ? line : -1;
-}
-
 void FormWindow::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
-  const QPoint pt = e->position().toPoint();
-  const int i = controlAt(pt);
-  if (i < 0) {
-    // The windows have no title bar: the background drags them.
-    if (windowHandle() != nullptr) windowHandle()->startSystemMove();
-    return;
-  }
-  const Control& k = form().controls[static_cast<std::size_t>(i)];
-  if (k.type == ControlType::List)
-    FormSelect(client_, id_, i, listLineAt(k, pt));
-  else
-    FormClick(client_, id_, i);
+  pressed_ = controlAt(e->position().toPoint());
+  // The windows without a title bar are dragged by their bare background.
+  if (pressed_ < 0 && !IsBubble(id_) && windowHandle() != nullptr) windowHandle()->startSystemMove();
+}
+
+void FormWindow::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  const int was = std::exchange(pressed_, -1);
+  // A click is a press and a release on the same control.
+  if (was >= 0 && controlAt(e->position().toPoint()) == was)
+    deliver([&] { FormClick(client_, id_, was); });
 }
 
 void FormWindow::mouseDoubleClickEvent(QMouseEvent* e) {
   const int i = controlAt(e->position().toPoint());
-  if (i >= 0) FormDoubleClick(client_, id_, i);
+  if (i >= 0) deliver([&] { FormDoubleClick(client_, id_, i); });
+}
+
+void FormWindow::mouseMoveEvent(QMouseEvent* e) {
+  const int i = controlAt(e->position().toPoint());
+  if (i == hovered_) return;
+  hovered_ = i;
+  deliver([&] { FormHover(client_, id_, i); });
 }
 
 void FormWindow::moveEvent(QMoveEvent*) {
   if (!syncing_) FormMoved(client_, id_, x(), y());
 }
 
-FormWindows::FormWindows(Client& c, ScenePainter& pictures) : client_(c), pictures_(pictures) {}
+FormWindows::FormWindows(TableWindow& owner, ScenePainter& pictures)
+    : owner_(owner), pictures_(pictures) {}
+
+FormWindow* FormWindows::window(FormId id) const {
+  const int i = static_cast<int>(id);
+  if (i < 0 || i >= kFormCount) return nullptr;
+  return windows_[static_cast<std::size_t>(i)].get();
+}
 
 void FormWindows::sync() {
+  Client& c = *owner_.client();
   for (int i = 0; i < kFormCount; ++i) {
-    const SmallForm& f = client_.forms.forms[static_cast<std::size_t>(i)];
+    const SmallForm& f = c.forms.forms[static_cast<std::size_t>(i)];
     auto& w = windows_[static_cast<std::size_t>(i)];
     if (!w && !(f.loaded && f.visible)) continue;
-    if (!w) w = std::make_unique<FormWindow>(client_, static_cast<FormId>(i), pictures_);
+    if (!w) w = std::make_unique<FormWindow>(owner_, static_cast<FormId>(i), pictures_);
     w->sync();
   }
 }

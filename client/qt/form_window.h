@@ -1,10 +1,15 @@
 // The small windows over the table, drawn from their forms in the scene: one
 // frameless window per form, shown while the form is loaded and visible.
+// Images and labels are painted; list boxes are real lists (wheel, scroll
+// bar, the line under the pointer) and text boxes real line edits. Every
+// pointer and key event goes back to the core through the table window.
 #pragma once
 
 #include <QLineEdit>
+#include <QListWidget>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -17,40 +22,62 @@ struct Client;
 namespace tavren::qt {
 
 class ScenePainter;
+class TableWindow;
 
 class FormWindow : public QWidget {
  public:
-  FormWindow(Client& c, FormId id, ScenePainter& pictures);
-  // Brings the window in line with its form.
+  FormWindow(TableWindow& owner, FormId id, ScenePainter& pictures);
+  // Brings the window in line with its form; does nothing when the form is as last shown.
   void sync();
+  FormId id() const { return id_; }
+  // The real list or line edit that stands for control `control`, or null.
+  QListWidget* list(int control) const;
+  QLineEdit* edit(int control) const;
+  // Control under a point of the window (painted controls only), or -1.
+  int controlAt(const QPoint& p) const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   const SmallForm& form() const;
-  int controlAt(const QPoint& p) const;
-  int listLineAt(const Control& k, const QPoint& p) const;
-  void syncTextBoxes();
+  std::uint64_t fingerprint() const;
+  void syncChildren();
+  void syncList(int i, const Control& k);
+  void syncEdit(int i, const Control& k);
+  void applyShape();
+  void deliver(const std::function<void()>& entry);
 
+  TableWindow& owner_;
   Client& client_;
   FormId id_;
   ScenePainter& pictures_;
-  std::map<int, QLineEdit*> edits_;  // text boxes by control index
+  std::map<int, QListWidget*> lists_;  // by control index
+  std::map<int, QLineEdit*> edits_;
+  std::uint64_t shown_ = 0;  // fingerprint of the form as last applied
+  int shapePicture_ = -1;
+  QSize shapeSize_;
+  int pressed_ = -1;  // control under the last press
+  int hovered_ = -2;  // control under the pointer as last reported
   bool syncing_ = false;
 };
 
 // Every small window of the client.
 class FormWindows {
  public:
-  FormWindows(Client& c, ScenePainter& pictures);
+  FormWindows(TableWindow& owner, ScenePainter& pictures);
   void sync();
+  // The window of a form, once it was shown; null before.
+  FormWindow* window(FormId id) const;
 
  private:
-  Client& client_;
+  TableWindow& owner_;
   ScenePainter& pictures_;
   std::array<std::unique_ptr<FormWindow>, kFormCount> windows_;
 };

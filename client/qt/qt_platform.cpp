@@ -4,9 +4,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTime>
@@ -44,8 +47,7 @@ QtPlatform::QtPlatform() {
     t->setTimerType(Qt::PreciseTimer);
     connect(t, &QTimer::timeout, this, [this, id] {
       if (client_ == nullptr) return;
-      Deliver([&] { OnTimer(*client_, id); });
-      mirrorWindow();
+      event([&] { OnTimer(*client_, id); });
     });
     timers_[static_cast<std::size_t>(i)] = t;
   }
@@ -56,20 +58,11 @@ QtPlatform::QtPlatform() {
       LobbyDirectory(std::getenv("TAVREN_LOBBY_DIR"), std::getenv("XDG_RUNTIME_DIR"), getuid()),
       [this](std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
         if (client_ == nullptr) return;
-        Deliver([&] { OnLobbyMessage(*client_, message, wParam, lParam); });
-        mirrorWindow();
+        event([&] { OnLobbyMessage(*client_, message, wParam, lParam); });
       });
 
   window_ = std::make_unique<TableWindow>(
-      [this] {
-        // The user closed the window: the program ends through the normal close.
-        requestEnd();
-      },
-      [this] {
-        // The user brought the window back: the next minimise must act again.
-        if (client_ != nullptr) client_->view.minimized = false;
-        minimizedApplied_ = false;
-      });
+      [this](const std::function<void()>& entry) { event(entry); });
 }
 
 QtPlatform::~QtPlatform() {
@@ -142,7 +135,8 @@ void QtPlatform::processEvents(std::int64_t untilMillis, int maxEvents) {
 void QtPlatform::pause(int ms) {
   // Show the table as it stands, then block without handling any event.
   mirrorWindow();
-  if (window_->isVisible()) window_->repaint();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) w->repaint();
   if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
 
@@ -195,11 +189,10 @@ void QtPlatform::socketClose() {
 void QtPlatform::onReadyRead() {
   const QByteArray bytes = socket_->readAll();
   if (bytes.isEmpty() || client_ == nullptr) return;
-  Deliver([&] {
+  event([&] {
     OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                   static_cast<std::size_t>(bytes.size()));
   });
-  mirrorWindow();
 }
 
 void QtPlatform::onDisconnected() {
@@ -232,24 +225,24 @@ void QtPlatform::attach(Client& c) {
 
 void QtPlatform::mirrorWindow() {
   if (client_ == nullptr || endRequested_) return;
-  window_->sync();
-  const MainForm& form = client_->view;
-  if (form.caption != captionApplied_) {
-    captionApplied_ = form.caption;
-    window_->setWindowTitle(form.caption.empty() ? QStringLiteral("Tavren麻将")
-                                                 : QString::fromStdString(form.caption));
-  }
-  if (form.shown && !shownApplied_) {
-    shownApplied_ = true;
-    window_->show();
-  }
-  if (form.minimized != minimizedApplied_) {
-    minimizedApplied_ = form.minimized;
-    if (form.minimized)
-      window_->showMinimized();
-    else if (shownApplied_)
-      window_->showNormal();
-  }
+  // Mirroring runs core handlers too (the window's minimise and restore), so
+  // it is guarded like any other event.
+  Deliver([&] { window_->sync(); });
+}
+
+void QtPlatform::event(const std::function<void()>& entry) {
+  if (client_ == nullptr) return;
+  Deliver(entry);
+  mirrorWindow();
+}
+
+PixelSize QtPlatform::screenSize() {
+  // The screen the window is on (before it is shown: the one it will open on).
+  const QScreen* screen = window_ != nullptr ? window_->screen() : nullptr;
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return Platform::screenSize();
+  const QSize size = screen->size();
+  return {size.width(), size.height()};
 }
 
 // ---- lobby link ------------------------------------------------------------

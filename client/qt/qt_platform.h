@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,10 +33,13 @@ class QtPlatform : public QObject, public Platform {
   void attach(Client& c);
   TableWindow& mainWindow() { return *window_; }
   bool endRequested() const { return endRequested_; }
-  // Brings the window in line with the core's main form (shown, minimised,
-  // caption). Runs after every event the platform hands to the core.
+  // Brings every window in line with the scene. Runs after every event the
+  // platform hands to the core, so no change of the scene waits for another event.
   void mirrorWindow();
+  // Runs one core event entry, guarded, then mirrors the scene.
+  void event(const std::function<void()>& entry);
 
+  PixelSize screenSize() override;
   std::int64_t nowMillis() override;
   LocalTime localTime() override;
   void setTimer(TimerId id, int intervalMs, bool enabled) override;
@@ -76,9 +80,6 @@ class QtPlatform : public QObject, public Platform {
   std::unique_ptr<LobbyLink> lobby_;
   std::unique_ptr<TableWindow> window_;
   SdlSound sound_;
-  bool shownApplied_ = false;
-  bool minimizedApplied_ = false;
-  std::string captionApplied_;
   int lockFd_ = -1;
   bool endRequested_ = false;
   bool printMessageBoxes_ = false;

@@ -5,10 +5,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <cstring>
 #include <utility>
 
+#include "chat/chat.h"
 #include "core/client.h"
 #include "input/input.h"
+#include "qt/keys.h"
 #include "view/chrome.h"
 
 namespace tavren::qt {
@@ -29,6 +32,10 @@ QString LookSuffix(ButtonLook look) {
   }
 }
 
+bool IsControl(const Control* k, const char* name) {
+  return k != nullptr && std::strcmp(k->name, name) == 0;
+}
+
 }  // namespace
 
 // ---- TableSurface
@@ -37,6 +44,8 @@ TableSurface::TableSurface(TableWindow& window, QWidget* parent)
     : QWidget(parent), window_(window) {
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // The table takes the keys (F1, Esc, Alt then C) once it is clicked, and from the start.
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TableSurface::paintEvent(QPaintEvent* e) {
@@ -47,23 +56,37 @@ void TableSurface::paintEvent(QPaintEvent* e) {
 }
 
 void TableSurface::mouseMoveEvent(QMouseEvent* e) {
-  if (Client* c = window_.client()) {
-    const QPoint pt = e->position().toPoint();
+  Client* c = window_.client();
+  if (c == nullptr) return;
+  const QPoint pt = e->position().toPoint();
+  window_.deliver([&] {
     TableMouseMove(*c, pt.x(), pt.y());
     WindowBackgroundHover(*c);
-    window_.sync();
-  }
+  });
 }
 
 void TableSurface::mousePressEvent(QMouseEvent* e) {
   Client* c = window_.client();
   if (c == nullptr) return;
+  setFocus(Qt::MouseFocusReason);
   const QPoint pt = e->position().toPoint();
   if (e->button() == Qt::LeftButton)
-    TableClick(*c, pt.x(), pt.y());
+    window_.deliver([&] { TableClick(*c, pt.x(), pt.y()); });
   else if (e->button() == Qt::RightButton)
-    TableRightClick(*c, pt.x(), pt.y());
-  window_.sync();
+    window_.deliver([&] { TableRightClick(*c, pt.x(), pt.y()); });
+}
+
+void TableSurface::mouseDoubleClickEvent(QMouseEvent*) {
+  // The second press of a double click is not a new press on the table: a
+  // quick double click on a tile discards it once, not twice.
+}
+
+void TableSurface::keyPressEvent(QKeyEvent* e) {
+  Client* c = window_.client();
+  if (c == nullptr) return;
+  const int key = VirtualKey(e->key());
+  const bool alt = (e->modifiers() & Qt::AltModifier) != 0;
+  window_.deliver([&] { OnKey(*c, key, alt); });
 }
 
 // ---- InformationWindow
@@ -75,10 +98,17 @@ InformationWindow::InformationWindow() {
 }
 
 void InformationWindow::show(const InformationForm& form) {
-  for (std::size_t i = 0; i < values_.size(); ++i) values_[i] = QString::fromStdString(form.Inf[i]);
-  move(form.left, form.top);
-  QWidget::show();
-  update();
+  bool changed = false;
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    const QString v = QString::fromStdString(form.Inf[i]);
+    if (values_[i] != v) {
+      values_[i] = v;
+      changed = true;
+    }
+  }
+  if (pos() != QPoint(form.left, form.top)) move(form.left, form.top);
+  if (!isVisible()) QWidget::show();
+  if (changed) update();
 }
 
 void InformationWindow::paintEvent(QPaintEvent*) {
@@ -100,57 +130,170 @@ void InformationWindow::paintEvent(QPaintEvent*) {
   }
 }
 
+// ---- ChatBox
+
+ChatBox::ChatBox(TableWindow& window, QWidget* parent) : QLineEdit(parent), window_(window) {
+  setFrame(false);
+  setMaxLength(100);
+}
+
+void ChatBox::keyPressEvent(QKeyEvent* e) {
+  Client* c = window_.client();
+  if (c == nullptr) return;
+  const int key = VirtualKey(e->key());
+  // The box's own key-down handler (F1) comes first, then its key press
+  // (Enter sends, Backspace may take the private prefix), then the edit.
+  window_.deliver([&] { ChatKeyDown(*c, key); });
+  if (e->key() == Qt::Key_Escape) {
+    e->ignore();  // Esc goes on to the table: the exit question
+    return;
+  }
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    window_.deliver([&] { ChatKeyPress(*c, kKeyEnter); });
+    return;
+  }
+  if (e->key() == Qt::Key_Backspace || !e->text().isEmpty())
+    window_.deliver([&] { ChatKeyPress(*c, e->key() == Qt::Key_Backspace ? kKeyBackspace : key); });
+  QLineEdit::keyPressEvent(e);
+}
+
 // ---- TableWindow
 
-TableWindow::TableWindow(std::function<void()> onClose, std::function<void()> onRestored)
-    : onClose_(std::move(onClose)), onRestored_(std::move(onRestored)) {
+TableWindow::TableWindow(EventSink sink) : sink_(std::move(sink)) {
   setWindowTitle(QStringLiteral("Tavren麻将"));
   setWindowIcon(QIcon(QStringLiteral(":/pics/icon.png")));
+  setWindowFlag(Qt::FramelessWindowHint, true);
   setMouseTracking(true);
   resize(1040, 796);
   surface_ = new TableSurface(*this, this);
-  chat_ = new QLineEdit(surface_);
-  chat_->setFrame(false);
-  chat_->setMaxLength(100);
+  chat_ = new ChatBox(*this, surface_);
   chat_->hide();
   information_ = std::make_unique<InformationWindow>();
+  connect(chat_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (client_ == nullptr) return;
+    const std::string t = text.toStdString();
+    const int caret = chat_->cursorPosition();
+    deliver([&] { ChatTextChanged(*client_, t, caret); });
+  });
+  connect(chat_, &QLineEdit::cursorPositionChanged, this, [this](int, int caret) {
+    // The caret's place decides whether a Backspace reaches into the prefix.
+    if (client_ == nullptr || syncing_) return;
+    client_->chat.ChatCaret = caret;
+  });
 }
+
+TableWindow::~TableWindow() = default;
 
 void TableWindow::attach(Client& c) {
   client_ = &c;
-  forms_ = std::make_unique<FormWindows>(c, surface_->painter());
+  forms_ = std::make_unique<FormWindows>(*this, surface_->painter());
   sync();
+}
+
+void TableWindow::deliver(const std::function<void()>& entry) {
+  if (client_ == nullptr) return;
+  if (sink_)
+    sink_(entry);
+  else {
+    entry();
+    sync();
+  }
 }
 
 void TableWindow::applyGeometry() {
   const MainForm& f = client_->view;
   skinned_ = f.skinned;
-  setWindowFlag(Qt::FramelessWindowHint, true);
+  geometryApplied_ = QSize(f.windowW, f.windowH);
   setFixedSize(f.windowW, f.windowH);
+  move(f.windowLeft, f.windowTop);
   surface_->setGeometry(f.pic1X, f.pic1Y, f.pic1W, f.pic1H);
+  titleLooks_ = -1;
+  update();
+}
+
+void TableWindow::syncWindowState() {
+  MainForm& f = client_->view;
+  if (f.caption != captionApplied_) {
+    captionApplied_ = f.caption;
+    setWindowTitle(f.caption.empty() ? QStringLiteral("Tavren麻将")
+                                     : QString::fromStdString(f.caption));
+    if (skinned_) update(QRect(0, 0, width(), f.pic1Y));
+  }
+  if (f.shown && !shownApplied_) {
+    shownApplied_ = true;
+    show();
+    surface_->setFocus(Qt::OtherFocusReason);
+  }
+  if (!shownApplied_) return;
+  // The core's own minimise and restore run the window's minimise and restore
+  // handlers, as a minimise by the user does.
+  if (f.minimized != minimizedApplied_) {
+    minimizedApplied_ = f.minimized;
+    if (f.minimized) {
+      showMinimized();
+      OnWindowMinimized(*client_);
+    } else {
+      showNormal();
+      OnWindowRestored(*client_);
+    }
+  }
+  if (f.raiseRequested) {
+    f.raiseRequested = false;
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+  }
+}
+
+void TableWindow::syncChatBox() {
+  const Control& box = client_->view.Chat;
+  const QRect place(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
+  if (chat_->geometry() != place) chat_->setGeometry(place);
+  if (chat_->isVisibleTo(surface_) != box.visible) chat_->setVisible(box.visible);
+  const QString text = QString::fromStdString(box.caption);
+  if (chat_->text() != text) {
+    chat_->setText(text);
+    chat_->setCursorPosition(std::clamp(client_->chat.ChatCaret, 0, static_cast<int>(text.size())));
+  }
+  if (client_->chat.ChatFocus) {
+    client_->chat.ChatFocus = false;
+    if (box.visible) chat_->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void TableWindow::syncPointer() {
+  const InputState& in = client_->input;
+  const QPoint pt = surface_->mapFromGlobal(QCursor::pos());
+  const Control* k = surface_->rect().contains(pt) ? HitTest(client_->view, pt.x(), pt.y()) : nullptr;
+  const bool hand = IsControl(k, "MJ_Image") && in.Pointer == kPointerHand;
+  const Qt::CursorShape shape = hand ? Qt::PointingHandCursor : Qt::ArrowCursor;
+  if (surface_->cursor().shape() != shape) surface_->setCursor(shape);
+  const QString tip = QString::fromStdString(in.Tooltip);
+  if (surface_->toolTip() != tip) surface_->setToolTip(tip);
 }
 
 void TableWindow::sync() {
-  if (client_ == nullptr) return;
+  if (client_ == nullptr || syncing_ || client_->ended) return;
+  syncing_ = true;
   const MainForm& f = client_->view;
-  if (!geometryApplied_ || f.windowW != width() || f.windowH != height()) {
-    geometryApplied_ = true;
-    const bool wasVisible = isVisible();
-    applyGeometry();
-    if (wasVisible) show();
-  }
-  if (forms_) forms_->sync();
-  // The chat line is a real text field where the scene has its box.
-  const Control& box = f.Chat;
-  chat_->setGeometry(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
-  chat_->setVisible(box.visible);
-  if (f.Information.visible && isVisible())
+  if (geometryApplied_ != QSize(f.windowW, f.windowH)) applyGeometry();
+  syncWindowState();
+  if (f.Information.visible && isVisible() && !isMinimized())
     information_->show(f.Information);
-  else
+  else if (information_->isVisible())
     information_->hide();
+  syncChatBox();
   const QRegion dirty = surface_->painter().changes(f);
   if (!dirty.isEmpty()) surface_->update(dirty);
-  if (skinned_) update(QRect(0, 0, width(), f.pic1Y));  // title buttons
+  const int looks =
+      static_cast<int>(client_->chrome.closeLook) * 8 + static_cast<int>(client_->chrome.minLook);
+  if (skinned_ && looks != titleLooks_) {
+    titleLooks_ = looks;
+    update(QRect(0, 0, width(), f.pic1Y));
+  }
+  syncPointer();
+  if (forms_) forms_->sync();
+  syncing_ = false;
 }
 
 QRect TableWindow::closeRect() const {
@@ -194,14 +337,15 @@ void TableWindow::paintEvent(QPaintEvent*) {
 void TableWindow::mouseMoveEvent(QMouseEvent* e) {
   if (client_ == nullptr) return;
   const QPoint pt = e->position().toPoint();
-  if (closeRect().contains(pt))
-    TitleButtonHover(*client_, TitleButton::Close);
-  else if (minRect().contains(pt))
-    TitleButtonHover(*client_, TitleButton::Minimize);
-  else
-    WindowBackgroundHover(*client_);
-  setCursor(dragRect().contains(pt) ? Qt::ArrowCursor : Qt::ArrowCursor);
-  sync();
+  deliver([&] {
+    if (closeRect().contains(pt))
+      TitleButtonHover(*client_, TitleButton::Close);
+    else if (minRect().contains(pt))
+      TitleButtonHover(*client_, TitleButton::Minimize);
+    else
+      WindowBackgroundHover(*client_);
+  });
+  if (pressed_ == 0) setCursor(Qt::ArrowCursor);
 }
 
 void TableWindow::mousePressEvent(QMouseEvent* e) {
@@ -209,15 +353,16 @@ void TableWindow::mousePressEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
   if (closeRect().contains(pt)) {
     pressed_ = 1;
-    TitleButtonDown(*client_, TitleButton::Close);
+    deliver([&] { TitleButtonDown(*client_, TitleButton::Close); });
   } else if (minRect().contains(pt)) {
     pressed_ = 2;
-    TitleButtonDown(*client_, TitleButton::Minimize);
-  } else if (dragRect().contains(pt) && windowHandle() != nullptr) {
+    deliver([&] { TitleButtonDown(*client_, TitleButton::Minimize); });
+  } else if (dragRect().contains(pt)) {
+    // The side windows close first; then the system moves the window.
+    deliver([&] { TitleStripPressed(*client_); });
     setCursor(Qt::SizeAllCursor);
-    windowHandle()->startSystemMove();
+    if (windowHandle() != nullptr) windowHandle()->startSystemMove();
   }
-  sync();
 }
 
 void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
@@ -225,14 +370,18 @@ void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
   const int was = std::exchange(pressed_, 0);
   if (was == 1) {
-    TitleButtonUp(*client_, TitleButton::Close);
-    if (closeRect().contains(pt)) close();
+    deliver([&] {
+      TitleButtonUp(*client_, TitleButton::Close);
+      // The close button is the exit button of the control bar.
+      if (closeRect().contains(pt)) CloseRequested(*client_);
+    });
   } else if (was == 2) {
-    TitleButtonUp(*client_, TitleButton::Minimize);
-    if (minRect().contains(pt)) showMinimized();
+    deliver([&] {
+      TitleButtonUp(*client_, TitleButton::Minimize);
+      if (minRect().contains(pt)) MinimizeMainWindow(*client_);
+    });
   }
-  unsetCursor();
-  sync();
+  setCursor(Qt::ArrowCursor);
 }
 
 void TableWindow::moveEvent(QMoveEvent*) {
@@ -241,48 +390,25 @@ void TableWindow::moveEvent(QMoveEvent*) {
   client_->view.windowTop = y();
 }
 
-void TableWindow::keyPressEvent(QKeyEvent* e) {
-  if (client_ == nullptr) return;
-  // The table's keys in the codes the core uses: F1, Esc, Alt and C.
-  int key = 0;
-  switch (e->key()) {
-    case Qt::Key_F1:
-      key = kKeyF1;
-      break;
-    case Qt::Key_Escape:
-      key = kKeyEsc;
-      break;
-    case Qt::Key_Alt:
-      key = kKeyAlt;
-      break;
-    case Qt::Key_C:
-      key = kKeyC;
-      break;
-    default:
-      QWidget::keyPressEvent(e);
-      return;
-  }
-  OnKey(*client_, key, (e->modifiers() & Qt::AltModifier) != 0);
-  sync();
-}
-
 void TableWindow::closeEvent(QCloseEvent* event) {
-  // Closing the window ends the program through the core's normal close.
+  // A close asked by the window manager is the exit button's action: the
+  // exit question, never an end in the middle of a hand.
   event->ignore();
-  if (onClose_) onClose_();
+  if (client_ != nullptr) deliver([&] { CloseRequested(*client_); });
 }
 
 void TableWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() != QEvent::WindowStateChange || client_ == nullptr) return;
-  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-  const bool wasMinimized = (change->oldState() & Qt::WindowMinimized) != 0;
-  if (isMinimized()) {
-    OnWindowMinimized(*client_);
-  } else if (wasMinimized) {
-    OnWindowRestored(*client_);
-    if (onRestored_) onRestored_();
-  }
+  if (event->type() != QEvent::WindowStateChange || client_ == nullptr || syncing_) return;
+  // Only what the user or the window manager did: the core's own minimise
+  // and restore were handled when they were applied.
+  const bool minimized = isMinimized();
+  if (minimized == minimizedApplied_) return;
+  minimizedApplied_ = minimized;
+  if (minimized)
+    deliver([&] { OnWindowMinimized(*client_); });
+  else
+    deliver([&] { OnWindowRestored(*client_); });
 }
 
 }  // namespace tavren::qt

@@ -1,5 +1,9 @@
 // The client's main window: a frameless window that paints its own skin,
 // title strip and buttons around the table surface, which draws the scene.
+//
+// The window never decides anything: every pointer, key and window event
+// goes to the core through the event sink, and after each one the window
+// compares the scene with what it shows and redraws what differs.
 #pragma once
 
 #include <QLineEdit>
@@ -20,7 +24,11 @@ namespace tavren::qt {
 
 class TableWindow;
 
-// The table surface: paints the scene and turns pointer events into the core's calls.
+// Runs one core event entry and brings every window in line with the scene
+// afterwards. The real world guards it against faults; tests run it plainly.
+using EventSink = std::function<void(const std::function<void()>&)>;
+
+// The table surface: paints the scene and turns pointer and key events into the core's calls.
 class TableSurface : public QWidget {
  public:
   TableSurface(TableWindow& window, QWidget* parent);
@@ -30,6 +38,8 @@ class TableSurface : public QWidget {
   void paintEvent(QPaintEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   TableWindow& window_;
@@ -49,17 +59,40 @@ class InformationWindow : public QWidget {
   std::array<QString, 9> values_;
 };
 
+// The chat box of the table: Enter and Backspace reach the core before the
+// text changes, as the core's chat rules expect.
+class ChatBox : public QLineEdit {
+ public:
+  ChatBox(TableWindow& window, QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  TableWindow& window_;
+};
+
 class TableWindow : public QWidget {
  public:
-  // `onClose` runs when the user closes the window, `onRestored` when a
-  // minimised window is brought back.
-  TableWindow(std::function<void()> onClose, std::function<void()> onRestored);
+  explicit TableWindow(EventSink sink);
+  ~TableWindow() override;
 
   void attach(Client& c);
   Client* client() const { return client_; }
-  // Brings the window in line with the scene: geometry once, then a repaint
-  // of exactly the places that changed.
+  // Hands one event entry to the core (through the sink, which syncs afterwards).
+  void deliver(const std::function<void()>& entry);
+  // Brings the window, the table surface and every small window in line with
+  // the scene: what differs is redrawn, nothing else.
   void sync();
+
+  TableSurface* surface() const { return surface_; }
+  QLineEdit* chatBox() const { return chat_; }
+  FormWindows* forms() const { return forms_.get(); }
+  InformationWindow* information() const { return information_.get(); }
+  // The title strip's parts, in window pixels.
+  QRect closeRect() const;
+  QRect minRect() const;
+  QRect dragRect() const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -68,25 +101,28 @@ class TableWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
-  void keyPressEvent(QKeyEvent* e) override;
   void changeEvent(QEvent* e) override;
 
  private:
-  QRect closeRect() const;
-  QRect minRect() const;
-  QRect dragRect() const;
   void applyGeometry();
+  void syncWindowState();
+  void syncChatBox();
+  void syncPointer();
 
-  std::function<void()> onClose_;
-  std::function<void()> onRestored_;
+  EventSink sink_;
   Client* client_ = nullptr;
   TableSurface* surface_ = nullptr;
-  QLineEdit* chat_ = nullptr;
+  ChatBox* chat_ = nullptr;
   std::unique_ptr<InformationWindow> information_;
   std::unique_ptr<FormWindows> forms_;
-  bool geometryApplied_ = false;
+  QSize geometryApplied_;
   bool skinned_ = true;
-  int pressed_ = 0;  // 1 close, 2 minimise
+  bool shownApplied_ = false;
+  bool minimizedApplied_ = false;
+  bool syncing_ = false;
+  std::string captionApplied_;
+  int titleLooks_ = -1;  // the title buttons' looks last painted
+  int pressed_ = 0;      // 1 close, 2 minimise
 };
 
 }  // namespace tavren::qt

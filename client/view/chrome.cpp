@@ -4,7 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "chat/bubbles.h"
 #include "chat/phrases.h"
+#include "input/side_windows.h"
+#include "shell/dialogs.h"
 #include "core/client.h"
 
 namespace tavren {
@@ -46,8 +49,27 @@ void WindowBackgroundHover(Client& c) {
   });
 }
 
+void TitleStripPressed(Client& c) {
+  RunEvent(c, [&] {
+    for (SideWindow w :
+         {SideWindow::Talk, SideWindow::huifu, SideWindow::Score, SideWindow::Hero, SideWindow::VosSet})
+      HideSideWindow(c, w);
+  });
+}
+
+void CloseRequested(Client& c) {
+  RunGuardedEvent(c, [&] { ToggleExitDialog(c); });
+}
+
 void OnWindowMinimized(Client& c) {
-  RunEvent(c, [&] { c.view.minimized = true; });
+  RunEvent(c, [&] {
+    c.view.minimized = true;
+    // The speech bubbles never stay over other programs.
+    for (int side = 0; side < kSides; ++side) {
+      SmallForm& f = c.forms[BubbleForm(side)];
+      if (f.loaded) f.visible = false;
+    }
+  });
 }
 
 void OnWindowRestored(Client& c) {
@@ -59,6 +81,18 @@ void OnWindowRestored(Client& c) {
     }
     MinimizeLobby(c);
     c.link.TimeoutCount = 0;
+    // The bubbles come back fully transparent until their next phrase.
+    if (c.table.HandNo > 0) {
+      for (int side = 0; side < kSides; ++side) {
+        SmallForm& f = c.forms[BubbleForm(side)];
+        if (!f.loaded) continue;
+        c.chat.bubbles.side[static_cast<std::size_t>(side)].fading = false;
+        SetWindowAlpha(c, f, 0);
+        f.visible = true;
+        SetTopmost(c, f, true);
+      }
+      SetTimer(c, TimerId::FadeIn, false);
+    }
   });
 }
 

@@ -22,6 +22,13 @@ void TitleButtonUp(Client& c, TitleButton b);
 // Pointer over the window background or the drag strip.
 void WindowBackgroundHover(Client& c);
 
+// The left button pressed on the title strip, before the system moves the
+// window: the side windows close.
+void TitleStripPressed(Client& c);
+// The window's own close (the title bar's button or the window manager's
+// close): the exit button's action.
+void CloseRequested(Client& c);
+
 // The window was minimised or brought back by the user or the system.
 void OnWindowMinimized(Client& c);
 void OnWindowRestored(Client& c);

@@ -142,6 +142,7 @@ void setFlowerImage(Client& c, int control, int orientation, int flower, bool to
 void ShowMainWindow(Client& c) {
   c.view.shown = true;
   c.view.minimized = false;
+  c.view.raiseRequested = true;
 }
 
 void MinimizeMainWindow(Client& c) {

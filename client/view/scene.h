@@ -104,6 +104,7 @@ struct MainForm {
   std::string caption;                // the main window's caption
   bool shown = false;
   bool minimized = false;
+  bool raiseRequested = false;  // brought to the top once; the window clears it when done
   bool pageLinked = false;  // the page box opens AdUrl when clicked
   int ClaimWordIndex = 0;   // the bubble that shows the last claim word
 };
