@@ -121,8 +121,10 @@ void DecodeFrame(Client& c) {
       c.table.RoundWindPic = static_cast<std::int16_t>(344 + f[p::kPayloadOffset]);
       break;
     case p::kInsFlower:
-      // An own flower replacement without a tile: nothing to show, so no handler runs.
-      if (r.value[3] == 0 && r.seat == c.table.custom[0].seat) r.itype = 100;
+      // An own flower replacement without a tile: nothing to show, so no handler
+      // runs. A watcher never sees the watched player's tile, yet the flower
+      // still goes aside and the wall's replacement end still gives up a tile.
+      if (r.value[3] == 0 && r.seat == c.table.custom[0].seat && !c.table.Watching) r.itype = 100;
       break;
     case p::kInsPlayerName: {
       std::string& tag = c.table.PlayerTag[BitIndex(r.seat)];

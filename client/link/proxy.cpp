@@ -1,6 +1,7 @@
 #include "link/proxy.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/client.h"
 #include "core/waits.h"
@@ -60,15 +61,14 @@ std::size_t ConnectReplyLength(const ProxyRing& buf) {
 // Bytes past the reply already belong to the game protocol.
 void MoveExtraBytesToReceiveRing(Client& c, std::size_t replyLength) {
   ProxyRing& buf = c.link.ProxyBuffer;
-  while (buf.buffered() > replyLength) {
-    std::uint8_t b = At(buf, replyLength);
-    c.link.ReceiveRing.append(&b, 1);
+  std::array<std::uint8_t, ProxyRing::kSize> extra{};
+  std::size_t n = 0;
+  while (buf.buffered() > replyLength && n < extra.size()) {
+    extra[n++] = At(buf, replyLength);
     buf.read = static_cast<std::uint32_t>((buf.read + 1) % ProxyRing::kSize);
   }
-  if (c.link.ReceiveRing.buffered() > 0) {
-    c.link.DataSeen = true;
-    c.link.TickCount[kTaskReceive] = 0;
-  }
+  // Only where the ring has room; more is the ring's overrun.
+  if (n > 0) AppendReceived(c, extra.data(), n);
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ void ReceiveTask(Client& c) {
     DecodeFrame(c);
     if (c.table.HandInProgress) link.Watchdog = 0;
     Dispatch(c);
+    if (c.shell.LobbyLinkLost) CheckLobbyAfterHand(c);
   }
   link.TickCount[kTaskReceive] = link.ReceiveRing.buffered() < p::kFrameSize ? 0 : 1;
 }
@@ -269,17 +270,25 @@ void PumpTick(Client& c) {
   }
 }
 
+void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size) {
+  LinkState& link = c.link;
+  if (size > link.ReceiveRing.room()) {
+    // The ring would wrap onto unread frames.
+    RestoreLobby(c);
+    EndProgram(c);
+  }
+  // While whole frames wait, the receive task already runs every tick: new
+  // bytes must not hold it back, or a steady stream would halve its pace.
+  const bool framesWaiting = link.ReceiveRing.buffered() >= p::kFrameSize;
+  link.ReceiveRing.append(data, size);
+  link.DataSeen = true;
+  if (!framesWaiting) link.TickCount[kTaskReceive] = 0;
+}
+
 void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {
   LinkState& link = c.link;
   if (link.LinkReady) {
-    if (size > link.ReceiveRing.room()) {
-      // The ring would wrap onto unread frames.
-      RestoreLobby(c);
-      EndProgram(c);
-    }
-    link.ReceiveRing.append(data, size);
-    link.DataSeen = true;
-    link.TickCount[kTaskReceive] = 0;
+    AppendReceived(c, data, size);
     return;
   }
   if (size > link.ProxyBuffer.room()) {

@@ -15,6 +15,10 @@ void PumpTick(Client& c);
 // The socket delivered bytes.
 void DataArrival(Client& c, const std::uint8_t* data, std::size_t size);
 
+// Appends bytes of the game stream to the receive ring. Bytes that do not
+// fit would overrun unread frames: the lobby is restored and the client ends.
+void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size);
+
 // The peer closed the connection: close our side; the link watch notices.
 void SocketClosed(Client& c);
 

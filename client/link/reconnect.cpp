@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/client.h"
 #include "chat/bubbles.h"
+#include "core/client.h"
 #include "link/proxy.h"
 
 namespace tavren {
@@ -117,6 +117,8 @@ void ResumeLink(Client& c) {
   f[p::kTokenOffset + 1] = c.link.LinkToken[1];
   c.link.LinkReady = true;
   c.platform.socketClose();
+  // What is left of the lost connection's stream belongs to no frame of the new one.
+  c.link.ReceiveRing.clear();
   if (c.link.LinkMode == 0) {
     c.platform.socketConnect(c.link.ServerHost, c.link.ServerPort);
     c.link.LoginPending = true;

@@ -22,6 +22,13 @@ struct ByteRing {
   std::size_t room() const { return N - 1 - buffered(); }
   void clear() { read = write = 0; }
 
+  // Drops every whole record of `unit` bytes that waits and keeps the tail of
+  // one not yet complete, so the next record still starts on its boundary.
+  void dropWhole(std::size_t unit) {
+    const std::size_t whole = buffered() / unit * unit;
+    read = static_cast<std::uint32_t>((read + whole) % N);
+  }
+
   // Appends bytes, wrapping at the end. The caller checks room() first.
   void append(const std::uint8_t* data, std::size_t n) {
     std::size_t first = N - write;

@@ -27,8 +27,12 @@ void PutU32(char* p, std::uint32_t v) {
 
 }  // namespace
 
-LobbyLink::LobbyLink(std::string directory, Handler onRecord, QObject* parent)
-    : QObject(parent), directory_(std::move(directory)), onRecord_(std::move(onRecord)) {}
+LobbyLink::LobbyLink(std::string directory, Handler onRecord, std::function<void()> onClosed,
+                     QObject* parent)
+    : QObject(parent),
+      directory_(std::move(directory)),
+      onRecord_(std::move(onRecord)),
+      onClosed_(std::move(onClosed)) {}
 
 LobbyLink::~LobbyLink() {
   drop();
@@ -77,7 +81,10 @@ bool LobbyLink::find(const std::string& caption) {
   socket_ = s;
   caption_ = caption;
   connect(s, &QLocalSocket::readyRead, this, &LobbyLink::readRecords);
-  connect(s, &QLocalSocket::disconnected, this, [this] { drop(); });
+  connect(s, &QLocalSocket::disconnected, this, [this] {
+    drop();
+    if (onClosed_) onClosed_();
+  });
   // Records may have come with the connection already.
   if (s->bytesAvailable() > 0)
     QMetaObject::invokeMethod(this, &LobbyLink::readRecords, Qt::QueuedConnection);

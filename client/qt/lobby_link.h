@@ -20,8 +20,10 @@ class LobbyLink : public QObject {
   using Handler = std::function<void(std::uint32_t, std::uint32_t, std::uint32_t)>;
 
   // `directory` is the folder of the lobbies' socket files; `onRecord` gets
-  // every record the lobby writes.
-  LobbyLink(std::string directory, Handler onRecord, QObject* parent = nullptr);
+  // every record the lobby writes; `onClosed` runs when the lobby closes a
+  // live link (never for a link this side drops).
+  LobbyLink(std::string directory, Handler onRecord, std::function<void()> onClosed = {},
+            QObject* parent = nullptr);
   ~LobbyLink() override;
 
   // True when a live link to the lobby with this caption stands, connecting
@@ -38,6 +40,7 @@ class LobbyLink : public QObject {
 
   std::string directory_;
   Handler onRecord_;
+  std::function<void()> onClosed_;
   QPointer<QLocalSocket> socket_;
   std::string caption_;
   QByteArray pending_;

@@ -1,6 +1,8 @@
 #include "qt/world_paths.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace tavren::qt {
 
@@ -37,7 +39,13 @@ std::string PercentEncodeCaption(std::string_view caption) {
 }
 
 std::string LobbyDirectory(const char* lobbyDir, const char* runtimeDir, unsigned uid) {
-  if (IsSet(lobbyDir)) return lobbyDir;
+  if (IsSet(lobbyDir)) {
+    // A relative folder is taken from where the client was started: a local
+    // socket name without a leading '/' would be looked for in another folder.
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::absolute(lobbyDir, ec);
+    return ec ? std::string(lobbyDir) : dir.lexically_normal().string();
+  }
   if (IsSet(runtimeDir)) return std::string(runtimeDir) + "/tavren-lobby";
   return "/tmp/tavren-lobby-" + std::to_string(uid);
 }

@@ -17,6 +17,18 @@ bool LobbyExists(Client& c) {
   return c.platform.lobbyFind(c.shell.LobbyCaption);
 }
 
+void LobbyLinkClosed(Client& c) {
+  c.shell.LobbyLinkLost = true;
+  CheckLobbyAfterHand(c);
+}
+
+void CheckLobbyAfterHand(Client& c) {
+  if (!c.shell.LobbyLinkLost || c.table.HandInProgress) return;
+  c.shell.LobbyLinkLost = false;
+  // A lobby that started again in the meantime is found anew.
+  if (!LobbyExists(c)) EndProgram(c);
+}
+
 void RestoreLobby(Client& c) {
   if (!LobbyExists(c)) EndProgram(c);
   c.platform.lobbySend(kWmSysCommand, kScRestore, 0);

@@ -21,6 +21,9 @@ struct ShellState {
   bool LobbyHandlerInstalled = false;
   bool FirstStart = false;
   std::string AdUrl;
+  // The lobby's link closed during a hand: it is looked for again when the
+  // hand is over.
+  bool LobbyLinkLost = false;
 };
 
 // Lobby operations. Restore and minimise end the program when the lobby is gone.
@@ -35,5 +38,11 @@ void SendLeave(Client& c);
 
 // Is the lobby's window there?
 bool LobbyExists(Client& c);
+
+// The lobby's link closed. Between tables (after a leave, or seated with no
+// hand running) the client ends as when it finds the lobby missing; during a
+// hand it looks again once the hand is over.
+void LobbyLinkClosed(Client& c);
+void CheckLobbyAfterHand(Client& c);
 
 }  // namespace tavren

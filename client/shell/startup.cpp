@@ -238,6 +238,10 @@ void OnLobbyMessage(Client& c, std::uint32_t message, std::uint32_t, std::uint32
   RunGuardedEvent(c, [&] { HandleLobbyMessage(c, message); });
 }
 
+void OnLobbyLinkClosed(Client& c) {
+  RunGuardedEvent(c, [&] { LobbyLinkClosed(c); });
+}
+
 void ShutDown(Client& c) {
   if (c.sound.SoundOn) StopEffect(c);
 }

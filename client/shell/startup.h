@@ -36,6 +36,9 @@ void StartUp(Client& c, const std::string& commandLine);
 // A message from the lobby arrived on the lobby link.
 void OnLobbyMessage(Client& c, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam);
 
+// The lobby's link closed (the lobby ended or dropped the client).
+void OnLobbyLinkClosed(Client& c);
+
 // The main window closes.
 void ShutDown(Client& c);
 

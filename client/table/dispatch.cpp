@@ -66,7 +66,9 @@ void Dispatch(Client& c) {
 
 void ResetForNextHand(Client& c) {
   ResetHandRecords(c);
-  c.link.ReceiveRing.clear();
+  // The part of a frame still on its way stays: cutting it would shift every
+  // later frame.
+  c.link.ReceiveRing.dropWhole(p::kFrameSize);
   c.link.SendRing.clear();
 }
 

@@ -66,7 +66,7 @@ void ThrowPair(Client& c, std::array<std::int16_t, 12>& dice, int a, int b) {
     }
     waitSeconds(c, 0.002f);
   }
-  pauseSeconds(c, 0.6f);
+  motionPause(c, 0.6f);
   first.visible = second.visible = false;
 }
 
@@ -99,7 +99,7 @@ std::int16_t FirstDrawPosition(int side, const std::array<std::int16_t, 12>& dic
 void ThrowDice(Client& c, int side, std::array<std::int16_t, 12>& dice) {
   (void)side;  // every side's dice are thrown in the centre of the table
   ThrowPair(c, dice, 0, 1);
-  pauseSeconds(c, 0.6f);
+  motionPause(c, 0.6f);
   ThrowPair(c, dice, 2, 3);
 }
 
@@ -256,7 +256,9 @@ void HandleCall(Client& c) {
   if (ps.CallRound == 1) {
     r.seat &= 0x0F;
     const int side = SideOf(c, r.seat);
-    if (side == 0) {
+    // A watcher is never asked: the watched player answers at the table, and
+    // the watcher sees the notice any other side would see.
+    if (side == 0 && !c.table.Watching) {
       c.shell.JiaoTouOpen = true;
       ShowJiaoTouPrompt(c);
       ps.PromptOpen = true;
@@ -296,7 +298,7 @@ void HandleFlower(Client& c) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
   ps.FlowerPhase = true;
-  waitMillis(c, 200);
+  motionWaitMillis(c, 200);
   InfoRecord& r = c.link.rinfo;
   const int side = SideOf(c, r.seat);
   if (c.sound.SoundOn) {

@@ -25,7 +25,7 @@ void LayDiscardOnShow(Client& c, int side, int n) {
   TableModel& t = c.table;
   TableViewState& v = c.tableView;
   if (!v.DiscardClaimed && t.LastDiscardInd > -1 && t.LastDiscard > 0) {
-    if (n == 1) pauseSeconds(c, 0.4f);
+    if (n == 1) motionPause(c, 0.4f);
     const int discarder = v.LastDiscardSide & 3;
     if (side == (discarder + 3) % 4) {
       LoadSteps(c, Steps::Lying);
@@ -43,7 +43,7 @@ void DealCompleteCheck(Client& c) {
   const bool full = h.count == 14 || (h.count == 13 && !h.isDealer);
   if (!full || c.table.WildTileCode >= 0 || !StandingFits(h, 0)) return;
   for (int k = h.first; k < h.first + h.count; ++k) ShowBack(c, Slot(h, k).ind, kLyingOwn, true);
-  pauseSeconds(c, 1.0f);
+  motionPause(c, 1.0f);
   SortHand(c, 0, h.count);
   c.tableView.DrawFromFront = true;
 }
@@ -85,7 +85,7 @@ void OwnFlowerReplacement(Client& c, std::span<const std::int16_t> tiles) {
   for (int k = h.first; k < h.first + h.count; ++k)
     if (Slot(h, k).value == kMarkedWild) Slot(h, k).value = kWildCode;
   SortHand(c, 0, h.count);
-  waitMillis(c, 500);
+  motionWaitMillis(c, 500);
   TileSlot& slot = Slot(h, ReplacedFlowerSlot(h, tiles));
   slot.value = tiles[3];
   slot.typ = kSlotStanding;
@@ -93,7 +93,7 @@ void OwnFlowerReplacement(Client& c, std::span<const std::int16_t> tiles) {
   Tile(c, WallPosition(t.MJFIRST)).visible = false;
   advanceBack(c);
   --t.OwnFlowerCount;
-  waitMillis(c, 500);
+  motionWaitMillis(c, 500);
 }
 
 void OwnSingleTile(Client& c, std::span<const std::int16_t> tiles) {
@@ -280,7 +280,7 @@ void showDiscard(Client& c, std::uint8_t seat, int tile) {
   TableModel& t = c.table;
   t.LastDiscard = I16(tile);
   if (tile <= 0) return;
-  pauseSeconds(c, 0.05f);
+  motionPause(c, 0.05f);
   const int side = SideOf(c, seat);
   PlayTileVoice(c, side, tile);
   c.tableView.LastDiscardSide = I16(side);

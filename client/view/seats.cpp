@@ -298,7 +298,7 @@ void showDiscardWatching(Client& c, std::uint8_t seat, int tile) {
     k.x = (c.view.pic1W - k.w) / 2;
     k.y = (c.view.pic1H - k.h) / 2;
     BringToFront(c.view, k);
-    pauseSeconds(c, 1.0f);
+    motionPause(c, 1.0f);
   }
   layDiscard(c, side, control);
   --h.count;

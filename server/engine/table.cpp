@@ -385,6 +385,9 @@ void Table::sendSnapshot(ConnId conn) {
     for (int face = 0; face < kFaces; ++face)
       for (int k = 0; k < s.hand.c[face]; ++k) pair(0x10, wireCode(face));
     for (int k = 0; k < s.hand.wilds; ++k) pair(0x10, kRevealWild);
+    // Flowers drawn but not yet replaced are still standing in the row; their
+    // replacements (instruction 10) take their places.
+    for (const Tile fl : s.pendingFlowers) pair(0x10, flowerNumber(fl));
     f.token(token);
     server_.sendTo(conn, f.b.data());
   }

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "core/waits.h"
+#include "link/proxy.h"
 #include "support/sim_client.h"
+#include "table/dispatch.h"
 
 namespace tavren {
 namespace {
@@ -490,6 +492,114 @@ TEST_F(PumpTest, PauseBlocksEventsAndWaitHandlesThem) {
   RunEvent(s.c, [&] { waitMillis(s.c, 200); });
   EXPECT_EQ(g_seen.size(), 1u);
   EXPECT_EQ(s.Now() - t0, 701);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+using testing::ServerFrame;
+using testing::SimClient;
+
+std::vector<std::uint8_t> DiscardFrames(int n, int firstValue) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < n; ++i) {
+    Frame f = ServerFrame(2, 0x02, {0, 0, 0, firstValue + i});
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  return bytes;
+}
+
+// Emptying the rings for the next hand never cuts a frame: a part of one still
+// on its way stays, and the frames after it decode whole. The whole frames
+// that waited are dropped, as the table they belonged to is gone.
+TEST(LinkAlignment, ClearingForTheNextHandKeepsTheFrameOnItsWay) {
+  for (std::size_t partial : {0u, 1u, 100u, 271u}) {
+    SCOPED_TRACE("bytes of the next frame already here: " + std::to_string(partial));
+    g_seen.clear();
+    SimClient t;
+    t.c.handlers.byType[2] = RecordDiscard;
+    t.c.link.LinkReady = true;
+    const std::vector<std::uint8_t> stale = DiscardFrames(2, 30);
+    const std::vector<std::uint8_t> next = DiscardFrames(3, 40);
+    RunEvent(t.c, [&] {
+      DataArrival(t.c, stale.data(), stale.size());
+      DataArrival(t.c, next.data(), partial);
+      ResetForNextHand(t.c);
+      DataArrival(t.c, next.data() + partial, next.size() - partial);
+    });
+    EXPECT_EQ(t.c.link.ReceiveRing.buffered(), next.size());
+    SetTimer(t.c, TimerId::Bong, true);
+    t.Run(1000);
+    ASSERT_EQ(g_seen.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(g_seen[static_cast<std::size_t>(i)].second, 40 + i);
+    EXPECT_FALSE(t.c.ended);
+  }
+}
+
+// While frames wait, bytes that keep arriving do not hold the receive task
+// back: it takes one frame every tick, so a client behind catches up.
+TEST(LinkAlignment, ASteadyStreamIsTakenAFrameEveryTickWhileFramesWait) {
+  g_seen.clear();
+  SimClient t;
+  t.c.handlers.byType[2] = RecordDiscard;
+  sim::Connection& conn = t.Connect();
+  conn.send(DiscardFrames(10, 30));
+  // Another frame every 30 ms, faster than the tick.
+  for (int i = 0; i < 20; ++i)
+    t.world.loop.after(30 * (i + 1), [&conn, i] { conn.send(DiscardFrames(1, 60 + i)); });
+  t.Run(600);
+  ASSERT_GE(g_seen.size(), 10u);
+  for (std::size_t i = 1; i < 10; ++i) EXPECT_EQ(g_seen[i].first - g_seen[i - 1].first, 50) << i;
+}
+
+// The tile motion's pauses while whole frames wait: full for an ordinary
+// burst, shorter beyond it, none at a quarter of the ring.
+TEST(LinkAlignment, MotionPausesShortenWhileFramesPileUp) {
+  struct Case {
+    int waiting;
+    int pauseMs;
+  };
+  for (const Case& k : {Case{0, 1000}, Case{1, 1000}, Case{4, 1000}, Case{18, 500}, Case{25, 250},
+                        Case{32, 0}, Case{127, 0}}) {
+    SCOPED_TRACE("frames waiting: " + std::to_string(k.waiting));
+    SimClient t;
+    t.c.link.LinkReady = true;
+    const std::vector<std::uint8_t> bytes = DiscardFrames(k.waiting, 30);
+    RunEvent(t.c, [&] { DataArrival(t.c, bytes.data(), bytes.size()); });
+    EXPECT_EQ(CatchUpMillis(t.c, 1000), k.pauseMs);
+    const std::int64_t before = t.platform.pausedMs;
+    motionPause(t.c, 1.0f);
+    EXPECT_EQ(t.platform.pausedMs - before, k.pauseMs);
+  }
+}
+
+// Bytes that came after the proxy's connect reply go to the receive ring only
+// where it has room; what does not fit is the ring's overrun.
+TEST(LinkAlignment, BytesAfterTheProxyReplyNeverOverrunTheRing) {
+  SimClient t;
+  sim::ScriptedPeer proxy{t.world, "10.0.0.9", 1080};
+  t.c.proxy.ProxyHost = "10.0.0.9";
+  t.c.proxy.ProxyPort = 1080;
+  t.c.link.ServerHost = "10.0.0.7";
+  t.c.link.ServerPort = 8000;
+  t.c.link.LinkMode = 5;
+  RunEvent(t.c, [&] { StartProxyLink(t.c); });
+  t.Run(10);
+  proxy.last()->send(std::vector<std::uint8_t>{5, 0});
+  t.Run(10);
+  // Unread frames of a connection before fill the ring all but 100 bytes.
+  std::vector<std::uint8_t> unread(FrameRing::kSize - 1 - 100, 0);
+  t.c.link.ReceiveRing.append(unread.data(), unread.size());
+  std::vector<std::uint8_t> reply = {5, 0, 0, 1, 10, 0, 0, 9, 0x04, 0x38};
+  reply.resize(reply.size() + 200, 7);  // the game stream's first bytes, 200 of them
+  proxy.last()->send(reply);
+  t.Run(10);
+  EXPECT_TRUE(t.c.ended);
+  EXPECT_TRUE(t.platform.endRequested);
+  EXPECT_LE(t.c.link.ReceiveRing.buffered(), FrameRing::kSize - 1);
 }
 
 }  // namespace

@@ -148,5 +148,29 @@ TEST(Reconnect, AttemptsStopWhenTheHandIsOver) {
   EXPECT_FALSE(h.s.c.ended);
 }
 
+// Half a frame of the lost connection is gone with it: the resumed stream's
+// frames decode whole from their first byte.
+TEST(Reconnect, AResumedConnectionStartsWithNoBytesOfTheLostOne) {
+  Harness h;
+  h.s.c.handlers.byType[2] = [](Client& c) { c.log.record("discard"); };
+  h.s.server.last()->sendFrame(ServerFrame(33, 1, {}, 0x4142));
+  const Frame cut = ServerFrame(2, 2, {0, 0, 0, 33});
+  h.s.server.last()->send(std::span<const std::uint8_t>(cut.data(), 100));
+  h.s.Run(300);
+  EXPECT_EQ(h.s.c.link.ReceiveRing.buffered(), 100u);
+  h.s.server.last()->close();
+  h.s.Run(60);
+  h.s.Run(4500);  // the dialog's second, then the first attempt
+  ASSERT_EQ(h.s.server.connections().size(), 2u);
+  EXPECT_EQ(h.s.c.link.ReceiveRing.buffered(), 0u);
+  h.s.server.last()->sendFrame(ServerFrame(29, 1, {0, 0, 0, 1}));
+  h.s.server.last()->sendFrame(ServerFrame(2, 2, {0, 0, 0, 35}));
+  h.s.Run(500);
+  EXPECT_TRUE(h.s.c.link.Resumed);
+  EXPECT_EQ(h.s.c.log.count("discard"), 1);
+  EXPECT_EQ(h.s.c.link.rinfo.value[3], 35);
+  EXPECT_FALSE(h.s.c.ended);
+}
+
 }  // namespace
 }  // namespace tavren

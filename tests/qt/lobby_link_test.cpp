@@ -125,9 +125,12 @@ class LobbyLinkTest : public ::testing::Test {
 
   const std::string dir_ = MakeDir();  // before the link, which is made with it
   std::vector<Record> got_;
-  LobbyLink link_{dir_, [this](std::uint32_t m, std::uint32_t w, std::uint32_t l) {
+  int closes_ = 0;
+  LobbyLink link_{dir_,
+                  [this](std::uint32_t m, std::uint32_t w, std::uint32_t l) {
                     got_.push_back(Record{m, w, l});
-                  }};
+                  },
+                  [this] { ++closes_; }};
   const std::string caption_ = "Qixo山庄";
 };
 
@@ -191,6 +194,19 @@ TEST_F(LobbyLinkTest, ALobbyThatComesBackIsFoundAgain) {
   ASSERT_TRUE(lobby.accept());
   link_.write(0x16, 0, 0);
   EXPECT_EQ(lobby.read(12), Bytes({0x16, 0, 0}));
+}
+
+TEST_F(LobbyLinkTest, TheLobbyClosingALiveLinkIsReportedOnce) {
+  FakeLobby lobby(dir_);
+  ASSERT_TRUE(link_.find(caption_));
+  ASSERT_TRUE(lobby.accept());
+  lobby.closeConnection();
+  lobby.stop();
+  ASSERT_TRUE(RunUntil([&] { return closes_ > 0; }));
+  RunUntil([&] { return closes_ > 1; }, 200);
+  EXPECT_EQ(closes_, 1);
+  EXPECT_FALSE(link_.find(caption_));
+  EXPECT_EQ(closes_, 1);
 }
 
 }  // namespace

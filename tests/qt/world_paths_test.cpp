@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace tavren::qt {
 namespace {
 
@@ -37,6 +39,13 @@ TEST(LobbyDirectory, PrefersTheLobbyVariableThenTheRuntimeFolderThenTmp) {
   EXPECT_EQ(LobbyDirectory("", "/run/user/5", 5), "/run/user/5/tavren-lobby");
   EXPECT_EQ(LobbyDirectory(nullptr, nullptr, 1000), "/tmp/tavren-lobby-1000");
   EXPECT_EQ(LobbyDirectory("", "", 0), "/tmp/tavren-lobby-0");
+}
+
+TEST(LobbyDirectory, ARelativeLobbyVariableIsTakenFromTheWorkingFolder) {
+  const std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(LobbyDirectory("lobbies", nullptr, 5), cwd + "/lobbies");
+  EXPECT_EQ(LobbyDirectory("./a/../lobbies", nullptr, 5), cwd + "/lobbies");
+  EXPECT_EQ(LobbyDirectory("/srv/./lobby", nullptr, 5), "/srv/lobby");
 }
 
 TEST(LobbySocketPath, IsTheEncodedCaptionWithSockInTheDirectory) {

@@ -308,3 +308,45 @@ TEST_F(StartUpTest, LeavingDeletesTheRecordFile) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// The lobby's link closes. Waiting between tables the client ends at once;
+// during a hand it plays the hand out and ends when the hand is over; a lobby
+// that is back by then keeps it.
+TEST(LobbyLinkClosed, EndsTheClientBetweenTablesOrOnceTheHandIsOver) {
+  struct Case {
+    const char* name;
+    bool inHand;
+    bool lobbyBack;
+    bool endsAtOnce;
+    bool endsAfterHand;
+  };
+  for (const Case& k : {Case{"after a leave", false, false, true, true},
+                        Case{"in a hand", true, false, false, true},
+                        Case{"in a hand, lobby back", true, true, false, false}}) {
+    SCOPED_TRACE(k.name);
+    SimClient t;
+    sim::Connection& conn = t.Connect();
+    t.c.table.HandInProgress = k.inHand;
+    t.platform.lobby.present = false;
+    OnLobbyLinkClosed(t.c);
+    EXPECT_EQ(t.c.ended, k.endsAtOnce);
+    EXPECT_EQ(t.platform.endRequested, k.endsAtOnce);
+    if (k.endsAtOnce) continue;
+    t.platform.lobby.present = k.lobbyBack;
+    // The hand goes on, and ends with its first result record.
+    conn.sendFrame(ServerFrame(2, 2, {0, 0, 0, 33}));
+    t.Run(500);
+    EXPECT_FALSE(t.c.ended);
+    t.c.handlers.byType[9] = [](Client& c) { c.table.HandInProgress = false; };
+    conn.sendFrame(ServerFrame(9, 1));
+    t.Run(500);
+    EXPECT_EQ(t.c.ended, k.endsAfterHand);
+    EXPECT_FALSE(t.c.shell.LobbyLinkLost);
+  }
+}
+
+}  // namespace
+}  // namespace tavren

@@ -10,6 +10,7 @@
 #include "core/client.h"
 #include "shell/startup.h"
 #include "support/engine_peer.h"
+#include "view/seats.h"
 
 namespace tavren {
 namespace {
@@ -66,7 +67,21 @@ struct Watch {
   int frames = 0;
   int discards = 0, draws = 0, melds = 0, flowers = 0, hands = 0;
   std::vector<std::string> faults;
+  // The wall's two ends: where they stood when the hand began, and the wall
+  // left at each hand's end as the server counted it (in the order played).
+  const std::vector<int>* serverWallLeft = nullptr;
+  std::size_t handEnds = 0;  // hands the client has seen end
+  bool handFromStart = false, handEnded = true;
+  int startPoint = 0, startFirst = 0, wallChecks = 0;
 };
+
+// Tiles left in the wall by the client's two ends, from where they started.
+int WallLeft(int startPoint, int startFirst, int point, int first) {
+  const int front = (point - startPoint + kWallTiles) % kWallTiles;
+  int back = 0;
+  for (int at = startFirst; at != first && back <= kWallTiles; at = NextBackPosition(at)) ++back;
+  return kWallTiles - front - back;
+}
 Watch* g_watch = nullptr;
 
 // Runs the client's own handler, then checks the model it left.
@@ -74,7 +89,14 @@ void Checked(Client& c) {
   Watch& w = *g_watch;
   const int type = c.link.rinfo.itype;
   const std::uint8_t seat = c.link.rinfo.seat;
-  w.original.byType[static_cast<std::size_t>(type)](c);
+  try {
+    w.original.byType[static_cast<std::size_t>(type)](c);
+  } catch (const std::exception& e) {
+    if (w.faults.size() < 20)
+      w.faults.push_back("frame " + std::to_string(w.frames + 1) + " type " + std::to_string(type) +
+                         " failed: " + e.what());
+    throw;
+  }
   ++w.frames;
   const bool inHand = c.play.RevealCount == 0 && c.table.HandInProgress;
   std::string fault = inHand ? Inconsistency(c) : std::string();
@@ -101,6 +123,29 @@ void Checked(Client& c) {
       break;
     case protocol::kInsNewHand:
       ++w.hands;
+      w.handFromStart = true;
+      w.handEnded = false;
+      w.startPoint = c.table.MJPOINT;
+      w.startFirst = c.table.MJFIRST;
+      break;
+    case protocol::kInsSnapshot:
+      w.handFromStart = false;
+      w.handEnded = false;
+      break;
+    case protocol::kInsResult:
+      if (w.handEnded || w.serverWallLeft == nullptr) break;
+      w.handEnded = true;
+      if (w.handFromStart && w.handEnds < w.serverWallLeft->size()) {
+        // The tile turned up for the wild tile stands on the client's wall; the
+        // server no longer counts it.
+        const int expected = (*w.serverWallLeft)[w.handEnds] + 1;
+        const int left = WallLeft(w.startPoint, w.startFirst, c.table.MJPOINT, c.table.MJFIRST);
+        ++w.wallChecks;
+        if (left != expected)
+          fault += "wall left " + std::to_string(left) + ", the server's " +
+                   std::to_string(expected) + "; ";
+      }
+      ++w.handEnds;
       break;
     default:
       break;
@@ -192,6 +237,56 @@ TEST(EngineHands, AWatcherJoiningMidHandSeesTheTableAndFollowsTheHandsAfter) {
   EXPECT_GE(w.hands, 2);
   EXPECT_GT(w.discards, 50);
   for (const std::string& f : w.faults) ADD_FAILURE() << f;
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// Robots of a busy table at several paces, a watcher joining three seconds in:
+// the watcher follows every hand for five minutes and never leaves by itself.
+TEST(EngineHands, AWatcherOfABusyTableKeepsWatchingAtEveryRobotPace) {
+  for (int pace : {150, 300, 500, 700}) {
+    SCOPED_TRACE("robot pace " + std::to_string(pace) + " ms");
+    sim::World world;
+    server::Server::Config config = Config(12);
+    config.busyTables = true;
+    config.robotDelayMs = pace;
+    testing::EnginePeer peer(world, kHost, kPort, config);
+    std::vector<std::string> refusals;
+    peer.server.setLogSink([&](const std::string& line) {
+      if (line.find("refused") != std::string::npos) refusals.push_back(line);
+    });
+    std::vector<int> wallLeft;
+    peer.server.setHandSink([&](const server::HandRecord& h) {
+      if (h.table == 0) wallLeft.push_back(h.wallLeft);
+    });
+    world.loop.runFor(3000);
+    sim::SimPlatform platform(world);
+    Client watcher(platform);
+    platform.attach(watcher);
+    Watch w;
+    w.heldAfterDiscardMax = 17;
+    WatchHandlers(watcher, w);
+    const int handsBefore = peer.server.handsPlayed(0);
+    w.serverWallLeft = &wallLeft;
+    w.handEnds = static_cast<std::size_t>(handsBefore);
+    StartUp(watcher, std::string("eve$watch=0;seat=1$") + kHost + "$" + std::to_string(kPort) +
+                         "$T1$900001$0$$0$$$0");
+    ASSERT_TRUE(watcher.table.Watching);
+    for (int s = 0; s < 300 && !watcher.ended; s += 10) world.loop.runFor(10 * 1000);
+    EXPECT_FALSE(watcher.ended);
+    for (const sim::LobbyRecord& r : platform.lobby.received)
+      EXPECT_FALSE(r.message == kWmSysCommand && r.wParam == kScRestore) << "lobby restored";
+    EXPECT_EQ(watcher.log.count("TimeoutMove") + watcher.log.count("AutoPlayMove"), 0);
+    EXPECT_EQ(refusals, std::vector<std::string>{});
+    EXPECT_GE(peer.server.handsPlayed(0), handsBefore + 2);
+    EXPECT_GT(w.flowers, 0);
+    EXPECT_GE(w.wallChecks, 2);
+    for (const std::string& f : w.faults) ADD_FAILURE() << f;
+  }
 }
 
 }  // namespace
