@@ -139,8 +139,9 @@ void FormWindow::applyShape() {
   if (shapePicture_ == f.backgroundPicture && shapeSize_ == QSize(f.w, f.h)) return;
   shapePicture_ = f.backgroundPicture;
   shapeSize_ = QSize(f.w, f.h);
-  const QImage img =
-      pictures_.picture(f.backgroundPicture, f.w, f.h).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage img = pictures_.picture(f.backgroundPicture, f.w, f.h)
+                         .toImage()
+                         .convertToFormat(QImage::Format_RGB32);
   if (img.isNull()) return;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(img.width()) *
                                     static_cast<std::size_t>(img.height()));
@@ -207,14 +208,16 @@ void FormWindow::syncList(int i, const Control& k) {
   list->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
   list->setVisible(k.visible);
   list->setFont(Font(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9));
-  const QString style = QStringLiteral(
-                            "QListWidget { background: white; color: %1; border: 1px solid #8A5A1E; }"
-                            "QListWidget::item:selected { background: #2F6FC0; color: white; }")
-                            .arg(Rgb(k.color).name());
+  const QString style =
+      QStringLiteral(
+          "QListWidget { background: white; color: %1; border: 1px solid #8A5A1E; }"
+          "QListWidget::item:selected { background: #2F6FC0; color: white; }")
+          .arg(Rgb(k.color).name());
   if (list->styleSheet() != style) list->setStyleSheet(style);
   bool same = list->count() == static_cast<int>(k.items.size());
   for (int line = 0; same && line < list->count(); ++line)
-    same = list->item(line)->text() == QString::fromStdString(k.items[static_cast<std::size_t>(line)]);
+    same =
+        list->item(line)->text() == QString::fromStdString(k.items[static_cast<std::size_t>(line)]);
   if (!same) {
     // A list that showed its last line goes on showing it as lines are added;
     // one scrolled back by the user stays where it was; a new list starts at its top.
@@ -316,7 +319,8 @@ void FormWindow::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   pressed_ = controlAt(e->position().toPoint());
   // The windows without a title bar are dragged by their bare background.
-  if (pressed_ < 0 && !IsBubble(id_) && windowHandle() != nullptr) windowHandle()->startSystemMove();
+  if (pressed_ < 0 && !IsBubble(id_) && windowHandle() != nullptr)
+    windowHandle()->startSystemMove();
 }
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* e) {

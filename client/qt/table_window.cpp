@@ -1,6 +1,7 @@
 #include "qt/table_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -240,8 +241,11 @@ void TableWindow::syncWindowState() {
   if (f.raiseRequested) {
     f.raiseRequested = false;
     if (isMinimized()) showNormal();
-    raise();
-    activateWindow();
+    // The offscreen platform has no stacking to change.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+      raise();
+      activateWindow();
+    }
   }
 }
 
@@ -264,7 +268,8 @@ void TableWindow::syncChatBox() {
 void TableWindow::syncPointer() {
   const InputState& in = client_->input;
   const QPoint pt = surface_->mapFromGlobal(QCursor::pos());
-  const Control* k = surface_->rect().contains(pt) ? HitTest(client_->view, pt.x(), pt.y()) : nullptr;
+  const Control* k =
+      surface_->rect().contains(pt) ? HitTest(client_->view, pt.x(), pt.y()) : nullptr;
   const bool hand = IsControl(k, "MJ_Image") && in.Pointer == kPointerHand;
   const Qt::CursorShape shape = hand ? Qt::PointingHandCursor : Qt::ArrowCursor;
   if (surface_->cursor().shape() != shape) surface_->setCursor(shape);

@@ -1,0 +1,346 @@
+// The real windows: synthetic pointer and key events on the table window and
+// the small windows, and what they painted, over a client in virtual time.
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "chat/chat.h"
+#include "input/input.h"
+#include "link/reconnect.h"
+#include "protocol/tavren_protocol.h"
+#include "qt/window_rig.h"
+#include "shell/dialogs.h"
+#include "shell/record_file.h"
+#include "shell/result_windows.h"
+
+namespace tavren {
+namespace {
+
+using testing::Differing;
+using testing::WaitUntil;
+using testing::WindowRig;
+
+int ControlIndex(const SmallForm& f, const char* name, int index = 0) {
+  for (std::size_t i = 0; i < f.controls.size(); ++i)
+    if (std::string(f.controls[i].name) == name && f.controls[i].index == index)
+      return static_cast<int>(i);
+  return -1;
+}
+
+QPoint Centre(const Control& k) {
+  return QPoint(k.x + k.w / 2, k.y + k.h / 2);
+}
+
+TEST(RealWindow, ACountdownDigitIsRedrawnWithNoPointerEvent) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    c.table.LoginAccepted = true;
+    c.offer.Countdown = 9;
+    c.view.Number.caption = "9";
+    c.view.Number.visible = c.view.Time_Img.visible = true;
+    c.link.TurnClockOn = true;
+    SetTimer(c, TimerId::Bong, true);
+  });
+  r.Run(0);
+  const QImage before = r.Painted();
+  const QRect digit = QRect(c.view.Number.x, c.view.Number.y, c.view.Number.w, c.view.Number.h)
+                          .translated(c.view.pic1X, c.view.pic1Y);
+  r.Run(1000);  // twenty ticks: one step of the countdown, and no pointer moved
+  ASSERT_EQ(c.view.Number.caption, "8");
+  EXPECT_GT(Differing(before, r.Painted(), digit), 10);
+}
+
+TEST(RealWindow, TheCloseButtonAndTheWindowManagersCloseAskTheExitQuestion) {
+  {
+    WindowRig r;
+    const QPoint button = r.window.closeRect().center();
+    QTest::mousePress(&r.window, Qt::LeftButton, {}, button);
+    QTest::mouseRelease(&r.window, Qt::LeftButton, {}, button);
+    r.Settle();
+    EXPECT_TRUE(r.s.c.forms[FormId::frmExit].visible);
+    qt::FormWindow* exit = r.window.forms()->window(FormId::frmExit);
+    ASSERT_NE(exit, nullptr);
+    EXPECT_TRUE(exit->isVisible());
+    EXPECT_FALSE(r.s.platform.endRequested);
+  }
+  {
+    WindowRig r;
+    EXPECT_FALSE(r.window.close());  // the window refuses: the question decides
+    r.Settle();
+    EXPECT_TRUE(r.s.c.forms[FormId::frmExit].visible);
+    EXPECT_TRUE(r.window.isVisible());
+    EXPECT_FALSE(r.s.platform.endRequested);
+  }
+}
+
+struct ChatRig : WindowRig {
+  std::vector<Frame> sent;
+  ChatRig() {
+    s.server.onFrame = [this](sim::Connection&, const Frame& f) { sent.push_back(f); };
+    s.Connect();
+    RunEvent(s.c, [&] {
+      s.c.table.LoginAccepted = true;
+      s.c.table.PlayerInfo[0].nick = "amy";
+      s.c.table.PlayerInfo[1].nick = "bob";
+      s.c.table.custom[1].seat = 2;
+      s.c.table.custom[1].name = "bob";
+      s.c.view.Chat.visible = true;
+      s.c.view.Tou[1].visible = true;
+    });
+    window.sync();
+    Settle();
+  }
+  std::vector<Frame> ChatFrames() const {
+    std::vector<Frame> out;
+    for (const Frame& f : sent)
+      if (f[3] == protocol::kReqChat) out.push_back(f);
+    return out;
+  }
+  static bool Holds(const Frame& f, const std::string& text) {
+    return std::string(reinterpret_cast<const char*>(f.data()), f.size()).find(text) !=
+           std::string::npos;
+  }
+};
+
+TEST(RealWindow, ALineTypedIntoTheChatBoxGoesOutOnEnter) {
+  ChatRig r;
+  QLineEdit* box = r.window.chatBox();
+  ASSERT_TRUE(box->isVisible());
+  box->setFocus();
+  QTest::keyClicks(box, "hello all");
+  EXPECT_EQ(r.s.c.view.Chat.caption, "hello all");
+  QTest::keyClick(box, Qt::Key_Return);
+  r.Run(200);
+  const std::vector<Frame> chat = r.ChatFrames();
+  ASSERT_EQ(chat.size(), 1u);
+  EXPECT_TRUE(ChatRig::Holds(chat[0], "amy"));
+  EXPECT_TRUE(ChatRig::Holds(chat[0], "hello all"));
+  EXPECT_TRUE(box->text().isEmpty());  // the box was emptied by the core, and shows it
+}
+
+TEST(RealWindow, APortraitClickPutsThePrivatePrefixIntoTheBoxAndBackspaceTakesItWhole) {
+  ChatRig r;
+  const Control& bob = r.s.c.view.Tou[1];
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(bob));
+  r.Settle();
+  QLineEdit* box = r.window.chatBox();
+  EXPECT_EQ(box->text(), QStringLiteral("你对bob说: "));
+  EXPECT_TRUE(box->hasFocus() || QApplication::focusWidget() == box);
+  QTest::keyClicks(box, "hi");
+  EXPECT_EQ(box->text(), QStringLiteral("你对bob说: hi"));
+  // The send button sends it to bob alone.
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(r.s.c.view.AnNiu[0]));
+  r.Run(200);
+  std::vector<Frame> chat = r.ChatFrames();
+  ASSERT_EQ(chat.size(), 1u);
+  EXPECT_EQ(chat[0][11], 2);  // value(1): bob's seat bit
+  EXPECT_TRUE(ChatRig::Holds(chat[0], "hi"));
+
+  // A Backspace that reaches into the prefix takes the whole prefix and keeps the body.
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(bob));
+  r.Settle();
+  QTest::keyClicks(box, "yo");
+  box->setCursorPosition(3);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  r.Settle();
+  EXPECT_EQ(box->text(), QStringLiteral("yo"));
+  EXPECT_TRUE(r.s.c.chat.PrivatePrefix.empty());
+}
+
+TEST(RealWindow, F1InTheChatBoxHidesTheClientAndAltThenCAtTheTableOpensTheChatWindow) {
+  {
+    ChatRig r;
+    r.window.chatBox()->setFocus();
+    QTest::keyClick(r.window.chatBox(), Qt::Key_F1);
+    r.Settle();
+    EXPECT_TRUE(r.s.c.link.BossMode);
+    EXPECT_TRUE(r.s.c.view.minimized);
+  }
+  {
+    WindowRig r;
+    r.window.surface()->setFocus();
+    QTest::keyClick(r.window.surface(), Qt::Key_Alt);
+    QTest::keyClick(r.window.surface(), Qt::Key_C);
+    r.Settle();
+    EXPECT_TRUE(r.s.c.forms[FormId::Talk].visible);
+    qt::FormWindow* talk = r.window.forms()->window(FormId::Talk);
+    ASSERT_NE(talk, nullptr);
+    EXPECT_TRUE(talk->isVisible());
+    // Alt then C in the chat window's history hides it again.
+    QListWidget* history = talk->list(ControlIndex(r.s.c.forms[FormId::Talk], "Text1"));
+    ASSERT_NE(history, nullptr);
+    history->setFocus();
+    QTest::keyClick(history, Qt::Key_Alt);
+    QTest::keyClick(history, Qt::Key_C);
+    r.Settle();
+    EXPECT_FALSE(r.s.c.forms[FormId::Talk].visible);
+    EXPECT_FALSE(talk->isVisible());
+  }
+}
+
+TEST(RealWindow, TheReconnectionDialogIsDrawnAndItsButtonsWork) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] { OpenReconnectDialog(c); });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* dialog = r.window.forms()->window(FormId::frmReconnect);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->isVisible());
+  const SmallForm& f = c.forms[FormId::frmReconnect];
+  const Control& time = f.controls[static_cast<std::size_t>(ControlIndex(f, "lbTime"))];
+  // The countdown's text is painted: its place is no longer the bare background.
+  const QImage painted = WindowRig::Painted(*dialog);
+  const QRgb bare = painted.pixel(1, 1);
+  int ink = 0;
+  for (int y = time.y; y < time.y + time.h; ++y)
+    for (int x = time.x; x < time.x + time.w; ++x) ink += painted.pixel(x, y) != bare;
+  EXPECT_GT(ink, 30);
+
+  // Reconnect now: the dialog hides and the attempts start.
+  const Control& now = f.controls[static_cast<std::size_t>(ControlIndex(f, "pbReconnect"))];
+  QTest::mouseClick(dialog, Qt::LeftButton, {}, Centre(now));
+  r.Settle();
+  EXPECT_FALSE(c.forms[FormId::frmReconnect].visible);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_TRUE(TimerEnabled(c, TimerId::Count));
+
+  // Cancel with no connection: back to the lobby, the dialog gone.
+  RunEvent(c, [&] { OpenReconnectDialog(c); });
+  r.window.sync();
+  r.Settle();
+  ASSERT_TRUE(dialog->isVisible());
+  const SmallForm& g = c.forms[FormId::frmReconnect];
+  QTest::mouseClick(dialog, Qt::LeftButton, {},
+                    Centre(g.controls[static_cast<std::size_t>(ControlIndex(g, "pbCancel"))]));
+  r.Settle();
+  EXPECT_FALSE(c.forms[FormId::frmReconnect].loaded);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(c.log.count("ResetToLobby"), 1);
+}
+
+TEST(RealWindow, TheRankingListScrollsToItsFirstHandWhichADoubleClickOpens) {
+  WindowRig r;
+  Client& c = r.s.c;
+  char tmpl[] = "/tmp/tavren-window-XXXXXX";
+  const std::string folder = mkdtemp(tmpl);
+  r.s.platform.folder = folder;
+  RunEvent(c, [&] {
+    HeroWindow(c);
+    for (int n = 1; n <= 30; ++n) {
+      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
+      for (int s = 0; s < kSides; ++s)
+        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
+      for (int k = 0; k < 8; ++k) ScoreList(c, k) = {"hand " + std::to_string(n)};
+      WriteHandRecord(c, n);
+    }
+    ShowRankingWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  QListWidget* num = hero->list(ControlIndex(c.forms[FormId::Hero], "Num"));
+  ASSERT_NE(num, nullptr);
+  ASSERT_EQ(num->count(), 30);
+  QScrollBar* bar = num->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);  // more hands than lines: the list scrolls
+
+  // The wheel scrolls down to the last hands ...
+  for (int i = 0; i < 10; ++i) {
+    QWheelEvent wheel(QPointF(20, 20), num->viewport()->mapToGlobal(QPointF(20, 20)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(num->viewport(), &wheel);
+  }
+  EXPECT_EQ(bar->value(), bar->maximum());
+  // ... and the scroll bar back up to the first one, which a double click opens.
+  bar->setValue(0);
+  const QPoint first = num->visualItemRect(num->item(0)).center();
+  // A person's double click: a click, then the second press that is the double click.
+  QTest::mouseClick(num->viewport(), Qt::LeftButton, {}, first);
+  QTest::mouseDClick(num->viewport(), Qt::LeftButton, {}, first);
+  r.Settle();
+  EXPECT_EQ(HeroControl(c, "Num", 0).selected, 0);
+  EXPECT_EQ(ScoreList(c, 0), std::vector<std::string>{"hand 1"});
+  EXPECT_TRUE(c.forms[FormId::Score].visible);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(RealWindow, TheWindowFollowsTheScreenSize) {
+  struct Case {
+    PixelSize screen;
+    QSize window;
+    QRect surface;
+    bool scaled;
+  } cases[] = {
+      {{800, 600}, {800, 600}, {0, 0, 800, 600}, true},
+      {{1024, 768}, {1024, 768}, {0, 0, 1024, 768}, false},
+      {{1280, 1024}, {1040, 796}, {8, 20, 1024, 768}, false},
+  };
+  for (const Case& k : cases) {
+    WindowRig r(k.screen);
+    SCOPED_TRACE(k.window.width());
+    EXPECT_EQ(r.window.size(), k.window);
+    EXPECT_EQ(r.window.surface()->geometry(), k.surface);
+    EXPECT_EQ(r.s.c.view.ScaleX < 1, k.scaled);
+    // Every control-bar button lies inside the window and is drawn there.
+    const QImage painted = r.Painted();
+    ASSERT_EQ(painted.size(), k.window);
+    for (const Control& b : r.s.c.view.AnNiu) {
+      if (!b.visible) continue;
+      EXPECT_LE(b.x + b.w, k.surface.width());
+      EXPECT_LE(b.y + b.h, k.surface.height());
+    }
+    // The felt fills the surface; a skinned window has its frame around it.
+    const QColor middle = painted.pixelColor(k.surface.center());
+    EXPECT_GT(middle.green(), middle.red());
+    if (k.surface.x() > 0) {
+      const QColor frame = painted.pixelColor(2, k.window.height() / 2);
+      EXPECT_FALSE(frame.green() > frame.red() + 20);
+    }
+  }
+}
+
+TEST(RealWindow, TheControlBarShowsItsTooltipAndTheUsersTilesTheHandPointer) {
+  WindowRig r;
+  Client& c = r.s.c;
+  const Control& exit = c.view.AnNiu[8];
+  ASSERT_TRUE(exit.visible);
+  QTest::mouseMove(r.window.surface(), Centre(exit));
+  r.Settle();
+  EXPECT_EQ(r.window.surface()->toolTip(), QString::fromUtf8(ControlBarTooltip(8)));
+  QTest::mouseMove(r.window.surface(), QPoint(c.view.pic1W / 2, c.view.pic1H / 2));
+  r.Settle();
+  EXPECT_TRUE(r.window.surface()->toolTip().isEmpty());
+}
+
+TEST(RealWindow, TheCallPromptsOkButtonLightsUnderThePointer) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    c.shell.JiaoTouOpen = true;
+    ShowJiaoTouPrompt(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* prompt = r.window.forms()->window(FormId::tishi);
+  ASSERT_NE(prompt, nullptr);
+  const SmallForm& f = c.forms[FormId::tishi];
+  const Control& ok = f.controls[static_cast<std::size_t>(ControlIndex(f, "Image1"))];
+  const int normal = ok.picture;
+  QTest::mouseMove(prompt, Centre(ok));
+  r.Settle();
+  EXPECT_NE(c.forms[FormId::tishi].find("Image1")->picture, normal);
+  QTest::mouseMove(prompt, QPoint(2, 2));
+  r.Settle();
+  EXPECT_EQ(c.forms[FormId::tishi].find("Image1")->picture, normal);
+}
+
+}  // namespace
+}  // namespace tavren
