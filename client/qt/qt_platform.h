@@ -83,6 +83,7 @@ class QtPlatform : public QObject, public Platform {
   int lockFd_ = -1;
   bool endRequested_ = false;
   bool printMessageBoxes_ = false;
+  std::string sceneSummary_;  // $TAVRENMJ_SCENE_DUMP: where the scene summary goes
 };
 
 }  // namespace tavren::qt

@@ -1,0 +1,70 @@
+#include "qt/scene_dump.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "core/client.h"
+
+namespace tavren::qt {
+
+namespace {
+
+// A control as [left, top, width, height, visible, enabled] in screen pixels.
+void Rect(std::ostringstream& o, const Client& c, const Control& k) {
+  const MainForm& f = c.view;
+  o << '[' << f.windowLeft + f.pic1X + k.x << ',' << f.windowTop + f.pic1Y + k.y << ',' << k.w
+    << ',' << k.h << ',' << (k.visible ? 1 : 0) << ',' << (k.enabled ? 1 : 0) << ']';
+}
+
+void FormControl(std::ostringstream& o, const SmallForm& f, const char* name) {
+  for (const Control& k : f.controls) {
+    if (std::string(k.name) != name) continue;
+    o << '[' << f.left + k.x << ',' << f.top + k.y << ',' << k.w << ',' << k.h << ','
+      << (k.visible ? 1 : 0) << ']';
+    return;
+  }
+  o << "null";
+}
+
+}  // namespace
+
+std::string SceneSummary(const Client& c) {
+  std::ostringstream o;
+  const HandRecord& own = c.table.custom[0];
+  o << "{\"handInProgress\":" << (c.table.HandInProgress ? 1 : 0)
+    << ",\"handNo\":" << c.table.HandNo << ",\"mayDiscard\":" << (c.offer.MayDiscard ? 1 : 0)
+    << ",\"actionPhase\":" << c.offer.ActionPhase << ",\"ready\":" << (c.input.ReadyFlag ? 1 : 0)
+    << ",\"minimized\":" << (c.view.minimized ? 1 : 0) << ",\"operation\":[";
+  for (std::size_t i = 0; i < c.view.Operation.size(); ++i) {
+    if (i > 0) o << ',';
+    Rect(o, c, c.view.Operation[i]);
+  }
+  o << "],\"standing\":[";
+  bool first = true;
+  for (int s = own.first; s < own.first + own.count && s < kSlots && s >= 0; ++s) {
+    const int ind = own.mj[static_cast<std::size_t>(s)].ind;
+    if (ind < 0 || ind >= kWallTiles) continue;
+    if (!first) o << ',';
+    first = false;
+    Rect(o, c, c.view.MJ_Image[static_cast<std::size_t>(ind)]);
+  }
+  o << "],\"continue\":";
+  Rect(o, c, c.view.AnNiu[2]);
+  const SmallForm& prompt = c.forms[FormId::tishi];
+  o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
+  FormControl(o, prompt, "Image1");
+  o << ",\"score\":" << (c.forms[FormId::Score].visible ? 1 : 0);
+  o << ",\"exitDialog\":" << (c.forms[FormId::frmExit].visible ? 1 : 0) << '}';
+  return o.str();
+}
+
+void WriteSceneSummary(const Client& c, const std::string& path) {
+  const std::string tmp = path + ".tmp";
+  if (FILE* f = std::fopen(tmp.c_str(), "w")) {
+    const std::string s = SceneSummary(c);
+    const bool ok = std::fwrite(s.data(), 1, s.size(), f) == s.size();
+    if (std::fclose(f) == 0 && ok) std::rename(tmp.c_str(), path.c_str());
+  }
+}
+
+}  // namespace tavren::qt
