@@ -169,10 +169,8 @@ void ComposeChatLine(Client& c, InfoRecord& request, const std::string& text,
   const std::string& nick = c.table.PlayerInfo[0].nick;
   const std::size_t at = ch.PrivatePrefix.empty() ? std::string::npos : text.find(ch.PrivatePrefix);
   if (at != std::string::npos) {
-    // The prefix is cut where it stands, so text typed before it is kept.
-    std::string body = phrase != nullptr
-                           ? *phrase
-                           : text.substr(0, at) + text.substr(at + ch.PrivatePrefix.size());
+    // The body is what follows the prefix's length of characters from the start.
+    std::string body = phrase != nullptr ? *phrase : DropChars(text, CharsIn(ch.PrivatePrefix));
     request.value[1] = ch.PrivateTarget;
     ch.ChatOutText = nick + DropChars(ch.PrivatePrefix, 1) + body;
   } else {
@@ -367,6 +365,15 @@ void HideTalk(Client& c) {
   SmallForm& f = c.forms[FormId::Talk];
   if (!f.visible) return;
   f.visible = false;
+}
+
+void ClearChatHistory(Client& c) {
+  SmallForm& f = c.forms[FormId::Talk];
+  if (!f.loaded) return;
+  if (Control* history = f.find("Text1")) {
+    history->items.clear();
+    history->selected = -1;
+  }
 }
 
 }  // namespace tavren

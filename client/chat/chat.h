@@ -82,5 +82,7 @@ SmallForm& LoadTalk(Client& c);
 void ShowTalk(Client& c);
 void ToggleTalk(Client& c);
 void HideTalk(Client& c);
+// Empties the chat window's history, so one table's lines never show at the next.
+void ClearChatHistory(Client& c);
 
 }  // namespace tavren

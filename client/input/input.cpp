@@ -1,5 +1,6 @@
 #include "input/input.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "autoplay/autoplay.h"
@@ -59,6 +60,22 @@ void TurnUpKongTop(Client& c, int control) {
     if (top.ind != control) continue;
     ShowFace(c, control, top.side, top.tile);
     top.ind = -1;
+    return;
+  }
+}
+
+// A wall tile the server revealed at the hand's end turns up, lying face up
+// and in front of the wall tiles around it, once per tile.
+void TurnUpWallTile(Client& c, int control) {
+  PlayState& ps = c.play;
+  const int n = std::min<int>(ps.RevealCount, kRevealWallTiles);
+  for (int i = 0; i < n; ++i) {
+    std::int16_t& pos = ps.RevealPos[static_cast<std::size_t>(i)];
+    const std::int16_t tile = ps.RevealTiles[static_cast<std::size_t>(i)];
+    if (pos != control || tile == 0) continue;
+    ShowFace(c, control, kLyingOwn, tile);
+    BringToFront(c.view, c.view.MJ_Image[static_cast<std::size_t>(control)]);
+    pos = -1;
     return;
   }
 }
@@ -132,7 +149,10 @@ void OnTileClick(Client& c, int control, bool rightButton) {
         return;
       }
     }
-    if (slot < 0) TurnUpKongTop(c, control);
+    if (slot < 0) {
+      TurnUpKongTop(c, control);
+      TurnUpWallTile(c, control);
+    }
   });
 }
 

@@ -75,6 +75,7 @@ void ResetToLobby(Client& c) {
   ClearResultWindows(c);
   ResetPlayerRecords(c);
   UnloadSpeakBoxes(c);
+  ClearChatHistory(c);
 
   c.link.ReceiveRing.clear();
   c.link.SendRing.clear();

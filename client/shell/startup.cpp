@@ -102,6 +102,9 @@ void RunStartUp(Client& c, const std::string& commandLine) {
   if (h.watching) c.table.PlayerInfo[0].userId = h.watchedUserId;
   c.table.custom[0].name = h.field[1];
   c.view.Location.caption = h.field[5];
+  // The panel was laid out before the caption was known: a long one takes a
+  // smaller font.
+  if (CharCount(h.field[5]) > 10) c.view.Location.fontSize -= 2;
   c.link.ServerHost = h.field[3];
   c.link.ServerPort = h.serverPort;
   c.link.LinkMode = h.linkMode;

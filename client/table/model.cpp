@@ -30,6 +30,8 @@ void ResetHandRecords(Client& c) {
   }
   t.WildTileCode = -1;
   c.offer.MayDiscard = false;
+  c.play.SeatCount = 0;
+  c.view.Label3.caption.clear();
   for (auto& column : t.AsideTiles) column.fill(0);
   TableViewState& v = c.tableView;
   v.DrawFromFront = true;

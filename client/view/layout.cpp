@@ -2,6 +2,7 @@
 // halves of a table reset.
 #include <cmath>
 
+#include "chat/chat.h"
 #include "core/client.h"
 #include "view/scene.h"
 
@@ -99,6 +100,8 @@ void layoutPlayerPanels(Client& c) {
   else
     Place(c, f.imgCircle, 942, 154, 30, 46);
   Place(c, f.Label3, 914, 160, 76, 16);
+  // The call's count ("1头") is read on the dark frame of the wild tile.
+  f.Label3.color = kLabelGold;
   Show(c, f.imgCircle, true);
   Show(c, f.Label3, true);
   // The wild tile sits in the frame's window, at its own unscaled size.
@@ -151,7 +154,6 @@ void layoutPlayerPanels(Client& c) {
   Place(c, f.Location, 760, 668, 260, 20);
   f.Location.color = kWhite;
   if (f.ScaleX < 1) f.Location.fontSize = 10;
-  if (CharCount(f.Location.caption) > 10) f.Location.fontSize -= 2;
   Place(c, f.imgword1, 640, 659, 57, 13);
   Place(c, f.imgword2, 640, 675, 57, 13);
   f.imgword1.picture = kPicPhrases1;
@@ -264,6 +266,7 @@ void resetTableView(Client& c) {
   for (Control& k : f.Speak) k.visible = false;
   for (Control& k : f.Chi) k.visible = false;
   for (Control& k : f.Gang) k.visible = false;
+  HideTalk(c);
 
   // The wall: twelve columns of three per side, layer 0 in front.
   LoadSteps(c, Steps::Lying);

@@ -131,13 +131,18 @@ TEST(ChatBox, PortraitClicksNeedALoginAnotherSideAndAName) {
 
 TEST(ChatBox, PrivateLinesGoToTheAddresseeAndUseThePrefixUp) {
   struct Case {
-    std::string typed;  // after the prefix
+    std::string before;  // typed in front of the prefix
+    std::string typed;   // after the prefix
     std::string sent;
-  } cases[] = {{"你好", "阿明对猫说: 你好"}, {"", "阿明对猫说: "}};
+  } cases[] = {{"", "你好", "阿明对猫说: 你好"},
+               {"", "", "阿明对猫说: "},
+               // The body is the line without the prefix's length of characters
+               // from its start, wherever the prefix stands.
+               {"嗨", "你好", "阿明对猫说:  你好"}};
   for (const Case& k : cases) {
     Chatting s;
     OnPortraitClick(s.c, 2);
-    s.Type(s.c.view.Chat.caption + k.typed);
+    s.Type(k.before + s.c.view.Chat.caption + k.typed);
     s.Enter();
     const std::vector<Frame> sent = Queued(s.c);
     ASSERT_EQ(sent.size(), 1u) << k.typed;
@@ -295,6 +300,37 @@ TEST(TableClicks, TheChatLabelPortraitsAndPhraseLabelsReachTheChat) {
   EXPECT_TRUE(s.c.forms[FormId::huifu].find("List2")->visible);
   ClickOn(s.c, s.c.view.imgword1);
   EXPECT_TRUE(s.c.forms[FormId::huifu].find("List1")->visible);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// The resets: the view reset hides the chat window, leaving the table empties
+// its history (the last table's lines never show at the next), and the table
+// reset clears the record count and the call label.
+TEST(Resets, EachResetClearsWhatItOwns) {
+  Chatting s;
+  s.Receive(2, "猫说道: 上一桌");
+  ShowTalk(s.c);
+  ASSERT_TRUE(s.c.forms[FormId::Talk].visible);
+  resetTableView(s.c);
+  EXPECT_FALSE(s.c.forms[FormId::Talk].visible);
+  EXPECT_EQ(s.History().size(), 1u);
+
+  s.c.play.SeatCount = 3;
+  s.c.view.Label3.caption = "2头1摸";
+  ResetHandRecords(s.c);
+  EXPECT_EQ(s.c.play.SeatCount, 0);
+  EXPECT_EQ(s.c.view.Label3.caption, "");
+
+  RunEvent(s.c, [&] { ResetToLobby(s.c); });
+  EXPECT_TRUE(s.History().empty());
+  s.Receive(4, "狗说道: 新一桌");
+  ASSERT_EQ(s.History().size(), 1u);
+  EXPECT_EQ(s.History()[0], "狗说道: 新一桌");
 }
 
 }  // namespace

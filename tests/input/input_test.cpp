@@ -501,6 +501,31 @@ TEST(KongTops, AWonHandLetsTheUserTurnUpAKongTop) {
             t.c.view.pics.TilePics[static_cast<std::size_t>(36 + FaceIndex(Wan(7)))]);
 }
 
+// The wall tiles the hand's end revealed turn up one by one when clicked:
+// a flower through the flower picture, a tile by its lying face.
+TEST(RevealedWallTiles, AClickTurnsUpTheTileAtItsPositionOnce) {
+  PlayTable t;
+  PlayState& ps = t.c.play;
+  ps.RevealCount = 3;
+  ps.RevealTiles = {static_cast<std::int16_t>(Wan(7)), 3, static_cast<std::int16_t>(Wan(2)), 0, 0};
+  ps.RevealPos = {45, 46, 100, 0, 0};
+  const int back = t.tile(100).picture;
+  OnTileClick(t.c, 101, false);  // not a revealed position
+  EXPECT_EQ(t.tile(100).picture, back);
+  OnTileClick(t.c, 100, false);
+  EXPECT_EQ(t.tile(100).picture,
+            t.c.view.pics.TilePics[static_cast<std::size_t>(FaceIndex(Wan(2)))]);
+  EXPECT_EQ(ps.RevealPos[2], -1);
+  EXPECT_EQ(t.c.view.order.back(), &t.tile(100));
+  OnTileClick(t.c, 46, false);
+  EXPECT_NE(t.tile(46).picture, 0);
+  EXPECT_EQ(ps.RevealPos[1], -1);
+  // Position 0 is listed for no tile: a click there shows nothing.
+  const int zero = t.tile(0).picture;
+  OnTileClick(t.c, 0, false);
+  EXPECT_EQ(t.tile(0).picture, zero);
+}
+
 TEST(Robustness, ArbitraryOffersClicksAndKeysKeepTheHandWhole) {
   std::mt19937 random(7);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };

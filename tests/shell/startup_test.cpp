@@ -350,3 +350,28 @@ TEST(LobbyLinkClosed, EndsTheClientBetweenTablesOrOnceTheHandIsOver) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// The location caption of field 5 is measured once it is read: more than ten
+// characters take a font two points smaller.
+TEST(LocationCaption, ALongCaptionTakesTheSmallerFont) {
+  struct Case {
+    std::string caption;
+    int fontSize;
+  } cases[] = {{"T1", 10},
+               {"一二三四五六七八九十", 10},
+               {"一二三四五六七八九十一", 8},
+               {"Room 12345 North", 8}};
+  for (const Case& k : cases) {
+    SimClient t;
+    t.c.link.LinkReady = false;
+    StartUp(t.c, "a$k$" + std::string(testing::kHost) + "$8000$" + k.caption + "$0$$0$$$0$$$");
+    EXPECT_EQ(t.c.view.Location.caption, k.caption);
+    EXPECT_EQ(t.c.view.Location.fontSize, k.fontSize) << k.caption;
+  }
+}
+
+}  // namespace
+}  // namespace tavren
