@@ -115,9 +115,10 @@ inline void CheckClient(const Client& c) {
       const TileSlot& s = h.mj[static_cast<std::size_t>(k)];
       Require(s.typ >= kSlotEmpty && s.typ <= kSlotAddedKong, "slot kind", s.typ);
       Require(s.ind >= -1 && s.ind < kWallTiles, "slot control", s.ind);
-      // The slots the record claims: its melds and its standing row (slots past
-      // the row keep what they last held and claim nothing).
-      const bool standing = k >= h.first && k < h.first + h.count;
+      // The slots the record claims: its melds and the standing tiles of its row
+      // (slots past the row, and empty ones, keep what they last held and claim
+      // nothing).
+      const bool standing = k >= h.first && k < h.first + h.count && s.typ == kSlotStanding;
       const bool meld = s.typ >= kSlotChi;
       if ((standing || meld) && s.ind >= 0 && !controls.insert(s.ind).second) {
         DumpHands(c);

@@ -46,6 +46,7 @@ void usage(std::FILE* to) {
                "  --watch USERID        watch the player with this user id at --table\n"
                "  --no-client           do not start the client; only listen\n"
                "  --print-command       print the client's command line and exit\n"
+               "  --exit-with-client    end when the client it started ends\n"
                "  --help, --version     this text; the version\n"
                "commands on standard input: leave (0x303), leave-quiet (0x400), state (0x465),\n"
                "  sit (0x16), send MSG [WPARAM [LPARAM]], quit\n");
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
   HandOver h;
   std::string caption = "Qixo山庄", client = selfDir() + "/tavrenmj";
   int table = 0, seat = -1;
-  bool keyGiven = false, startClient = true, printOnly = false;
+  bool keyGiven = false, startClient = true, printOnly = false, exitWithClient = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -100,6 +101,8 @@ int main(int argc, char** argv) {
       startClient = false;
     } else if (a == "--print-command") {
       printOnly = true;
+    } else if (a == "--exit-with-client") {
+      exitWithClient = true;
     } else if (a == "--unattended") {
       h.unattended = true;
     } else if (!(v = next())) {
@@ -224,6 +227,7 @@ int main(int argc, char** argv) {
         say("client ended with status " +
             std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1));
         child = -1;
+        if (exitWithClient) quit = true;
       }
     }
     if (fds[0].revents & POLLIN) {

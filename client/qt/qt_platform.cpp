@@ -321,15 +321,9 @@ void QtPlatform::requestEnd() {
 }
 
 std::string QtPlatform::programFolder() {
-  std::string folder;
-  if (const char *home = std::getenv("TAVRENMJ_HOME");
-      home != nullptr && home[0] != '\0')
-    folder = home;
-  else
-    folder = QCoreApplication::applicationDirPath().toStdString();
-  while (folder.size() > 1 && folder.back() == '/')
-    folder.pop_back();
-  return folder;
+  // $TAVRENMJ_HOME, the user's data folder of an installed client, or the build folder.
+  return ProgramFolderFor(std::getenv("TAVRENMJ_HOME"), std::getenv("XDG_DATA_HOME"),
+                          std::getenv("HOME"), QCoreApplication::applicationDirPath().toStdString());
 }
 
 bool QtPlatform::acquireInstanceLock() {

@@ -1,6 +1,9 @@
 #include "qt/world_paths.h"
 
+#include <dlfcn.h>
+
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -75,6 +78,101 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
     line += arguments[i];
   }
   return line;
+}
+
+namespace {
+
+std::string TrimSlashes(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+std::string PackageDataFolder(const std::string& exeDir) {
+  return std::filesystem::path(TrimSlashes(exeDir) + "/../share/tavrenmj")
+      .lexically_normal()
+      .string();
+}
+
+ProgramFolderPlan PlanProgramFolder(const char* tavrenHome, const char* dataHome, const char* home,
+                                    const std::string& exeDir, bool installed) {
+  ProgramFolderPlan plan;
+  if (IsSet(tavrenHome)) {
+    plan.folder = TrimSlashes(tavrenHome);
+    return plan;
+  }
+  if (!installed) {
+    plan.folder = TrimSlashes(exeDir);
+    return plan;
+  }
+  std::string userData;
+  if (IsSet(dataHome) && dataHome[0] == '/')
+    userData = TrimSlashes(dataHome);
+  else if (IsSet(home))
+    userData = TrimSlashes(home) + "/.local/share";
+  else
+    userData = "/tmp";
+  const std::string root = (userData == "/" ? "" : userData) + "/tavrenmj";
+  const std::string data = PackageDataFolder(exeDir);
+  plan.folder = root + "/table";
+  plan.links = {{root + "/common", data + "/common"},
+                {plan.folder + "/chat.ini", data + "/table/chat.ini"}};
+  return plan;
+}
+
+bool PrepareProgramFolder(const ProgramFolderPlan& plan, std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::create_directories(plan.folder, ec);
+  if (!fs::is_directory(plan.folder, ec)) {
+    if (error) *error = "cannot make the folder " + plan.folder;
+    return false;
+  }
+  for (const auto& [link, target] : plan.links) {
+    const fs::file_status st = fs::symlink_status(link, ec);
+    if (fs::is_symlink(st)) {
+      if (fs::read_symlink(link, ec) == fs::path(target)) continue;
+      fs::remove(link, ec);  // a link of an older install: point it here
+    } else if (fs::exists(st)) {
+      continue;  // the user's own file or folder stays
+    }
+    fs::create_directories(fs::path(link).parent_path(), ec);
+    fs::create_symlink(target, link, ec);
+  }
+  return true;
+}
+
+namespace {
+
+extern "C" void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
+
+void QuietSoundLibraryMessages() {
+  // The sound library loads ALSA itself when it needs it; the same library is
+  // found here, if it is installed at all, and told where its messages go.
+  void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+  if (alsa == nullptr) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+    set(&IgnoreAlsaMessage);
+  // Stays loaded: the handler must outlive every use of the library.
+}
+
+std::string ProgramFolderFor(const char* tavrenHome, const char* dataHome, const char* home,
+                             const std::string& exeDir) {
+  std::error_code ec;
+  const bool installed =
+      std::filesystem::is_regular_file(PackageDataFolder(exeDir) + "/table/chat.ini", ec);
+  const ProgramFolderPlan plan = PlanProgramFolder(tavrenHome, dataHome, home, exeDir, installed);
+  std::string error;
+  if (PrepareProgramFolder(plan, &error)) return plan.folder;
+  static bool told = false;
+  if (!told) std::fprintf(stderr, "tavrenmj: %s\n", error.c_str());
+  told = true;
+  return TrimSlashes(exeDir);
 }
 
 }  // namespace tavren::qt

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavren::qt {
@@ -33,5 +34,45 @@ int MixVolumeFromHundredthsDb(int hundredthsDb);
 // The command line as the core reads it: the arguments after the program's
 // name joined by single blanks.
 std::string JoinArguments(const std::vector<std::string>& arguments);
+
+// The program folder: where the client writes its record file and finds the
+// phrase file, with the sounds in ../common beside it.
+//  - $TAVRENMJ_HOME when set: that folder, as it is.
+//  - Installed (the package's data folder <exe>/../share/tavrenmj holds the
+//    phrase file): <user data>/tavrenmj/table, where <user data> is
+//    $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
+//    The read-only data stays in the package's folder; links point to it:
+//    <user data>/tavrenmj/common and table/chat.ini (kept when the user has a
+//    file of their own there).
+//  - Otherwise (a build folder): the executable's folder.
+struct ProgramFolderPlan {
+  std::string folder;
+  // link path and what it points to; made when missing, renewed when it is a
+  // link that points elsewhere, never made over a file or folder of the user's
+  std::vector<std::pair<std::string, std::string>> links;
+};
+
+// <exeDir>/../share/tavrenmj with the ".." resolved by text.
+std::string PackageDataFolder(const std::string& exeDir);
+
+// Null pointers and empty values count as unset. `installed`: the package's
+// data folder is there.
+ProgramFolderPlan PlanProgramFolder(const char* tavrenHome, const char* dataHome, const char* home,
+                                    const std::string& exeDir, bool installed);
+
+// Makes the folder and its links. False, with the reason, when the folder
+// cannot be made; a link that cannot be made is skipped (that data is missing).
+bool PrepareProgramFolder(const ProgramFolderPlan& plan, std::string* error);
+
+// Keeps the sound library's complaints off the terminal (a machine without a
+// sound card makes ALSA print several lines when the sound device is opened;
+// the client then plays without sound, as designed). Call before opening sound.
+void QuietSoundLibraryMessages();
+
+// All of it for this process: plans from the environment, prepares, and returns
+// the folder without a trailing '/'. A folder that cannot be made is reported
+// on standard error once and the executable's folder is used instead.
+std::string ProgramFolderFor(const char* tavrenHome, const char* dataHome, const char* home,
+                             const std::string& exeDir);
 
 }  // namespace tavren::qt
