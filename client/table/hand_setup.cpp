@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
+#include "input/side_windows.h"
 #include "rules/settlement.h"
 #include "shell/dialogs.h"
 #include "shell/result_windows.h"
@@ -185,6 +186,8 @@ void HandleNewHand(Client& c) {
   InfoRecord& r = c.link.rinfo;
   f.Label3.caption.clear();
   UnloadOtherExitDialog(c);
+  // The last hand's sheet would cover the new deal: it closes as the hand starts.
+  HideSideWindow(c, SideWindow::Score);
   c.input.TableDissolved = false;
   // A hand dealt over the last hand's tiles would hand out their controls a
   // second time: a table nobody cleared since is cleared here, as a watcher's is.

@@ -298,10 +298,13 @@ void showDiscard(Client& c, std::uint8_t seat, int tile) {
   k.h = c.view.TileStepY[static_cast<std::size_t>(side)];
   k.x = (c.view.pic1W - k.w) / 2;
   k.y = (c.view.pic1H - k.h) / 2;
-  if (side == 3)
+  if (side == 3) {
     SendToBack(c.view, k);
-  else
+    // Never under the compass, though: the user decides on this tile.
+    PlaceAbove(c.view, k, c.view.ZhiNan);
+  } else {
     BringToFront(c.view, k);
+  }
   --h.count;
 }
 

@@ -79,6 +79,13 @@ void SendToBack(MainForm& f, Control& c) {
   std::rotate(f.order.begin(), it, it + 1);
 }
 
+void PlaceAbove(MainForm& f, Control& c, const Control& ref) {
+  auto it = std::find(f.order.begin(), f.order.end(), &c);
+  auto at = std::find(f.order.begin(), f.order.end(), &ref);
+  if (it == f.order.end() || at == f.order.end() || it > at) return;
+  std::rotate(it, it + 1, at + 1);
+}
+
 const Control* HitTest(const MainForm& f, int x, int y) {
   for (auto it = f.order.rbegin(); it != f.order.rend(); ++it)
     if ((*it)->visible && (*it)->contains(x, y)) return *it;

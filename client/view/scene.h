@@ -20,6 +20,7 @@ inline constexpr std::uint32_t kGreen = 0x00FF00;
 inline constexpr std::uint32_t kRed = 0xFF0000;
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 inline constexpr std::uint32_t kBlack = 0x000000;
+inline constexpr std::uint32_t kLabelGold = 0xFFD98A;
 
 // Pictures of table widgets that are not in the catalogue.
 inline constexpr int kPicCountdown = 901;  // frame of the countdown digits
@@ -105,13 +106,15 @@ struct MainForm {
   bool shown = false;
   bool minimized = false;
   bool raiseRequested = false;  // brought to the top once; the window clears it when done
-  bool pageLinked = false;  // the page box opens AdUrl when clicked
-  int ClaimWordIndex = 0;   // the bubble that shows the last claim word
+  bool pageLinked = false;      // the page box opens AdUrl when clicked
+  int ClaimWordIndex = 0;       // the bubble that shows the last claim word
 };
 
 // Stacking on the table surface.
 void BringToFront(MainForm& f, Control& c);
 void SendToBack(MainForm& f, Control& c);
+// Moves `c` just in front of `ref` when it lies behind it; otherwise leaves it.
+void PlaceAbove(MainForm& f, Control& c, const Control& ref);
 // The front-most visible control under a point of the table surface, or null.
 const Control* HitTest(const MainForm& f, int x, int y);
 

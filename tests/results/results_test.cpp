@@ -52,6 +52,17 @@ TEST(HandResult, AResultBeyondThirtyTwoBitsEndsTheClient) {
   }
 }
 
+TEST(DrawnHand, TheSheetClosesWhenTheNextHandStartsByItself) {
+  EndTable t;
+  t.c.table.HandNo = 3;
+  t.c.table.HandInProgress = true;
+  for (int s = 0; s < kSides; ++s) t.Feed(ResultFrame(t, s, 0, 1));
+  ASSERT_TRUE(t.c.forms[FormId::Score].visible);
+  t.Feed(testing::ServerFrame(protocol::kInsNewHand, t.seat(1), {1, 2, 3, 4}));
+  EXPECT_TRUE(t.c.table.HandInProgress);
+  EXPECT_FALSE(t.c.forms[FormId::Score].visible);
+}
+
 TEST(DrawnHand, FourZeroResultsAnnounceTheDrawOnceAndArmTheCountdown) {
   EndTable t;
   t.c.table.HandNo = 3;

@@ -185,13 +185,18 @@ TEST(DiscardOnShow, NotLaidForASideOutOfTurnAKongOrAReplacement) {
   EXPECT_FALSE(t.c.tableView.DiscardClaimed);
 }
 
-TEST(DiscardOnShow, SideThreeGoesBehindAndTheUsersOwnIsLeftToTheInput) {
+TEST(DiscardOnShow,
+     SideThreeGoesBehindTheTilesButNeverUnderTheCompassAndTheUsersOwnIsLeftToTheInput) {
   Table t;
   t.deal();
   const HandRecord& right = t.hand(3);
   const int control = right.mj[static_cast<std::size_t>(right.first + right.count - 1)].ind;
+  const auto& order = t.c.view.order;
+  const long compass = std::find(order.begin(), order.end(), &t.c.view.ZhiNan) - order.begin();
   showDiscard(t.c, t.seat(3), 0x11);
-  EXPECT_EQ(t.pos(control), 0);
+  // Behind every other tile, but just in front of the compass it lies on.
+  EXPECT_EQ(t.pos(control), compass);
+  EXPECT_EQ(order[static_cast<std::size_t>(compass - 1)], &t.c.view.ZhiNan);
   EXPECT_EQ(t.tile(control).picture, 201 + 108);
 
   const int before = t.hand(0).count;
