@@ -6,9 +6,9 @@
 
 #include "chat/bubbles.h"
 #include "chat/phrases.h"
+#include "core/client.h"
 #include "input/side_windows.h"
 #include "shell/dialogs.h"
-#include "core/client.h"
 
 namespace tavren {
 
@@ -51,8 +51,8 @@ void WindowBackgroundHover(Client& c) {
 
 void TitleStripPressed(Client& c) {
   RunEvent(c, [&] {
-    for (SideWindow w :
-         {SideWindow::Talk, SideWindow::huifu, SideWindow::Score, SideWindow::Hero, SideWindow::VosSet})
+    for (SideWindow w : {SideWindow::Talk, SideWindow::huifu, SideWindow::Score, SideWindow::Hero,
+                         SideWindow::VosSet})
       HideSideWindow(c, w);
   });
 }

@@ -46,9 +46,7 @@ void WithForm(Client& c, FormId form, int control, F&& fn) {
   if (id < 0 || id >= kFormCount) return;
   const SmallForm& f = c.forms.forms[static_cast<std::size_t>(id)];
   if (control < 0 || control >= static_cast<int>(f.controls.size())) return;
-  RunEvent(c, [&] {
-    fn(c.forms.handlers[static_cast<std::size_t>(id)]);
-  });
+  RunEvent(c, [&] { fn(c.forms.handlers[static_cast<std::size_t>(id)]); });
 }
 
 }  // namespace
