@@ -30,28 +30,25 @@ namespace tavren::qt {
 
 namespace {
 
-bool EnvIs(const char *name, const char *value) {
-  const char *v = std::getenv(name);
+bool EnvIs(const char* name, const char* value) {
+  const char* v = std::getenv(name);
   return v != nullptr && std::string(v) == value;
 }
 
-} // namespace
+}  // namespace
 
 QtPlatform::QtPlatform() {
   clock_.start();
   printMessageBoxes_ = EnvIs("TAVRENMJ_MESSAGEBOX", "print");
-  if (const char *path = std::getenv("TAVRENMJ_SCENE_DUMP"))
-    sceneSummary_ = path;
+  if (const char* path = std::getenv("TAVRENMJ_SCENE_DUMP")) sceneSummary_ = path;
 
   for (int i = 0; i < kTimerCount; ++i) {
-    auto *t = new QTimer(this);
+    auto* t = new QTimer(this);
     const auto id = static_cast<TimerId>(i);
-    // The pump's 50 ms beat must not be coarsened to the 5% slack of a coarse
-    // timer.
+    // The pump's 50 ms beat must not be coarsened to the 5% slack of a coarse timer.
     t->setTimerType(Qt::PreciseTimer);
     connect(t, &QTimer::timeout, this, [this, id] {
-      if (client_ == nullptr)
-        return;
+      if (client_ == nullptr) return;
       event([&] { OnTimer(*client_, id); });
     });
     timers_[static_cast<std::size_t>(i)] = t;
@@ -60,17 +57,14 @@ QtPlatform::QtPlatform() {
   newSocket();
 
   lobby_ = std::make_unique<LobbyLink>(
-      LobbyDirectory(std::getenv("TAVREN_LOBBY_DIR"),
-                     std::getenv("XDG_RUNTIME_DIR"), getuid()),
-      [this](std::uint32_t message, std::uint32_t wParam,
-             std::uint32_t lParam) {
-        if (client_ == nullptr)
-          return;
+      LobbyDirectory(std::getenv("TAVREN_LOBBY_DIR"), std::getenv("XDG_RUNTIME_DIR"), getuid()),
+      [this](std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
+        if (client_ == nullptr) return;
         event([&] { OnLobbyMessage(*client_, message, wParam, lParam); });
       });
 
   window_ = std::make_unique<TableWindow>(
-      [this](const std::function<void()> &entry) { event(entry); });
+      [this](const std::function<void()>& entry) { event(entry); });
 }
 
 QtPlatform::~QtPlatform() {
@@ -78,29 +72,26 @@ QtPlatform::~QtPlatform() {
     socket_->disconnect(this);
     socket_->abort();
   }
-  if (lockFd_ >= 0)
-    ::close(lockFd_);
+  if (lockFd_ >= 0) ::close(lockFd_);
 }
 
 void QtPlatform::newSocket() {
   socket_ = new QTcpSocket(this);
   connect(socket_, &QTcpSocket::readyRead, this, &QtPlatform::onReadyRead);
-  connect(socket_, &QTcpSocket::disconnected, this,
-          &QtPlatform::onDisconnected);
-  connect(socket_, &QTcpSocket::connected, this,
-          [this] { connectedOnce_ = true; });
-  connect(socket_, &QAbstractSocket::errorOccurred, this,
-          [this](QAbstractSocket::SocketError) {
-            // A failure before the connection stood is a failed attempt; a
-            // failure of a standing connection ends in disconnected().
-            if (!connectedOnce_)
-              connectFailed_ = true;
-          });
+  connect(socket_, &QTcpSocket::disconnected, this, &QtPlatform::onDisconnected);
+  connect(socket_, &QTcpSocket::connected, this, [this] { connectedOnce_ = true; });
+  connect(socket_, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+    // A failure before the connection stood is a failed attempt; a failure of
+    // a standing connection ends in disconnected().
+    if (!connectedOnce_) connectFailed_ = true;
+  });
 }
 
 // ---- clock, timers, event processing --------------------------------------
 
-std::int64_t QtPlatform::nowMillis() { return clock_.elapsed(); }
+std::int64_t QtPlatform::nowMillis() {
+  return clock_.elapsed();
+}
 
 LocalTime QtPlatform::localTime() {
   const QTime t = QTime::currentTime();
@@ -109,16 +100,14 @@ LocalTime QtPlatform::localTime() {
 
 void QtPlatform::setTimer(TimerId id, int intervalMs, bool enabled) {
   const int i = static_cast<int>(id);
-  if (i < 0 || i >= kTimerCount)
-    return;
-  QTimer *t = timers_[static_cast<std::size_t>(i)];
+  if (i < 0 || i >= kTimerCount) return;
+  QTimer* t = timers_[static_cast<std::size_t>(i)];
   if (!enabled) {
     t->stop();
     return;
   }
   const int interval = intervalMs > 0 ? intervalMs : 1;
-  if (t->isActive() && t->interval() == interval)
-    return;
+  if (t->isActive() && t->interval() == interval) return;
   t->start(interval);
 }
 
@@ -139,30 +128,24 @@ void QtPlatform::processEvents(std::int64_t untilMillis, int maxEvents) {
       return;
     }
     deadline.start(static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
-    QCoreApplication::processEvents(QEventLoop::AllEvents |
-                                    QEventLoop::WaitForMoreEvents);
-    if (endRequested_)
-      return;
-    if (maxEvents > 0 && ++handled >= maxEvents)
-      return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (endRequested_) return;
+    if (maxEvents > 0 && ++handled >= maxEvents) return;
   }
 }
 
 void QtPlatform::pause(int ms) {
   // Show the table as it stands, then block without handling any event.
   mirrorWindow();
-  for (QWidget *w : QApplication::topLevelWidgets())
-    if (w->isVisible())
-      w->repaint();
-  if (ms > 0)
-    QThread::msleep(static_cast<unsigned long>(ms));
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) w->repaint();
+  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 // ---- game socket -----------------------------------------------------------
 
-void QtPlatform::socketConnect(const std::string &host, std::uint16_t port) {
-  if (socket_->state() != QAbstractSocket::UnconnectedState)
-    socketClose();
+void QtPlatform::socketConnect(const std::string& host, std::uint16_t port) {
+  if (socket_->state() != QAbstractSocket::UnconnectedState) socketClose();
   peerClosed_ = false;
   connectFailed_ = false;
   connectedOnce_ = false;
@@ -171,38 +154,33 @@ void QtPlatform::socketConnect(const std::string &host, std::uint16_t port) {
 
 int QtPlatform::socketState() {
   switch (socket_->state()) {
-  case QAbstractSocket::ConnectedState:
-    return kSocketConnected;
-  case QAbstractSocket::HostLookupState:
-  case QAbstractSocket::ConnectingState:
-  case QAbstractSocket::BoundState:
-    return kSocketConnecting;
-  case QAbstractSocket::ClosingState:
-    return kSocketClosing;
-  case QAbstractSocket::UnconnectedState:
-  case QAbstractSocket::ListeningState:
-    break;
+    case QAbstractSocket::ConnectedState:
+      return kSocketConnected;
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+    case QAbstractSocket::BoundState:
+      return kSocketConnecting;
+    case QAbstractSocket::ClosingState:
+      return kSocketClosing;
+    case QAbstractSocket::UnconnectedState:
+    case QAbstractSocket::ListeningState:
+      break;
   }
-  if (peerClosed_)
-    return kSocketClosing;
-  if (connectFailed_)
-    return kSocketError;
+  if (peerClosed_) return kSocketClosing;
+  if (connectFailed_) return kSocketError;
   return kSocketClosed;
 }
 
-void QtPlatform::socketSend(const std::uint8_t *data, std::size_t size) {
-  if (socket_->state() != QAbstractSocket::ConnectedState || size == 0)
-    return;
-  socket_->write(reinterpret_cast<const char *>(data),
-                 static_cast<qint64>(size));
+void QtPlatform::socketSend(const std::uint8_t* data, std::size_t size) {
+  if (socket_->state() != QAbstractSocket::ConnectedState || size == 0) return;
+  socket_->write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   socket_->flush();
 }
 
 void QtPlatform::socketClose() {
   // Our own close is never reported back as the peer's.
   socket_->blockSignals(true);
-  if (socket_->state() == QAbstractSocket::ConnectedState &&
-      socket_->bytesToWrite() > 0)
+  if (socket_->state() == QAbstractSocket::ConnectedState && socket_->bytesToWrite() > 0)
     socket_->waitForBytesWritten(200);
   socket_->abort();
   socket_->blockSignals(false);
@@ -212,11 +190,9 @@ void QtPlatform::socketClose() {
 
 void QtPlatform::onReadyRead() {
   const QByteArray bytes = socket_->readAll();
-  if (bytes.isEmpty() || client_ == nullptr)
-    return;
+  if (bytes.isEmpty() || client_ == nullptr) return;
   event([&] {
-    OnDataArrival(*client_,
-                  reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+    OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                   static_cast<std::size_t>(bytes.size()));
   });
 }
@@ -224,14 +200,13 @@ void QtPlatform::onReadyRead() {
 void QtPlatform::onDisconnected() {
   // The peer closed. Bytes that came with its close are still delivered first.
   peerClosed_ = true;
-  if (socket_->bytesAvailable() > 0)
-    onReadyRead();
-  if (client_ != nullptr && peerClosed_)
-    Deliver([&] { OnSocketClosed(*client_); });
+  if (socket_->bytesAvailable() > 0) onReadyRead();
+  if (client_ != nullptr && peerClosed_) Deliver([&] { OnSocketClosed(*client_); });
   mirrorWindow();
 }
 
-template <class F> void QtPlatform::Deliver(F &&entry) {
+template <class F>
+void QtPlatform::Deliver(F&& entry) {
   // An exception must never cross Qt's event loop (that would terminate the
   // client on the spot): an unexpected failure of the core gets its usual
   // answer instead, the lobby restored and the client ended.
@@ -245,79 +220,69 @@ template <class F> void QtPlatform::Deliver(F &&entry) {
   }
 }
 
-void QtPlatform::attach(Client &c) {
+void QtPlatform::attach(Client& c) {
   client_ = &c;
   window_->attach(c);
 }
 
 void QtPlatform::mirrorWindow() {
-  if (client_ == nullptr || endRequested_)
-    return;
+  if (client_ == nullptr || endRequested_) return;
   // Mirroring runs core handlers too (the window's minimise and restore), so
   // it is guarded like any other event.
   Deliver([&] { window_->sync(); });
-  if (!sceneSummary_.empty())
-    WriteSceneSummary(*client_, sceneSummary_);
+  if (!sceneSummary_.empty()) WriteSceneSummary(*client_, sceneSummary_);
 }
 
-void QtPlatform::event(const std::function<void()> &entry) {
-  if (client_ == nullptr)
-    return;
+void QtPlatform::event(const std::function<void()>& entry) {
+  if (client_ == nullptr) return;
   Deliver(entry);
   mirrorWindow();
 }
 
 PixelSize QtPlatform::screenSize() {
   // The screen the window is on (before it is shown: the one it will open on).
-  const QScreen *screen = window_ != nullptr ? window_->screen() : nullptr;
-  if (screen == nullptr)
-    screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr)
-    return Platform::screenSize();
+  const QScreen* screen = window_ != nullptr ? window_->screen() : nullptr;
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return Platform::screenSize();
   const QSize size = screen->size();
   return {size.width(), size.height()};
 }
 
 // ---- lobby link ------------------------------------------------------------
 
-bool QtPlatform::lobbyFind(const std::string &caption) {
+bool QtPlatform::lobbyFind(const std::string& caption) {
   return lobby_->find(caption);
 }
 
-void QtPlatform::lobbySend(std::uint32_t message, std::uint32_t wParam,
-                           std::uint32_t lParam) {
+void QtPlatform::lobbySend(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
   lobby_->write(message, wParam, lParam);
 }
 
-void QtPlatform::lobbyPost(std::uint32_t message, std::uint32_t wParam,
-                           std::uint32_t lParam) {
+void QtPlatform::lobbyPost(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
   lobby_->write(message, wParam, lParam);
 }
 
 // ---- the rest --------------------------------------------------------------
 
-void QtPlatform::messageBox(const std::string &title, const std::string &text) {
+void QtPlatform::messageBox(const std::string& title, const std::string& text) {
   if (printMessageBoxes_) {
     std::fprintf(stderr, "messagebox: %s: %s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
     return;
   }
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
-                  QString::fromStdString(text), QMessageBox::Ok,
-                  window_->isVisible() ? window_.get() : nullptr);
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok, window_->isVisible() ? window_.get() : nullptr);
   box.exec();
 }
 
 void QtPlatform::requestEnd() {
-  if (endRequested_)
-    return;
+  if (endRequested_) return;
   endRequested_ = true;
   // Quit from the event loop itself, never from inside the core's call stack.
   // exit() rather than quit(): quit() asks the windows first, and the main
   // window refuses a close that the core did not decide.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
-      Qt::QueuedConnection);
+      QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 std::string QtPlatform::programFolder() {
@@ -327,32 +292,28 @@ std::string QtPlatform::programFolder() {
 }
 
 bool QtPlatform::acquireInstanceLock() {
-  if (lockFd_ >= 0)
-    return true;
+  if (lockFd_ >= 0) return true;
   const std::string path =
-      InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"),
-                       std::getenv("TAVRENMJ_INSTANCE"), getuid());
+      InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("TAVRENMJ_INSTANCE"), getuid());
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   // A lock file that cannot be made says nothing about another instance.
-  if (fd < 0)
-    return true;
+  if (fd < 0) return true;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const bool held = errno == EWOULDBLOCK;
     ::close(fd);
     return !held;
   }
-  lockFd_ = fd; // held for the life of the process
+  lockFd_ = fd;  // held for the life of the process
   return true;
 }
 
-void QtPlatform::openUrl(const std::string &url) {
+void QtPlatform::openUrl(const std::string& url) {
   // Addresses come from the server: only web pages are opened, never a file
   // or another program's scheme.
   const QUrl u(QString::fromStdString(url), QUrl::StrictMode);
-  if (!u.isValid() || (u.scheme() != QLatin1String("http") &&
-                       u.scheme() != QLatin1String("https")))
+  if (!u.isValid() || (u.scheme() != QLatin1String("http") && u.scheme() != QLatin1String("https")))
     return;
   QDesktopServices::openUrl(u);
 }
 
-} // namespace tavren::qt
+}  // namespace tavren::qt
