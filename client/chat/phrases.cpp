@@ -35,13 +35,13 @@ void ReadPhrases(Client& c, SmallForm& f) {
   const std::string path = c.platform.programFolder() + "/" + kPhraseFileName;
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return;
-  classIniFile ini;
-  ini.INIFileName = path;
+  // Read once for both lists, whatever their length.
+  const IniSnapshot ini = IniSnapshot::Load(path);
   for (int list = 1; list <= 2; ++list) {
     const std::string section = list == 1 ? "Phrase1" : "Phrase2";
-    const int n = std::min(LeadingInt(ini.GetIniKey(section, "num")), kMaxPhrases);
+    const int n = std::min(LeadingInt(ini.Get(section, "num")), kMaxPhrases);
     Control& k = List(f, list);
-    for (int i = 1; i <= n; ++i) k.items.push_back(ini.GetIniKey(section, std::to_string(i)));
+    for (int i = 1; i <= n; ++i) k.items.push_back(ini.Get(section, std::to_string(i)));
   }
 }
 

@@ -1,6 +1,11 @@
 #include "shell/ini_file.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -33,33 +38,70 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The file as lines (GBK bytes, line ends removed); false when it cannot be read.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+// Why the file could not be read: it is missing (a fresh start), or it is
+// there but unusable (not a regular file, too large, unreadable).
+enum class ReadResult { kRead, kMissing, kUnusable };
+
+// The file as lines (GBK bytes, line ends removed).
+ReadResult ReadLines(const std::string& path, std::vector<std::string>& lines) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(path, ec);
+  if (st.type() == std::filesystem::file_type::not_found) return ReadResult::kMissing;
+  if (ec || st.type() != std::filesystem::file_type::regular) return ReadResult::kUnusable;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size > kIniFileLimit) return ReadResult::kUnusable;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+  if (!in) return ReadResult::kUnusable;
+  std::string all(static_cast<std::size_t>(size), '\0');
+  in.read(all.data(), static_cast<std::streamsize>(all.size()));
+  all.resize(static_cast<std::size_t>(in.gcount()));
+  std::size_t at = 0;
+  while (at < all.size()) {
+    std::size_t nl = all.find('\n', at);
+    if (nl == std::string::npos) nl = all.size();
+    std::size_t end = nl;
+    if (end > at && all[end - 1] == '\r') --end;
+    lines.emplace_back(all, at, end - at);
+    at = nl + 1;
   }
-  return true;
+  return ReadResult::kRead;
 }
 
-void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  // Written beside the file and renamed over it, so a failed write never
-  // leaves half a file behind.
-  const std::string tmp = path + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    for (const std::string& l : lines) out << l << "\r\n";
-    out.flush();
-    if (!out) {
-      std::remove(tmp.c_str());
-      return;
-    }
+// Writes the lines to a temporary file of a unique name beside `path`, flushes
+// it to the disk and renames it over `path`: a failed write never leaves half
+// a file behind, and never loses what the old file held.
+bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string buffer;
+  std::size_t total = 0;
+  for (const std::string& l : lines) total += l.size() + 2;
+  buffer.reserve(total);
+  for (const std::string& l : lines) {
+    buffer += l;
+    buffer += "\r\n";
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) std::remove(tmp.c_str());
+  std::string tmp = path + ".XXXXXX";
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < buffer.size();) {
+    const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) std::remove(tmp.c_str());
+  return ok;
+}
+
+// A name or value as one line: line breaks are dropped.
+std::string OneLine(std::string text) {
+  std::erase_if(text, [](char ch) { return ch == '\r' || ch == '\n'; });
+  return text;
 }
 
 // The section named by a "[name]" line, or nothing.
@@ -124,43 +166,84 @@ std::string CutGbk(std::string_view gbk, std::size_t n) {
 
 void classIniFile::WriteIniKey(const std::string& section, const std::string& key,
                                const std::string& value) {
-  if (INIFileName.empty()) return;
-  const std::string s = Utf8ToGbk(section), k = Utf8ToGbk(key), v = Utf8ToGbk(value);
+  WriteIniKeys(section, {{key, value}});
+}
+
+bool classIniFile::WriteIniKeys(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& keys) {
+  if (INIFileName.empty()) return false;
   std::vector<std::string> lines;
-  ReadLines(INIFileName, lines);
+  // A file that is there but cannot be read is never replaced by a new one.
+  if (ReadLines(INIFileName, lines) == ReadResult::kUnusable) return false;
+  const std::string s = OneLine(Utf8ToGbk(section));
   Range r = FindSection(lines, s);
   if (r.header == std::string::npos) {
     lines.push_back("[" + s + "]");
-    lines.push_back(k + "=" + v);
-  } else if (std::size_t at = FindKey(lines, r, k); at != std::string::npos) {
-    lines[at] = k + "=" + v;
-  } else {
+    r.header = lines.size() - 1;
+    r.end = lines.size();
+  }
+  for (const auto& [key, value] : keys) {
+    const std::string k = OneLine(Utf8ToGbk(key));
+    std::string line = k + "=" + OneLine(Utf8ToGbk(value));
+    if (std::size_t at = FindKey(lines, r, k); at != std::string::npos) {
+      lines[at] = std::move(line);
+      continue;
+    }
     // After the section's last non-empty line, so blank separators stay between sections.
     std::size_t insert = r.end;
     while (insert > r.header + 1 && TrimBlanks(lines[insert - 1]).empty()) --insert;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert), k + "=" + v);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert), std::move(line));
+    ++r.end;
   }
-  WriteLines(INIFileName, lines);
+  return WriteLines(INIFileName, lines);
 }
 
 std::string classIniFile::GetIniKey(const std::string& section, const std::string& key) const {
-  std::vector<std::string> lines;
-  if (INIFileName.empty() || !ReadLines(INIFileName, lines)) return {};
-  const Range r = FindSection(lines, Utf8ToGbk(section));
-  if (r.header == std::string::npos) return {};
-  const std::size_t at = FindKey(lines, r, Utf8ToGbk(key));
-  if (at == std::string::npos) return {};
-  std::string_view k, v;
-  KeyLine(lines[at], k, v);
-  std::string value = CutGbk(v, kValueBytes);
-  std::string trimmed(TrimBlanks(value));
-  std::erase(trimmed, '\0');
-  return GbkToUtf8(trimmed);
+  if (INIFileName.empty()) return {};
+  return IniSnapshot::Load(INIFileName).Get(section, key);
+}
+
+IniSnapshot IniSnapshot::Load(const std::string& path) {
+  IniSnapshot snap;
+  if (path.empty() || ReadLines(path, snap.lines_) != ReadResult::kRead) {
+    snap.lines_.clear();
+    return snap;
+  }
+  snap.readable_ = true;
+  for (std::size_t i = 0; i < snap.lines_.size(); ++i) {
+    std::string_view name;
+    if (!SectionName(snap.lines_[i], name)) continue;
+    if (!snap.sections_.empty() && snap.sections_.back().end == 0) snap.sections_.back().end = i;
+    snap.sections_.push_back(Section{std::string(name), i, 0});
+  }
+  if (!snap.sections_.empty() && snap.sections_.back().end == 0)
+    snap.sections_.back().end = snap.lines_.size();
+  return snap;
+}
+
+std::string IniSnapshot::Get(const std::string& section, const std::string& key) const {
+  const std::string s = Utf8ToGbk(section);
+  for (const Section& sec : sections_) {
+    if (!SameName(sec.name, s)) continue;
+    // The first section of the name, as the file is searched from its top.
+    Range r;
+    r.header = sec.header;
+    r.end = sec.end;
+    const std::size_t at = FindKey(lines_, r, Utf8ToGbk(key));
+    if (at == std::string::npos) return {};
+    std::string_view k, v;
+    KeyLine(lines_[at], k, v);
+    std::string value = CutGbk(v, kValueBytes);
+    std::string trimmed(TrimBlanks(value));
+    std::erase(trimmed, '\0');
+    return GbkToUtf8(trimmed);
+  }
+  return {};
 }
 
 std::string classIniFile::DelIniKey(const std::string& section, const std::string& key) {
   std::vector<std::string> lines;
-  if (INIFileName.empty() || !ReadLines(INIFileName, lines)) return {};
+  if (INIFileName.empty() || ReadLines(INIFileName, lines) != ReadResult::kRead) return {};
   const Range r = FindSection(lines, Utf8ToGbk(section));
   if (r.header == std::string::npos) return {};
   const std::size_t at = FindKey(lines, r, Utf8ToGbk(key));
@@ -172,7 +255,7 @@ std::string classIniFile::DelIniKey(const std::string& section, const std::strin
 
 std::string classIniFile::DelIniSec(const std::string& section) {
   std::vector<std::string> lines;
-  if (INIFileName.empty() || !ReadLines(INIFileName, lines)) return {};
+  if (INIFileName.empty() || ReadLines(INIFileName, lines) != ReadResult::kRead) return {};
   const Range r = FindSection(lines, Utf8ToGbk(section));
   if (r.header == std::string::npos) return {};
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(r.header),

@@ -2,9 +2,35 @@
 // the phrase file and the record of finished hands go through this class.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tavren {
+
+// A profile file is read only when it is a regular file of at most this size:
+// a pipe, a device or a runaway file is treated as unreadable.
+inline constexpr std::uintmax_t kIniFileLimit = 8u << 20;
+
+// A profile file read once, for many look-ups with GetIniKey's rules.
+class IniSnapshot {
+ public:
+  // Reads the file; an unreadable or missing one gives an empty snapshot.
+  static IniSnapshot Load(const std::string& path);
+  bool readable() const { return readable_; }
+  // As classIniFile::GetIniKey.
+  std::string Get(const std::string& section, const std::string& key) const;
+
+ private:
+  struct Section {
+    std::string name;  // GBK
+    std::size_t header = 0, end = 0;
+  };
+  std::vector<std::string> lines_;  // GBK, line ends removed
+  std::vector<Section> sections_;
+  bool readable_ = false;
+};
 
 class classIniFile {
  public:
@@ -12,8 +38,15 @@ class classIniFile {
   std::string INIFileName;
 
   // Writes key=value into the section, creating the file, the section and the
-  // key as needed. Failures are not reported.
+  // key as needed. Failures are not reported. A line break inside a name or a
+  // value is dropped, so one key never becomes two lines.
   void WriteIniKey(const std::string& section, const std::string& key, const std::string& value);
+
+  // Writes every key=value of `keys` into the section with one rewrite of the
+  // file: a temporary file of a unique name beside it, flushed to the disk,
+  // renamed over it. False when that failed; the old file then stays whole.
+  bool WriteIniKeys(const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& keys);
 
   // The stored value with blanks at both ends and NUL characters removed, cut
   // to 1023 bytes; empty when the file, the section or the key is missing.

@@ -55,32 +55,35 @@ std::string RecordLineKey(int k, int j) {
 
 void WriteHandRecord(Client& c, int n) {
   classIniFile file = RecordFile(c);
-  const std::string section = RecordSection(n);
+  // The hand's keys in one write: either all of them reach the file or none
+  // does, and the file is rewritten once per hand, not once per key.
+  std::vector<std::pair<std::string, std::string>> keys;
   for (int k = 0; k < kLists; ++k) {
-    const std::vector<std::string> lines = ScoreList(c, k);
-    file.WriteIniKey(section, RecordCountKey(k), std::to_string(lines.size()));
+    const std::vector<std::string>& lines = ScoreList(c, k);
+    keys.emplace_back(RecordCountKey(k), std::to_string(lines.size()));
     for (std::size_t j = 0; j < lines.size(); ++j)
-      file.WriteIniKey(section, RecordLineKey(k, static_cast<int>(j)), lines[j]);
+      keys.emplace_back(RecordLineKey(k, static_cast<int>(j)), lines[j]);
   }
+  file.WriteIniKeys(RecordSection(n), keys);
 }
 
 void ReadHandRecord(Client& c, int n) {
   if (n == 0) return;
-  const classIniFile file = RecordFile(c);
+  const IniSnapshot file = IniSnapshot::Load(RecordFilePath(c));
   const std::string section = RecordSection(n);
   for (int k = 0; k < kSides; ++k) {
     ScoreControl(c, "State", k).color = kBlack;
     ScoreControl(c, "ID", k).color = kRed;
   }
   for (int k = 0; k < kLists; ++k) {
-    const std::string t = file.GetIniKey(section, RecordCountKey(k));
+    const std::string t = file.Get(section, RecordCountKey(k));
     if (t.empty()) break;
     const auto count = static_cast<std::size_t>(IntegerPart(t));
     std::vector<std::string>& lines = ScoreList(c, k);
     if (lines.size() < count) lines.resize(count, " ");
     while (lines.size() > count) lines.pop_back();
     for (std::size_t j = 0; j < count; ++j) {
-      std::string v = file.GetIniKey(section, RecordLineKey(k, static_cast<int>(j)));
+      std::string v = file.Get(section, RecordLineKey(k, static_cast<int>(j)));
       lines[j] = v.empty() ? " " : std::move(v);
     }
     ScoreControl(c, "State", k).selected = -1;

@@ -1,7 +1,9 @@
 // The record file of finished hands and the two windows that show them: the
 // result window and the ranking window with its lists.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "input/input.h"
@@ -45,6 +47,36 @@ TEST(RecordFile, AHandWrittenAndReadBackComesBackTrimmed) {
   f.INIFileName = t.RecordPath();
   EXPECT_EQ(f.GetIniKey("juNum:4", "count( 0 )"), "4");
   EXPECT_EQ(f.GetIniKey("juNum:4", "count( 7 )"), "0");
+}
+
+// A hand whose write fails (the disk is full) is absent as a whole; the hands
+// before it read back as they were, and the next write stores the hand.
+TEST(RecordFile, AFailedWriteLeavesTheEarlierHandsWholeAndThisHandAbsent) {
+  EndTable t;
+  t.State(0) = {"第一局", "最终分：30金币"};
+  WriteHandRecord(t.c, 1);
+  const auto size = std::filesystem::file_size(t.RecordPath());
+  t.State(0) = Lines(40, "第二局的一行");
+  {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = saved;
+    full.rlim_cur = size + 100;
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    WriteHandRecord(t.c, 2);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+  }
+  EXPECT_EQ(std::filesystem::file_size(t.RecordPath()), size);
+  classIniFile f;
+  f.INIFileName = t.RecordPath();
+  EXPECT_EQ(f.GetIniKey("juNum:2", "count( 0 )"), "");
+  EXPECT_EQ(f.GetIniKey("juNum:1", "count( 0 )( 0 )"), "第一局");
+  WriteHandRecord(t.c, 2);
+  t.State(0).clear();
+  ReadHandRecord(t.c, 2);
+  EXPECT_EQ(t.State(0), Lines(40, "第二局的一行"));
 }
 
 TEST(RecordFile, ReadingPadsOrCutsEachListToTheStoredCount) {
