@@ -22,6 +22,7 @@
 #include "core/client.h"
 #include "qt/lobby_link.h"
 #include "qt/scene_dump.h"
+#include "qt/trace.h"
 #include "qt/table_window.h"
 #include "qt/world_paths.h"
 #include "shell/startup.h"
@@ -174,6 +175,7 @@ int QtPlatform::socketState() {
 void QtPlatform::socketSend(const std::uint8_t* data, std::size_t size) {
   if (socket_->state() != QAbstractSocket::ConnectedState || size == 0) return;
   socket_->write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+  Trace("sent");
   socket_->flush();
 }
 
@@ -191,6 +193,7 @@ void QtPlatform::socketClose() {
 void QtPlatform::onReadyRead() {
   const QByteArray bytes = socket_->readAll();
   if (bytes.isEmpty() || client_ == nullptr) return;
+  Trace("arrival");
   event([&] {
     OnDataArrival(*client_, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                   static_cast<std::size_t>(bytes.size()));

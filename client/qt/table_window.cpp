@@ -13,6 +13,7 @@
 #include "core/client.h"
 #include "input/input.h"
 #include "qt/keys.h"
+#include "qt/trace.h"
 #include "view/chrome.h"
 
 namespace tavren::qt {
@@ -52,8 +53,11 @@ TableSurface::TableSurface(TableWindow& window, QWidget* parent)
 void TableSurface::paintEvent(QPaintEvent* e) {
   Client* c = window_.client();
   if (c == nullptr) return;
-  QPainter p(this);
-  painter_.paint(p, c->view, e->rect());
+  {
+    QPainter p(this);
+    painter_.paint(p, c->view, e->rect());
+  }
+  Trace("painted");
 }
 
 void TableSurface::mouseMoveEvent(QMouseEvent* e) {
@@ -69,6 +73,7 @@ void TableSurface::mouseMoveEvent(QMouseEvent* e) {
 void TableSurface::mousePressEvent(QMouseEvent* e) {
   Client* c = window_.client();
   if (c == nullptr) return;
+  Trace("press");
   setFocus(Qt::MouseFocusReason);
   const QPoint pt = e->position().toPoint();
   if (e->button() == Qt::LeftButton)
@@ -289,7 +294,10 @@ void TableWindow::sync() {
     information_->hide();
   syncChatBox();
   const QRegion dirty = surface_->painter().changes(f);
-  if (!dirty.isEmpty()) surface_->update(dirty);
+  if (!dirty.isEmpty()) {
+    Trace("changed");
+    surface_->update(dirty);
+  }
   const int looks =
       static_cast<int>(client_->chrome.closeLook) * 8 + static_cast<int>(client_->chrome.minLook);
   if (skinned_ && looks != titleLooks_) {
