@@ -188,6 +188,8 @@ void HandleLobbyMessage(Client& c, std::uint32_t message) {
       c.view.AnNiu[2].picture = ButtonPicture(c, 4);
       c.view.Time_Img.visible = false;
       c.view.Number.visible = false;
+      // Leaving minimised the window; the new seat brings it back, on top.
+      ShowMainWindow(c);
       break;
     default:
       break;

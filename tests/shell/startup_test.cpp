@@ -296,6 +296,18 @@ TEST_F(StartUpTest, SitAgainLogsInAfreshAfterAResume) {
   EXPECT_EQ(s.c.view.AnNiu[2].picture, 105);
 }
 
+TEST_F(StartUpTest, SittingDownAgainBringsTheMinimisedWindowBackOnTop) {
+  Start(Line());
+  Answer(ServerFrame(18, 1, {0, 5, 0, 1}));
+  OnLobbyMessage(s.c, kWmUser, 0, 0);
+  s.c.view.minimized = true;  // as leaving left it
+  s.c.view.raiseRequested = false;
+  OnLobbyMessage(s.c, kWmEndSession, 0, 0);
+  EXPECT_FALSE(s.c.view.minimized);
+  EXPECT_TRUE(s.c.view.shown);
+  EXPECT_TRUE(s.c.view.raiseRequested);
+}
+
 TEST_F(StartUpTest, LeavingDeletesTheRecordFile) {
   const std::string folder = ::testing::TempDir() + "/tavren-startup";
   std::filesystem::create_directories(folder);
