@@ -320,6 +320,28 @@ TEST(RealWindow, TheControlBarShowsItsTooltipAndTheUsersTilesTheHandPointer) {
   EXPECT_TRUE(r.window.surface()->toolTip().isEmpty());
 }
 
+TEST(RealWindow, AnotherPlayersCallNoticeIsDrawnOpaqueWithItsText) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] { ShowCallNotice(c, "bob正在叫头，请稍候..."); });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* notice = r.window.forms()->window(FormId::tishi);
+  ASSERT_NE(notice, nullptr);
+  ASSERT_TRUE(notice->isVisible());
+  EXPECT_EQ(notice->windowOpacity(), 1.0);  // no translucency where the system offers none
+  const QImage painted = WindowRig::Painted(*notice);
+  const SmallForm& f = c.forms[FormId::tishi];
+  // The window's own colour, not black, and the notice's text on it.
+  const QColor back = painted.pixelColor(3, f.h - 4);
+  EXPECT_EQ(back.rgb() & 0xFFFFFF, f.background);
+  const Control& label = f.controls[static_cast<std::size_t>(ControlIndex(f, "Label1"))];
+  int ink = 0;
+  for (int y = label.y; y < label.y + label.h; ++y)
+    for (int x = label.x; x < label.x + label.w; ++x) ink += painted.pixelColor(x, y) != back;
+  EXPECT_GT(ink, 50);
+}
+
 TEST(RealWindow, TheCallPromptsOkButtonLightsUnderThePointer) {
   WindowRig r;
   Client& c = r.s.c;
