@@ -64,6 +64,7 @@ void TableSurface::mouseMoveEvent(QMouseEvent* e) {
   Client* c = window_.client();
   if (c == nullptr) return;
   const QPoint pt = e->position().toPoint();
+  window_.setPointer(pt);
   window_.deliver([&] {
     TableMouseMove(*c, pt.x(), pt.y());
     WindowBackgroundHover(*c);
@@ -272,7 +273,8 @@ void TableWindow::syncChatBox() {
 
 void TableWindow::syncPointer() {
   const InputState& in = client_->input;
-  const QPoint pt = surface_->mapFromGlobal(QCursor::pos());
+  // The pointer's shape is that of the control under it, as the pointer was last seen.
+  const QPoint pt = pointer_;
   const Control* k =
       surface_->rect().contains(pt) ? HitTest(client_->view, pt.x(), pt.y()) : nullptr;
   const bool hand = IsControl(k, "MJ_Image") && in.Pointer == kPointerHand;

@@ -87,6 +87,8 @@ class TableWindow : public QWidget {
 
   TableSurface* surface() const { return surface_; }
   QLineEdit* chatBox() const { return chat_; }
+  // Where the pointer was last seen over the table surface.
+  void setPointer(const QPoint& p) { pointer_ = p; }
   FormWindows* forms() const { return forms_.get(); }
   InformationWindow* information() const { return information_.get(); }
   // The title strip's parts, in window pixels.
@@ -123,6 +125,7 @@ class TableWindow : public QWidget {
   std::string captionApplied_;
   int titleLooks_ = -1;  // the title buttons' looks last painted
   int pressed_ = 0;      // 1 close, 2 minimise
+  QPoint pointer_{-1, -1};
 };
 
 }  // namespace tavren::qt

@@ -14,6 +14,7 @@
 #include "shell/ini_file.h"
 #include "sound/sound.h"
 #include "table/tiles.h"
+#include "view/chrome.h"
 
 namespace tavren {
 namespace {
@@ -260,6 +261,28 @@ TEST(SpeechBubble, PrepareParksANewBubbleAndShapeRefusesASecondWindow) {
   PrepareBubble(s.c, 3);
   EXPECT_EQ(s.Bubble(3).top, -s.Bubble(3).h);
   EXPECT_EQ(s.Bubble(3).left, s.c.view.windowLeft + 11400 / 15);
+}
+
+TEST(SpeechBubble, MinimisingHidesTheBubblesAndRestoringShowsThemTransparentUntilTheirNextPhrase) {
+  Phrases s;
+  s.c.table.HandNo = 1;
+  s.Receive(2, 1, 1, "狗说道: 快点吧");
+  s.Ticks(100);
+  ASSERT_TRUE(s.Bubble(3).visible);
+  OnWindowMinimized(s.c);
+  EXPECT_FALSE(s.Bubble(3).visible);
+  EXPECT_TRUE(s.Bubble(3).loaded);
+  OnWindowRestored(s.c);
+  EXPECT_TRUE(s.Bubble(3).visible);
+  EXPECT_EQ(s.Bubble(3).opacity, 0);
+  EXPECT_TRUE(s.Bubble(3).topmost);
+  EXPECT_FALSE(TimerEnabled(s.c, TimerId::FadeIn));
+  s.Ticks(10);
+  EXPECT_EQ(s.Bubble(3).opacity, 0);  // the stopped fade does not go on
+  // The next phrase fades in again.
+  s.Receive(2, 1, 2, "狗说道: 好牌！");
+  s.Ticks(1);
+  EXPECT_EQ(s.Bubble(3).opacity, 8);
 }
 
 TEST(SpeechBubble, LeavingTheTableUnloadsEveryBubble) {

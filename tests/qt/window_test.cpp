@@ -307,7 +307,7 @@ TEST(RealWindow, TheWindowFollowsTheScreenSize) {
   }
 }
 
-TEST(RealWindow, TheControlBarShowsItsTooltipAndTheUsersTilesTheHandPointer) {
+TEST(RealWindow, TheControlBarShowsItsTooltipUnderThePointer) {
   WindowRig r;
   Client& c = r.s.c;
   const Control& exit = c.view.AnNiu[8];
@@ -318,6 +318,44 @@ TEST(RealWindow, TheControlBarShowsItsTooltipAndTheUsersTilesTheHandPointer) {
   QTest::mouseMove(r.window.surface(), QPoint(c.view.pic1W / 2, c.view.pic1H / 2));
   r.Settle();
   EXPECT_TRUE(r.window.surface()->toolTip().isEmpty());
+}
+
+TEST(RealWindow, TheUsersStandingTileRisesUnderThePointerWhichBecomesAHand) {
+  WindowRig r;
+  Client& c = r.s.c;
+  HandRecord& own = c.table.custom[0];
+  Control& tile = c.view.MJ_Image[0];
+  RunEvent(c, [&] {
+    c.table.LoginAccepted = true;
+    c.input.TableActive = true;
+    own.first = 0;
+    own.count = 1;
+    own.mj[0].ind = 0;
+    own.mj[0].value = 0x11;
+    tile.visible = true;
+    tile.picture = 201;
+    tile.x = 300;
+    tile.y = own.handY;
+    tile.w = 36;
+    tile.h = 54;
+    BringToFront(c.view, tile);
+  });
+  r.window.sync();
+  r.Settle();
+  EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::ArrowCursor);
+  QTest::mouseMove(r.window.surface(), QPoint(tile.x + 18, tile.y + 27));
+  r.Settle();
+  EXPECT_EQ(tile.y, own.handY - 10);
+  EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::PointingHandCursor);
+  // The raised tile is drawn raised: the felt shows where its foot was.
+  const QImage painted = r.Painted();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  const QColor foot = painted.pixelColor(surface + QPoint(tile.x + 18, own.handY + 53 - 2));
+  EXPECT_GT(foot.green(), foot.red());
+  QTest::mouseMove(r.window.surface(), QPoint(5, 5));
+  r.Settle();
+  EXPECT_EQ(tile.y, own.handY);
+  EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST(RealWindow, AnotherPlayersCallNoticeIsDrawnOpaqueWithItsText) {
