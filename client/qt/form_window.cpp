@@ -164,27 +164,20 @@ void FormWindow::syncChildren() {
     if (k.type == ControlType::List) syncList(i, k);
     if (k.type == ControlType::TextBox) syncEdit(i, k);
   }
+  DropStale(lists_, ControlType::List);
+  DropStale(edits_, ControlType::TextBox);
+}
+
+template <class W>
+void FormWindow::DropStale(std::map<int, W*>& widgets, ControlType type) {
   // A form loaded again may have fewer controls, or other ones in their place.
-  const auto stale = [&](int i, ControlType type) {
-    return i >= static_cast<int>(f.controls.size()) ||
-           f.controls[static_cast<std::size_t>(i)].type != type;
-  };
-  for (auto it = lists_.begin(); it != lists_.end();) {
-    if (stale(it->first, ControlType::List)) {
-      delete it->second;
-      it = lists_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  for (auto it = edits_.begin(); it != edits_.end();) {
-    if (stale(it->first, ControlType::TextBox)) {
-      delete it->second;
-      it = edits_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  const SmallForm& f = form();
+  std::erase_if(widgets, [&](const auto& entry) {
+    const auto i = static_cast<std::size_t>(entry.first);
+    if (i < f.controls.size() && f.controls[i].type == type) return false;
+    delete entry.second;
+    return true;
+  });
 }
 
 void FormWindow::syncList(int i, const Control& k) {

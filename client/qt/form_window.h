@@ -52,6 +52,8 @@ class FormWindow : public QWidget {
   void syncList(int i, const Control& k);
   void syncEdit(int i, const Control& k);
   void applyShape();
+  template <class W>
+  void DropStale(std::map<int, W*>& widgets, ControlType type);
   void deliver(const std::function<void()>& entry);
 
   TableWindow& owner_;
