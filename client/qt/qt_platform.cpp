@@ -273,6 +273,8 @@ void QtPlatform::messageBox(const std::string& title, const std::string& text) {
     std::fflush(stderr);
     return;
   }
+  // What the core changed before it asked is on screen behind the box.
+  mirrorWindow();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
                   QMessageBox::Ok, window_->isVisible() ? window_.get() : nullptr);
   box.exec();
