@@ -62,6 +62,11 @@ QtPlatform::QtPlatform() {
       [this](std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
         if (client_ == nullptr) return;
         event([&] { OnLobbyMessage(*client_, message, wParam, lParam); });
+      },
+      [this] {
+        // The lobby went: between tables the client ends rather than linger.
+        if (client_ == nullptr) return;
+        event([&] { OnLobbyLinkClosed(*client_); });
       });
 
   window_ = std::make_unique<TableWindow>(
