@@ -72,11 +72,20 @@ void LyingBack(Client& c, int pos) {
 // A 中 or a wild tile the side has set aside, stacked upwards at the head of
 // its meld row.
 void PlaceAside(Client& c, int side, std::int16_t tile, bool red) {
+  PlaceAsideOn(c, side, tile, red, NextControl(c));
+  Handed(c);
+}
+
+}  // namespace
+
+void PlaceAsideOn(Client& c, int side, std::int16_t tile, bool red, int control) {
   TableModel& t = c.table;
   HandRecord& h = t.custom[static_cast<std::size_t>(side)];
   std::int16_t& n = red ? h.redAside : h.wildAside;
   const int j = n;
-  const int control = NextControl(c);
+  if (side < 0 || side >= kSides || j < 0 || j >= kAsideColumns || control < 0 ||
+      control >= kWallTiles)
+    return;
   t.AsideTiles[static_cast<std::size_t>((red ? 0 : kAsideColumns) + j)]
               [static_cast<std::size_t>(side)] = I16(control);
   ++n;
@@ -109,8 +118,9 @@ void PlaceAside(Client& c, int side, std::int16_t tile, bool red) {
   } else {
     BringToFront(c.view, Tile(c, control));
   }
-  Handed(c);
 }
+
+namespace {
 
 // The meld tiles, sorted, from the side's meld cursor on. Slots follow the
 // live meld row (a side's first meld fills meldCursor − 2 .. meldCursor), so

@@ -14,6 +14,10 @@ struct Client;
 // Instruction 40: one seat's record; the fourth completes the restore.
 void HandleSnapshot(Client& c);
 
+// A 中 (`red`) or a wild tile the side sets aside goes onto control `control`
+// in the side's set-aside column, stacked upwards at the head of its meld row.
+void PlaceAsideOn(Client& c, int side, std::int16_t tile, bool red, int control);
+
 // Sorts tile codes: higher suit bit first, lower rank first within a suit.
 void SortTileList(std::span<std::int16_t> list);
 

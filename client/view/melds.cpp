@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/client.h"
+#include "table/snapshot.h"
 #include "view/access.h"
 #include "view/scene.h"
 
@@ -204,6 +205,9 @@ void LayMeld(Client& c, int side, int kind, const Chosen& chosen,
   PlaceStandingRow(c, side);
 }
 
+constexpr int kAsideRed = 0x15;  // 中
+bool IsWildTile(const Client& c, int tile);
+
 // An added kong: the standing tile at `slot` joins the side's peng of its code.
 void LayAddedKong(Client& c, int side, int slot, int tile, bool watching) {
   TableViewState& v = c.tableView;
@@ -216,13 +220,26 @@ void LayAddedKong(Client& c, int side, int slot, int tile, bool watching) {
   int peng = -1;
   for (int m = base; m <= h.meldCursor - 5 && m + 2 < kSlots && peng < 0; m += 3)
     if (Slot(h, m).typ == kSlotPeng && SameTile(Slot(h, m).value, tile)) peng = m;
-  if (peng < 0) return;  // no such peng: nothing to add to
+  // With no peng to add to, a 中 or a wild tile is set aside: it leaves the row
+  // for the side's set-aside column and a tile from the back replaces it.
+  const bool red = (tile & 0xFF) == kAsideRed;  // a 中, even when 中 is wild
+  const bool aside = peng < 0 && (red || IsWildTile(c, tile));
+  if (peng < 0 && !aside) return;  // no such peng: nothing to add to
 
   for (int k = slot; k < h.first + h.count - 1; ++k) Slot(h, k) = Slot(h, k + 1);
   TileSlot& vacated = Slot(h, h.first + h.count - 1);
   vacated.typ = kSlotEmpty;
   vacated.ind = -1;
   --h.count;
+  if (aside) {
+    LoadSteps(c, Steps::Meld);
+    const auto wild = static_cast<std::int16_t>(c.table.WildTileCode & 0xFF);
+    PlaceAsideOn(c, side, red ? static_cast<std::int16_t>(kAsideRed) : wild, red, control);
+    v.DrawFromFront = false;
+    v.DiscardClaimed = true;
+    PlaceStandingRow(c, side);
+    return;
+  }
   for (int i = 0; i < 3; ++i) Slot(h, peng + i).typ = kSlotAddedKong;
 
   LoadSteps(c, Steps::Meld);

@@ -44,10 +44,11 @@ struct HandRecord {
   int table = 0;
   int handNo = 0;
   int dealer = 0;
-  int winner = -1;     // -1: drawn hand
-  int discarder = -1;  // -1: self-drawn or drawn
-  int liable = -1;     // seat that paid the whole win (包胡), or -1
-  int total = 0;       // hu total of the winner
+  int winner = -1;          // -1: drawn hand
+  int discarder = -1;       // -1: self-drawn or drawn
+  int liable = -1;          // seat that paid the whole win (包胡), or -1
+  bool robbedKong = false;  // won on a tile being added to a kong (抢杠胡)
+  int total = 0;            // hu total of the winner
   std::int64_t results[4] = {0, 0, 0, 0};
   int tou = 1, mo = 0;
   int wallLeft = 0;   // tiles still in the wall when it ended

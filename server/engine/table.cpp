@@ -374,6 +374,9 @@ void Table::sendSnapshot(ConnId conn) {
       f.byteAt(at, kind).byteAt(at + 1, code);
       at += 2;
     };
+    // Set-aside tiles are exposed tiles the client tells apart by their face.
+    for (int k = 0; k < s.redAside; ++k) pair(0x20, wireCode(kRed));
+    for (int k = 0; k < s.wildAside; ++k) pair(0x20, wireCode(wildFace_));
     for (int m = 0; m < s.meldCount; ++m) {
       const Meld& md = s.melds[m];
       if (md.kind == MeldKind::Chi) {
@@ -481,12 +484,14 @@ void Table::startHand() {
   dealerFirstDiscard_ = -1;
   turnsTaken_ = 0;
   claimMade_ = false;
+  robbing_ = robbedWin_ = false;
   for (auto& s : seats_) {
     s.hand = Counts{};
     s.meldCount = 0;
     s.exposedCount = 0;
     s.thirdMeldFrom = -1;
     s.flowers = 0;
+    s.redAside = s.wildAside = 0;
     s.pendingFlowers.clear();
     s.river = 0;
     s.discards = 0;
@@ -630,6 +635,7 @@ WinContext Table::winContext(int seat, const Counts& hand, int winFace, bool sel
   ctx.dealerStreak = seat == dealer_ ? dealerStreak_ : 0;
   ctx.tou = tou_;
   ctx.mo = mo_;
+  ctx.wildAside = s.wildAside;
   return ctx;
 }
 
@@ -653,6 +659,8 @@ int Table::turnOfferMask(int seat, bool afterDraw) const {
   for (int m = 0; m < s.meldCount; ++m)
     if (s.melds[m].kind == MeldKind::Peng && s.hand.c[s.melds[m].face] > 0)
       mask |= proto::kClaimAddedKong;
+  // A 中 or a wild tile may be set aside for a tile from the back (the added-kong bit).
+  if (s.hand.c[kRed] > 0 || s.hand.wilds > 0) mask |= proto::kClaimAddedKong;
   return mask;
 }
 
@@ -769,6 +777,28 @@ void Table::openClaims() {
 }
 
 void Table::resolveClaims() {
+  if (robbing_) {
+    robbing_ = false;
+    for (auto& s : seats_) s.offer = 0;
+    const int konger = discarder_, face = discardFace_;
+    for (int k = 1; k <= 3; ++k) {
+      const int seat = (konger + k) % 4;
+      if (seats_[seat].answer != proto::kClaimHu) continue;
+      // The tile goes from the kong to the winner; the seat that added it pays.
+      --seats_[konger].hand.c[face];
+      ++seats_[seat].hand.c[face];
+      robbedWin_ = true;
+      win(seat, false);
+      return;
+    }
+    Seat& s = seats_[konger];
+    for (int m = 0; m < s.meldCount; ++m)
+      if (s.melds[m].kind == MeldKind::Peng && s.melds[m].face == face)
+        s.melds[m].kind = MeldKind::AddedKong;
+    --s.hand.c[face];
+    completeKong(konger, proto::kClaimAddedKong, face);
+    return;
+  }
   int chosen = -1, kind = 0;
   // Hu first, nearest seat after the discarder; then kong and peng; then chi.
   for (int k = 1; k <= 3 && chosen < 0; ++k) {
@@ -855,24 +885,45 @@ void Table::claimMeld(int seat, int kind, int low) {
 
 bool Table::selfKong(int seat, int kind, int face) {
   Seat& s = seats_[seat];
-  if (face < 0 || s.locked || back_ - front_ <= 0) return false;
+  if (s.locked || back_ - front_ <= 0) return false;
   if (kind == proto::kClaimConcealedKong) {
-    if (s.hand.c[face] != 4 || s.meldCount >= kMaxMelds) return false;
+    if (face < 0 || s.hand.c[face] != 4 || s.meldCount >= kMaxMelds) return false;
     s.hand.c[face] = 0;
     s.melds[s.meldCount++] = Meld{MeldKind::ConcealedKong, static_cast<std::uint8_t>(face), -1};
+    completeKong(seat, kind, face);
+    return true;
+  }
+  Meld* peng = nullptr;
+  for (int m = 0; m < s.meldCount && face >= 0; ++m)
+    if (s.melds[m].kind == MeldKind::Peng && s.melds[m].face == face) peng = &s.melds[m];
+  if (!peng) return setAside(seat, face);
+  if (s.hand.c[face] == 0) return false;
+  // The others may rob the kong: win on the tile being added.
+  if (offerRobbing(seat, face)) return true;
+  --s.hand.c[face];
+  peng->kind = MeldKind::AddedKong;
+  completeKong(seat, kind, face);
+  return true;
+}
+
+// A 中 (that is not wild) or a wild tile leaves the hand for the side of the
+// table, and a tile from the back of the wall takes its place.
+bool Table::setAside(int seat, int face) {
+  Seat& s = seats_[seat];
+  int code;
+  if (face == kRed && s.hand.c[kRed] > 0) {
+    --s.hand.c[kRed];
+    ++s.redAside;
+    code = wireCode(kRed);
+  } else if (face == -1 && s.hand.wilds > 0) {
+    --s.hand.wilds;
+    ++s.wildAside;
+    code = wireCode(wildFace_);
   } else {
-    Meld* peng = nullptr;
-    for (int m = 0; m < s.meldCount; ++m)
-      if (s.melds[m].kind == MeldKind::Peng && s.melds[m].face == face) peng = &s.melds[m];
-    if (!peng || s.hand.c[face] == 0) return false;
-    --s.hand.c[face];
-    peng->kind = MeldKind::AddedKong;
+    return false;
   }
   Frame f(proto::kInsMeld, seatBit(seat));
-  f.operand(0, kind)
-      .operand(1, wireCode(face))
-      .operand(2, wireCode(face))
-      .operand(3, wireCode(face));
+  f.operand(0, proto::kClaimAddedKong).operand(1, code).operand(2, code).operand(3, code);
   toAll(f);
   const Tile t = drawBack();
   if (t == kNoTile) {
@@ -882,6 +933,57 @@ bool Table::selfKong(int seat, int kind, int face) {
   giveTile(seat, t, true, true);
   if (!replaceFlowers(seat)) return true;
   beginTurn(seat, true);
+  return true;
+}
+
+// The kong is laid and the seat draws its replacement from the back.
+void Table::completeKong(int seat, int kind, int face) {
+  Frame f(proto::kInsMeld, seatBit(seat));
+  f.operand(0, kind)
+      .operand(1, wireCode(face))
+      .operand(2, wireCode(face))
+      .operand(3, wireCode(face));
+  toAll(f);
+  const Tile t = drawBack();
+  if (t == kNoTile) {
+    endHand(-1, false, -1);
+    return;
+  }
+  giveTile(seat, t, true, true);
+  if (!replaceFlowers(seat)) return;
+  beginTurn(seat, true);
+}
+
+// 抢杠胡: every other seat the added tile lets win is offered hu on it, as on a
+// discard of that tile by the seat adding the kong. True when someone was.
+bool Table::offerRobbing(int seat, int face) {
+  bool any = false;
+  for (int k = 1; k <= 3; ++k) {
+    const int o = (seat + k) % 4;
+    Seat& s = seats_[o];
+    s.offer = 0;
+    s.answer = 0;
+    s.chiLow = -1;
+    Counts with = s.hand;
+    ++with.c[face];
+    if (!canWinWith(o, with, face, false, nullptr)) continue;
+    s.offer = proto::kClaimHu | proto::kClaimPass;
+    any = true;
+    if (wantsFrames(o)) {
+      Frame f(proto::kInsOffer, seatBit(o));
+      f.operand(0, s.offer);
+      toSeat(o, f);
+    }
+  }
+  if (!any) return false;
+  seats_[seat].offer = 0;
+  robbing_ = true;
+  discarder_ = seat;
+  discardFace_ = face;
+  phase_ = Phase::Claims;
+  deadline_ = server_.now_ + server_.config_.turnTimeSec * 1000 + server_.config_.turnGraceMs;
+  robotAt_ = server_.now_ + server_.config_.robotDelayMs;
+  schedule();
   return true;
 }
 
@@ -914,12 +1016,13 @@ void Table::endHand(int winner, bool selfDrawn, int winFace) {
     Counts shown = s.hand;
     int last = -3;
     if (seat == winner) {
-      // On a discard the client adds the discard itself; a self-drawn tile comes last.
+      // On a discard the client adds the discard itself; a self-drawn tile, or
+      // one robbed from a kong (no discard lies there), comes last.
       if (winFace < 0)
         --shown.wilds;
       else
         --shown.c[winFace];
-      if (selfDrawn) last = winFace;
+      if (selfDrawn || robbedWin_) last = winFace;
     }
     int codes[18];
     int n = 0;
@@ -1016,6 +1119,7 @@ void Table::endHand(int winner, bool selfDrawn, int winFace) {
     rec.dealer = dealer_;
     rec.winner = winner;
     rec.discarder = winner >= 0 && !selfDrawn ? discarder_ : -1;
+    rec.robbedKong = robbedWin_;
     rec.liable = liable;
     rec.total = winner >= 0 ? sc.total : 0;
     for (int s = 0; s < 4; ++s) rec.results[s] = results[s];
@@ -1332,6 +1436,11 @@ void Table::actForSeat(int seat) {
           selfKong(seat, proto::kClaimAddedKong, s.melds[m].face);
           return;
         }
+    // A lone 中 is of no use in the hand: it goes aside for another tile.
+    if ((s.offer & proto::kClaimAddedKong) && s.hand.c[kRed] == 1) {
+      selfKong(seat, proto::kClaimAddedKong, kRed);
+      return;
+    }
   }
   int face;
   if (s.locked && s.lastDrawn != -2 &&

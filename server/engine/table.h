@@ -94,6 +94,7 @@ class Table {
     int exposedCount = 0;    // chi, peng and exposed kongs
     int thirdMeldFrom = -1;  // who fed the third exposed set (包胡)
     int flowers = 0;
+    int redAside = 0, wildAside = 0;  // 中 and wild tiles set aside this hand
     std::vector<Tile> pendingFlowers;
     int river = 0;  // discards still lying in front of the seat
     int discards = 0;
@@ -142,6 +143,9 @@ class Table {
   void drawFor(int seat);
   void claimMeld(int seat, int kind, int low);
   bool selfKong(int seat, int kind, int face);
+  bool setAside(int seat, int face);
+  void completeKong(int seat, int kind, int face);
+  bool offerRobbing(int seat, int face);
   void win(int seat, bool selfDrawn);
   void endHand(int winner, bool selfDrawn, int winFace);
   void actForSeat(int seat);
@@ -190,6 +194,8 @@ class Table {
   int front_ = 0, back_ = kWallSize;  // live wall is [front_, back_)
   int backTaken_ = 0;
   int wildFace_ = 0, shownFace_ = 0;
+  bool robbing_ = false;    // the claims are on a tile being added to a kong (抢杠)
+  bool robbedWin_ = false;  // this hand was won on such a tile
   int dice_[4] = {1, 1, 1, 1};
   int tou_ = 1, mo_ = 0;
   int turn_ = 0;

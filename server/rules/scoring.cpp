@@ -99,7 +99,7 @@ void commonItems(const WinContext& ctx, const HandFacts& f, Score& s) {
   s.mixedSuit = suits == 1 && honours;
   s.honoursOnly = suits == 0;
   s.eightOfSuit = f.suitTiles[1] >= 8 || f.suitTiles[2] >= 8 || f.suitTiles[3] >= 8;
-  s.wilds = ctx.hand.wilds;
+  s.wilds = ctx.hand.wilds + ctx.wildAside;
   s.dealer = ctx.dealerStreak;
   s.selfDrawnFan = ctx.selfDrawn ? 1 : 0;
   bool open = false;

@@ -36,6 +36,7 @@ struct WinContext {
   int dealerStreak = 0;  // 0: the winner is not the dealer; n: dealer for the n-th hand running
   int tou = 1;           // the 叫头 call: base points of the hand
   int mo = 0;            // the 摸 call: extra base points of a self-drawn win
+  int wildAside = 0;     // wild tiles the winner set aside this hand (财神 too)
 };
 
 // Settlement items of the winner; the names follow the sheet.

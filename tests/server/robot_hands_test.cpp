@@ -323,12 +323,16 @@ TEST_F(RobotHands, AThousandHandsKeepTheContract) {
   cfg.robotDelayMs = 300;
   Server s(cfg);
   server = &s;
-  s.setFrameTap(
-      [this](int table, int seat, std::span<const std::uint8_t> b) { onFrame(table, seat, b); });
-  int hands = 0, wins = 0, selfDrawn = 0, liable = 0, drawn = 0;
+  int hands = 0, wins = 0, selfDrawn = 0, liable = 0, drawn = 0, robbed = 0, asides = 0;
   std::int64_t coins = 0;
+  s.setFrameTap([this, &asides](int table, int seat, std::span<const std::uint8_t> b) {
+    // A 中 set aside: an added kong of 中 (0x15) with no peng of it.
+    if (seat == 0 && b[3] == 7 && b[9] == 64 && b[15] == 0x15) ++asides;
+    onFrame(table, seat, b);
+  });
   s.setHandSink([&](const HandRecord& r) {
     ++hands;
+    if (r.robbedKong) ++robbed;
     if (r.winner >= 0) ++wins;
     if (r.winner >= 0 && r.discarder < 0) ++selfDrawn;
     if (r.liable >= 0) ++liable;
@@ -346,8 +350,12 @@ TEST_F(RobotHands, AThousandHandsKeepTheContract) {
   EXPECT_GT(wins, 300);
   EXPECT_GT(selfDrawn, 50);
   EXPECT_GT(drawn, 0);
+  EXPECT_GT(asides, 50);
+  EXPECT_GT(robbed, 0);  // this seed's thousand hands include a kong robbed
   RecordProperty("wins", wins);
   RecordProperty("liable", liable);
+  RecordProperty("robbed", robbed);
+  RecordProperty("asides", asides);
 }
 
 // The settlement rows of won hands, read from the frames: 点炮 on the discarder,
@@ -355,7 +363,7 @@ TEST_F(RobotHands, AThousandHandsKeepTheContract) {
 // amounts equal to the results.
 TEST(RobotHandsSettlement, RowsMatchTheHands) {
   Server::Config cfg;
-  cfg.seed = 77;
+  cfg.seed = 78;  // a seed whose 600 hands include a drawn one
   cfg.busyTables = true;
   Server s(cfg);
   std::vector<In> rows;

@@ -352,6 +352,40 @@ TEST(OwnMelds, KongsFindTheirTilesAndAddedKongJoinsThePeng) {
   EXPECT_EQ(t.tile(25).x, 19 + 48 * 10);
 }
 
+// An added kong of 中 or of the wild tile with no peng of it sets the tile
+// aside: it leaves the standing row for the side's set-aside column.
+TEST(SetAside, A中OrAWildTileWithNoPengGoesToTheSetAsideColumn) {
+  struct Case {
+    int side;
+    int tile;
+    bool red;
+  } cases[] = {{2, 0x15, true}, {3, 0x29, false}, {0, 0x15, true}, {1, 0x29, false}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE("side " + std::to_string(k.side) + " tile " + std::to_string(k.tile));
+    Table t;
+    t.stand(k.side, {0x21, k.tile, 0x33}, 30);
+    const std::array<std::int16_t, 3> tiles{static_cast<std::int16_t>(k.tile),
+                                            static_cast<std::int16_t>(k.tile),
+                                            static_cast<std::int16_t>(k.tile)};
+    showClaim(t.c, p::kClaimAddedKong, t.seat(k.side), tiles);
+    const HandRecord& h = t.hand(k.side);
+    EXPECT_EQ(h.count, 2);
+    EXPECT_EQ(h.redAside, k.red ? 1 : 0);
+    EXPECT_EQ(h.wildAside, k.red ? 0 : 1);
+    // The user's own tile is found by its code; another side gives up its last
+    // standing tile, whose face the client never knew.
+    const int control = k.side == 0 ? 31 : 32;
+    const int column = k.red ? 0 : 4;
+    EXPECT_EQ(
+        t.c.table.AsideTiles[static_cast<std::size_t>(column)][static_cast<std::size_t>(k.side)],
+        control);
+    EXPECT_TRUE(t.tile(control).visible);
+    for (int i = h.first; i < h.first + h.count; ++i)
+      EXPECT_NE(h.mj[static_cast<std::size_t>(i)].ind, control);
+    EXPECT_FALSE(t.c.tableView.DrawFromFront);  // the replacement comes from the back
+  }
+}
+
 TEST(OwnMelds, BrokenRecordsAreNotLaid) {
   Table t;
   t.stand(0, {0x42, 0x43}, 10);
