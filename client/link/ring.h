@@ -31,6 +31,7 @@ struct ByteRing {
 
   // Appends bytes, wrapping at the end. The caller checks room() first.
   void append(const std::uint8_t* data, std::size_t n) {
+    if (n == 0) return;  // nothing to copy, and `data` may be null
     std::size_t first = N - write;
     if (first > n) first = n;
     std::memcpy(buf.data() + write, data, first);
