@@ -86,10 +86,22 @@ void OwnFlowerReplacement(Client& c, std::span<const std::int16_t> tiles) {
     if (Slot(h, k).value == kMarkedWild) Slot(h, k).value = kWildCode;
   SortHand(c, 0, h.count);
   motionWaitMillis(c, 500);
-  TileSlot& slot = Slot(h, ReplacedFlowerSlot(h, tiles));
+  const int at = ReplacedFlowerSlot(h, tiles);
+  TileSlot& slot = Slot(h, at);
   slot.value = tiles[3];
   slot.typ = kSlotStanding;
   ShowStandingFace(c, 0, slot.ind, tiles[3]);
+  // The replacement is the tile just drawn: it goes to the end of the row,
+  // where a locked hand (吃牌上听) and the timeout move look for that tile. A
+  // wild tile or a higher flower may have sorted behind the flower it replaces.
+  const int last = h.first + h.count - 1;
+  if (at < last) {
+    const TileSlot drawn = slot;
+    for (int k = at; k < last; ++k) Slot(h, k) = Slot(h, k + 1);
+    Slot(h, last) = drawn;
+    LoadSteps(c, Steps::Standing);
+    for (int k = at; k <= last; ++k) placeInStandingRow(c, 0, k, Slot(h, k).ind);
+  }
   Tile(c, WallPosition(t.MJFIRST)).visible = false;
   advanceBack(c);
   --t.OwnFlowerCount;

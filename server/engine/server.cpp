@@ -155,6 +155,11 @@ int Server::handsPlayed(int table) const {
   return tables_.at(static_cast<std::size_t>(table))->handsPlayed();
 }
 
+TableView Server::tableView(int table) const {
+  if (table < 0 || table >= tableCount()) return {};
+  return tables_[static_cast<std::size_t>(table)]->view();
+}
+
 void Server::handleFrame(ConnId id, const std::uint8_t* data) {
   Frame f;
   std::copy(data, data + proto::kFrameSize, f.b.begin());

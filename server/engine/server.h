@@ -57,6 +57,19 @@ struct HandRecord {
 
 class Table;
 
+// What a table holds at one moment, for tests that check a client's model.
+struct SeatView {
+  std::vector<int> hand;  // concealed tiles as face codes; wild tiles as 5, flowers as 1..8
+  int meldTiles = 0;      // tiles laid in melds, three per chi, peng or kong
+  int redAside = 0, wildAside = 0;
+};
+struct TableView {
+  bool handRunning = false;
+  int front = 0;      // tiles taken from the front of the wall, the deal included
+  int backTaken = 0;  // tiles taken from its back
+  SeatView seats[4];
+};
+
 class Server {
  public:
   struct Config {
@@ -112,6 +125,8 @@ class Server {
   // Tiles left in a table's wall; the hands finished there.
   int wallLeft(int table) const;
   int handsPlayed(int table) const;
+  // The table as it stands (tests and tools); an empty view for no such table.
+  TableView tableView(int table) const;
   // Connections the server still keeps (open, or closed but not yet disconnected).
   std::size_t connectionCount() const { return conns_.size(); }
 

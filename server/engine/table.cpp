@@ -396,6 +396,25 @@ void Table::sendSnapshot(ConnId conn) {
   }
 }
 
+TableView Table::view() const {
+  TableView v;
+  v.handRunning = handRunning();
+  v.front = front_;
+  v.backTaken = backTaken_;
+  for (int seat = 0; seat < 4; ++seat) {
+    const Seat& s = seats_[seat];
+    SeatView& out = v.seats[seat];
+    for (int face = 0; face < kFaces; ++face)
+      for (int k = 0; k < s.hand.c[face]; ++k) out.hand.push_back(wireCode(face));
+    for (int k = 0; k < s.hand.wilds; ++k) out.hand.push_back(kRevealWild);
+    for (const Tile fl : s.pendingFlowers) out.hand.push_back(flowerNumber(fl));
+    out.meldTiles = 3 * s.meldCount;
+    out.redAside = s.redAside;
+    out.wildAside = s.wildAside;
+  }
+  return v;
+}
+
 int Table::encode(int face) const {
   return face < 0 || face == wildFace_ ? kWireWild : wireCode(face);
 }

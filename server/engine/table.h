@@ -62,6 +62,7 @@ class Table {
   }
 
   int wallLeft() const { return back_ - front_; }
+  TableView view() const;
   int handsPlayed() const { return handsPlayed_; }
   int seatOf(ConnId conn) const;
   bool isWatcher(ConnId conn) const;
