@@ -80,9 +80,13 @@ class Server {
     std::string pageUrl;    // optional page address of the login result
     int stake = 10;         // room stake; coins = hu total x stake per paying seat
     std::int64_t startGold = 10000;
-    std::int64_t minGold = 10;   // a human below this after a hand must leave
-    int robotDelayMs = 700;      // robots think this long before acting
-    int turnGraceMs = 2000;      // a human seat gets turn time + this before a robot acts for it
+    std::int64_t minGold = 10;  // a human below this after a hand must leave
+    int robotDelayMs = 700;     // robots think this long before acting
+    // A human seat gets turn time + this before a robot acts for it. The client
+    // shows every move with pauses of its own (dice, deal, discards) and starts
+    // its countdown only once it has caught up; the grace covers that, or its
+    // answers would come after the robot's and be refused.
+    int turnGraceMs = 10000;
     int startPauseMs = 3000;     // from seating to the first hand
     int nextHandPauseMs = 1500;  // from everyone ready to the next hand
     int readyTimeoutMs = 20000;  // the next hand starts by then even if someone is not ready

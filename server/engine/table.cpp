@@ -135,10 +135,18 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account,
   for (int o = 0; o < 4; ++o)
     if (o != seat) toSeat(o, recordFrame(seat, seatBit(seat)));
   toWatchers(recordFrame(seat, seatBit(seat)));
-  if (phase_ == Phase::AfterHand)
-    checkAllReady();  // the newcomer is not ready yet
-  else
+  if (phase_ == Phase::AfterHand) {
+    // Before a game's first hand a client's seating is its readiness, as for
+    // the clients seated when the game was set; later the newcomer is not
+    // ready until it says so.
+    if (firstHand_) {
+      s.ready = true;
+      announceStart(seat);
+    }
+    checkAllReady();
+  } else {
     schedule();
+  }
 }
 
 void Table::addWatcher(ConnId conn, int watchSeat) {
@@ -450,9 +458,13 @@ void Table::startGame() {
   dealerStreak_ = 1;
   dealerPasses_ = 0;
   roundWind_ = 0;
-  for (auto& s : seats_) s.ready = !s.human;
+  // The first hand waits for no 开始 button: a client seated now is ready, and
+  // is told when the hand starts. Later hands wait for each client's ready.
+  for (auto& s : seats_) s.ready = !s.human || !s.waiting;
   for (int s = 0; s < 4; ++s)
     if (seats_[s].human && !seats_[s].waiting) sendSeating(s);
+  for (int s = 0; s < 4; ++s)
+    if (seats_[s].human && !seats_[s].waiting) announceStart(s);
   if (server_.tap_)
     for (int s = 0; s < 4; ++s)
       if (!seats_[s].human) sendSeating(s);
@@ -461,6 +473,15 @@ void Table::startGame() {
   firstHand_ = true;
   deadline_ = server_.now_ + server_.config_.readyTimeoutMs;
   checkAllReady();
+}
+
+// A system line for a client waiting for a game's first hand: when it starts.
+void Table::announceStart(int seat) {
+  const int seconds = (server_.config_.startPauseMs + 999) / 1000;
+  Frame f(proto::kInsChat, 0);
+  f.text(proto::kPayloadOffset, proto::kChatTextBytes,
+         toGbk("系统提示: 牌局将在" + std::to_string(seconds) + "秒后开始，请稍候"));
+  toSeat(seat, f);
 }
 
 void Table::checkAllReady() {

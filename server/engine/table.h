@@ -153,6 +153,7 @@ class Table {
   void robotAnswer(int seat);
   void maybeResolve();
   void checkAllReady();
+  void announceStart(int seat);
   bool handRunning() const;
   bool robotControlled(int seat) const;
   void schedule();

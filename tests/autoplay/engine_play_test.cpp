@@ -62,16 +62,19 @@ TEST(EnginePlay, UnattendedClientPlaysWholeHandsWithoutARefusal) {
 }
 
 TEST(EnginePlay, AUserWhoNeverActsIsAnsweredForThenPlaysOnAlone) {
-  Session s(5);
-  s.Start("amy", "table=0;seat=1", false);
-  s.PlayHands(3);
-  EXPECT_GE(s.peer.server.handsPlayed(0), 3);
-  EXPECT_FALSE(s.c.ended);
-  EXPECT_GT(s.c.log.count("TimeoutMove"), 10);
-  // The login's limit of three run-out countdowns switched auto-play on.
-  EXPECT_TRUE(s.c.link.BossMode);
-  EXPECT_EQ(s.c.offer.TurnTime, 0);
-  for (const std::string& line : s.refused) ADD_FAILURE() << line;
+  for (const char* seat : {"1", "0"}) {
+    SCOPED_TRACE(std::string("seat ") + seat);
+    Session s(5);
+    s.Start("amy", std::string("table=0;seat=") + seat, false);
+    s.PlayHands(3);
+    EXPECT_GE(s.peer.server.handsPlayed(0), 3);
+    EXPECT_FALSE(s.c.ended);
+    EXPECT_GT(s.c.log.count("TimeoutMove"), 10);
+    // The login's limit of three run-out countdowns switched auto-play on.
+    EXPECT_TRUE(s.c.link.BossMode);
+    EXPECT_EQ(s.c.offer.TurnTime, 0);
+    for (const std::string& line : s.refused) ADD_FAILURE() << line;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "engine/gbk.h"
 #include "harness.h"
 
 namespace tavren::server::test {
@@ -324,7 +325,7 @@ TEST(Resume, TheSameTokenResumesTheSeatAndTheHandGoesOn) {
   const std::uint16_t token = p.got.back().token();
   s.disconnect(p.id);
   // The table moves on for a while (the seat's turn runs out, a robot plays it).
-  s.advanceTo(s.nowMs() + 15000);
+  s.advanceTo(s.nowMs() + s.config().turnTimeSec * 1000 + s.config().turnGraceMs + 5000);
   // A wrong token is refused.
   Client wrong(s);
   wrong.send(login("hana", "table=0;seat=0", 28).token(static_cast<std::uint16_t>(token ^ 1)));
@@ -543,6 +544,36 @@ TEST(GameOver, TheNoticeAfterTheLastHandAndAtShutdown) {
   EXPECT_EQ(last[0].type(), 22);
   EXPECT_EQ(last[0].text(16, 200), "\xb7\xfe\xce\xf1\xc6\xf7\xb9\xd8\xb1\xd5");  // GBK
   EXPECT_TRUE(s.isClosed(q.id));
+}
+
+}  // namespace
+}  // namespace tavren::server::test
+
+namespace tavren::server::test {
+namespace {
+
+// A game's first hand waits for no 开始 button: a client seated when the game is
+// set (or before its first hand) is ready, is told when the hand starts, and
+// the deal follows the start pause without any request from it.
+TEST(FirstHand, StartsAfterTheStartPauseWithoutAReadyAndSaysSo) {
+  for (const char* key : {"table=0;seat=0", "table=0;seat=2"}) {
+    SCOPED_TRACE(key);
+    Server s(quiet());
+    Client c(s);
+    c.send(login("mia", key));
+    const std::int64_t seated = s.nowMs();
+    ASSERT_TRUE(runWhile(s, [&] {
+      for (const In& f : c.pull())
+        if (f.type() == 1) return true;
+      return false;
+    }));
+    EXPECT_LE(s.nowMs() - seated, s.config().startPauseMs + 100);
+    bool told = false;
+    for (const In& f : c.got)
+      if (f.type() == 19 && f.text(16, 200).find(toGbk("牌局将在3秒后开始")) != std::string::npos)
+        told = true;
+    EXPECT_TRUE(told);
+  }
 }
 
 }  // namespace
