@@ -226,13 +226,17 @@ TEST(FlowerReplacement, TheUsersFlowerIsReplacedInItsPlaceAndTheWallBackShrinks)
   const HandRecord& h = t.hand(0);
   EXPECT_EQ(h.count, 6);
   EXPECT_EQ(t.c.table.OwnFlowerCount, 0);
-  // Sorted 7筒 5萬 1条, then the suitless 3 and the two wild tiles; the flower's
-  // place shows its replacement and both wild tiles stay.
-  const std::int16_t values[6] = {0x87, 0x45, 0x21, 0x26, kWildCode, kWildCode};
+  // Sorted 7筒 5萬 1条, then the suitless 3 and the two wild tiles; the flower
+  // leaves, both wild tiles stay, and its replacement, the tile just drawn,
+  // ends the row (a locked hand may discard only that one).
+  const std::int16_t values[6] = {0x87, 0x45, 0x21, kWildCode, kWildCode, 0x26};
   for (int i = 0; i < 6; ++i)
     EXPECT_EQ(h.mj[static_cast<std::size_t>(4 + i)].value, values[i]) << i;
-  EXPECT_EQ(t.tile(h.mj[7].ind).picture, 345 + 9 + 5);
+  EXPECT_EQ(t.tile(h.mj[9].ind).picture, 345 + 9 + 5);
   EXPECT_EQ(t.tile(h.mj[8].ind).picture, 421);
+  EXPECT_EQ(t.tile(h.mj[7].ind).picture, 421);
+  for (std::size_t k = 4; k < 9; ++k)  // the controls stand in slot order
+    EXPECT_LT(t.tile(h.mj[k].ind).x, t.tile(h.mj[k + 1].ind).x) << k;
   EXPECT_FALSE(t.tile(90).visible);
   EXPECT_EQ(t.c.table.MJFIRST, 91);
 }
