@@ -36,7 +36,9 @@ TEST(EngineSession, LogsInWithTheServersTurnTimeAndStaysConnected) {
   s.world.loop.runFor(2000);
   EXPECT_TRUE(s.c.table.LoginAccepted);
   EXPECT_EQ(s.c.offer.TurnTime, 9);
-  EXPECT_EQ(s.c.view.Sysmsg[0].text(), "连接服务器成功！");
+  // The login's two lines, scrolled up by the server's notice of the first hand.
+  EXPECT_EQ(s.c.view.Sysmsg[0].text(), "三片起胡,吃牌上听");
+  EXPECT_EQ(s.c.view.Sysmsg[1].text(), "系统提示: 牌局将在3秒后开始，请稍候");
   EXPECT_EQ(s.platform.lobby.count(kWmClear), 1);
   // Hands come and go for ten virtual minutes; the client follows the frames
   // without falling behind and never loses the link.
