@@ -449,6 +449,12 @@ void Table::refuse(ConnId conn, const std::string& why) {
               std::to_string(index_) + ": " + why);
 }
 
+void Table::refuseOrLate(ConnId conn, int seat, const std::string& why) {
+  if (seat < 0 || seat > 3 || !seats_[seat].answeredFor) return refuse(conn, why);
+  server_.log("late answer from connection " + std::to_string(conn) + " at table " +
+              std::to_string(index_) + " ignored (its robot answered first): " + why);
+}
+
 // ---------------------------------------------------------------- the game
 
 void Table::startGame() {
@@ -532,6 +538,7 @@ void Table::startHand() {
     s.thirdMeldFrom = -1;
     s.flowers = 0;
     s.redAside = s.wildAside = 0;
+    s.answeredFor = false;
     s.pendingFlowers.clear();
     s.river = 0;
     s.discards = 0;
@@ -1340,11 +1347,13 @@ void Table::request(ConnId conn, const Frame& f) {
       return;
     }
     case proto::kReqJiaoTou:
-      if (phase_ != Phase::Call || seat != dealer_) return refuse(conn, "a call nobody asked for");
+      if (phase_ != Phase::Call || seat != dealer_)
+        return refuseOrLate(conn, seat, "a call nobody asked for");
       answerCall(f.operand(1), f.operand(3));
       return;
     case proto::kReqDiscard: {
-      if (phase_ != Phase::Turn || seat != turn_) return refuse(conn, "a discard out of turn");
+      if (phase_ != Phase::Turn || seat != turn_)
+        return refuseOrLate(conn, seat, "a discard out of turn");
       if (!(f.operand(3) & proto::kDiscardMarker))
         return refuse(conn, "a discard without its marker");
       const int face = parseTile(f.operand(3));
@@ -1367,7 +1376,7 @@ void Table::request(ConnId conn, const Frame& f) {
         return refuse(conn, "a claim that was not offered");
       }
       if (phase_ != Phase::Claims || s.offer == 0 || s.answer != 0)
-        return refuse(conn, "a claim that was not offered");
+        return refuseOrLate(conn, seat, "a claim that was not offered");
       if (kind != proto::kClaimPass && !(s.offer & kind))
         return refuse(conn, "a claim that was not offered");
       if (kind == proto::kClaimChi) {
@@ -1541,12 +1550,14 @@ void Table::onTimer() {
       startHand();
       return;
     case Phase::Call: {
+      if (seats_[dealer_].human) seats_[dealer_].answeredFor = true;
       int tou = 1, mo = 0;
       robot::chooseCall(seats_[dealer_].hand, &tou, &mo);
       answerCall(tou, mo);
       return;
     }
     case Phase::Turn:
+      if (seats_[turn_].human) seats_[turn_].answeredFor = true;
       actForSeat(turn_);
       return;
     case Phase::Claims:
@@ -1554,7 +1565,9 @@ void Table::onTimer() {
         Seat& s = seats_[seat];
         if (s.offer == 0 || s.answer != 0) continue;
         const std::int64_t t = robotControlled(seat) ? robotAt_ : deadline_;
-        if (t <= now) robotAnswer(seat);
+        if (t > now) continue;
+        if (s.human) s.answeredFor = true;
+        robotAnswer(seat);
       }
       maybeResolve();
       return;

@@ -107,6 +107,9 @@ class Table {
     int offer = 0;
     int answer = 0;  // 0 none yet
     int chiLow = -1;
+    // Its robot answered the seat's last question when the client's time ran
+    // out: an answer of the client's that comes after it is late, not wrong.
+    bool answeredFor = false;
   };
 
   // Sending.
@@ -158,6 +161,8 @@ class Table {
   bool robotControlled(int seat) const;
   void schedule();
   void refuse(ConnId conn, const std::string& why);
+  // Refuses, or, when the seat's robot has answered for it, notes a late answer.
+  void refuseOrLate(ConnId conn, int seat, const std::string& why);
   void leave(int seat);
   void freeSeatOf(int seat, bool announce);
   int encode(int face) const;        // wire code of a hand tile (24 for a wild tile)

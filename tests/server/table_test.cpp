@@ -578,3 +578,45 @@ TEST(FirstHand, StartsAfterTheStartPauseWithoutAReadyAndSaysSo) {
 
 }  // namespace
 }  // namespace tavren::server::test
+
+namespace tavren::server::test {
+namespace {
+
+// A client whose answer comes after its robot answered for it (the client was
+// still showing the deal) is late, not wrong: nothing changes, no refusal.
+TEST(LateAnswer, ACallAfterTheRobotCalledIsNotedAsLateNotRefused) {
+  Server s(quiet());
+  std::vector<std::string> log;
+  s.setLogSink([&](const std::string& line) { log.push_back(line); });
+  Client c(s);
+  c.send(login("lena", "table=0;seat=0"));  // the first hand's dealer
+  bool asked = false;
+  ASSERT_TRUE(runWhile(s, [&] {
+    for (const In& f : c.pull())
+      if (f.type() == 8) asked = true;
+    return asked;
+  }));
+  // The call's time and the grace run out: the robot calls for the dealer.
+  bool called = false;
+  ASSERT_TRUE(runWhile(s, [&] {
+    for (const In& f : c.pull())
+      if (f.type() == 8) called = true;
+    return called;
+  }));
+  c.send(Req(8).op(1, 2).op(3, 0));
+  c.send(Req(8).op(1, 2).op(3, 0));
+  ASSERT_EQ(log.size(), 2u);
+  for (const std::string& line : log) {
+    EXPECT_EQ(line.find("refused"), std::string::npos) << line;
+    EXPECT_NE(line.find("late answer"), std::string::npos) << line;
+  }
+  // A seat whose robot never answered for it is still refused.
+  Client other(s);
+  other.send(login("omar", "table=0;seat=1"));
+  other.send(Req(8).op(1, 2).op(3, 0));
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_NE(log.back().find("refused"), std::string::npos) << log.back();
+}
+
+}  // namespace
+}  // namespace tavren::server::test
