@@ -2,6 +2,8 @@
 // through whole hands the robots play, in virtual time.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "core/client.h"
 #include "shell/startup.h"
 #include "support/engine_peer.h"
@@ -80,6 +82,31 @@ TEST(EngineSession, TheLeaveRequestFreesTheSeat) {
   s.world.loop.runFor(2000);
   EXPECT_TRUE(s.c.table.LoginAccepted);
   EXPECT_FALSE(s.c.ended);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// A user who clicks nothing: from start-up to the own hand dealt, face up and
+// sorted, in virtual time (the wind draw, the seating, the dice and the deal
+// with all their pauses included).
+TEST(EngineSession, TheFirstHandLiesFaceUpInTheUsersRowWithoutAClick) {
+  Session s;
+  const std::int64_t start = s.world.loop.now();
+  s.Start("table=0;seat=1");
+  std::int64_t faceUp = -1;
+  for (int step = 0; step < 400 && faceUp < 0; ++step) {
+    s.world.loop.runFor(50);
+    const HandRecord& h = s.c.table.custom[0];
+    if (s.c.table.HandInProgress && h.count >= 13 && s.c.table.WildTileCode > 0)
+      faceUp = s.world.loop.now() - start;
+  }
+  ASSERT_GE(faceUp, 0) << "no hand within 20 s";
+  std::printf("first hand face up after %.1f s of virtual time\n", faceUp / 1000.0);
+  EXPECT_LT(faceUp, 8000);
 }
 
 }  // namespace
