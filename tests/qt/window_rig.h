@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
 #include <functional>
@@ -73,6 +74,15 @@ struct WindowRig {
     return window.surface()->geometry().topLeft() + QPoint(k.x + k.w / 2, k.y + k.h / 2);
   }
 };
+
+// The pointer moved over `w` at `pos`, delivered to that widget. (Moving the
+// platform's cursor instead lets the offscreen platform pick whichever
+// top-level window it finds there first.)
+inline void MoveOver(QWidget* w, const QPoint& pos) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &move);
+}
 
 // How many pixels of `rect` differ between two pictures.
 inline int Differing(const QImage& a, const QImage& b, const QRect& rect) {

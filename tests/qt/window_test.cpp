@@ -22,6 +22,7 @@ namespace tavren {
 namespace {
 
 using testing::Differing;
+using testing::MoveOver;
 using testing::WaitUntil;
 using testing::WindowRig;
 
@@ -312,10 +313,10 @@ TEST(RealWindow, TheControlBarShowsItsTooltipUnderThePointer) {
   Client& c = r.s.c;
   const Control& exit = c.view.AnNiu[8];
   ASSERT_TRUE(exit.visible);
-  QTest::mouseMove(r.window.surface(), Centre(exit));
+  MoveOver(r.window.surface(), Centre(exit));
   r.Settle();
   EXPECT_EQ(r.window.surface()->toolTip(), QString::fromUtf8(ControlBarTooltip(8)));
-  QTest::mouseMove(r.window.surface(), QPoint(c.view.pic1W / 2, c.view.pic1H / 2));
+  MoveOver(r.window.surface(), QPoint(c.view.pic1W / 2, c.view.pic1H / 2));
   r.Settle();
   EXPECT_TRUE(r.window.surface()->toolTip().isEmpty());
 }
@@ -343,7 +344,7 @@ TEST(RealWindow, TheUsersStandingTileRisesUnderThePointerWhichBecomesAHand) {
   r.window.sync();
   r.Settle();
   EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::ArrowCursor);
-  QTest::mouseMove(r.window.surface(), QPoint(tile.x + 18, tile.y + 27));
+  MoveOver(r.window.surface(), QPoint(tile.x + 18, tile.y + 27));
   r.Settle();
   EXPECT_EQ(tile.y, own.handY - 10);
   EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::PointingHandCursor);
@@ -352,7 +353,7 @@ TEST(RealWindow, TheUsersStandingTileRisesUnderThePointerWhichBecomesAHand) {
   const QPoint surface = r.window.surface()->geometry().topLeft();
   const QColor foot = painted.pixelColor(surface + QPoint(tile.x + 18, own.handY + 53 - 2));
   EXPECT_GT(foot.green(), foot.red());
-  QTest::mouseMove(r.window.surface(), QPoint(5, 5));
+  MoveOver(r.window.surface(), QPoint(5, 5));
   r.Settle();
   EXPECT_EQ(tile.y, own.handY);
   EXPECT_EQ(r.window.surface()->cursor().shape(), Qt::ArrowCursor);
@@ -394,10 +395,10 @@ TEST(RealWindow, TheCallPromptsOkButtonLightsUnderThePointer) {
   const SmallForm& f = c.forms[FormId::tishi];
   const Control& ok = f.controls[static_cast<std::size_t>(ControlIndex(f, "Image1"))];
   const int normal = ok.picture;
-  QTest::mouseMove(prompt, Centre(ok));
+  MoveOver(prompt, Centre(ok));
   r.Settle();
   EXPECT_NE(c.forms[FormId::tishi].find("Image1")->picture, normal);
-  QTest::mouseMove(prompt, QPoint(2, 2));
+  MoveOver(prompt, QPoint(2, 2));
   r.Settle();
   EXPECT_EQ(c.forms[FormId::tishi].find("Image1")->picture, normal);
 }
