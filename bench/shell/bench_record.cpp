@@ -37,19 +37,31 @@ std::string BenchFolder() {
   return tmpl;
 }
 
+// A client in the simulated world whose record file already holds hands 1..n.
+struct RecordedTable {
+  sim::World world;
+  sim::SimPlatform platform{world};
+  Client c{platform};
+  explicit RecordedTable(int n) {
+    platform.attach(c);
+    platform.folder = BenchFolder();
+    for (int k = 1; k <= n; ++k) {
+      FillSheet(c, k);
+      WriteHandRecord(c, k);
+    }
+  }
+  ~RecordedTable() {
+    std::error_code ec;
+    std::filesystem::remove_all(platform.folder, ec);
+  }
+};
+
 void BM_WriteHandRecord(benchmark::State& state) {
   const int hand = static_cast<int>(state.range(0));
-  sim::World world;
-  sim::SimPlatform platform(world);
-  Client c(platform);
-  platform.attach(c);
-  platform.folder = BenchFolder();
+  RecordedTable t(hand - 1);
+  Client& c = t.c;
   const std::string path = RecordFilePath(c);
   const std::string before = path + ".before";
-  for (int n = 1; n < hand; ++n) {
-    FillSheet(c, n);
-    WriteHandRecord(c, n);
-  }
   std::error_code ec;
   if (hand > 1) std::filesystem::copy_file(path, before, ec);
   FillSheet(c, hand);
@@ -64,24 +76,13 @@ void BM_WriteHandRecord(benchmark::State& state) {
     WriteHandRecord(c, hand);
   }
   state.counters["file_kB"] = static_cast<double>(std::filesystem::file_size(path, ec)) / 1024.0;
-  std::filesystem::remove_all(platform.folder, ec);
 }
 BENCHMARK(BM_WriteHandRecord)->Arg(1)->Arg(20)->Arg(60)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_ReadHandRecord(benchmark::State& state) {
   const int hand = static_cast<int>(state.range(0));
-  sim::World world;
-  sim::SimPlatform platform(world);
-  Client c(platform);
-  platform.attach(c);
-  platform.folder = BenchFolder();
-  for (int n = 1; n <= hand; ++n) {
-    FillSheet(c, n);
-    WriteHandRecord(c, n);
-  }
-  for (auto _ : state) ReadHandRecord(c, hand);
-  std::error_code ec;
-  std::filesystem::remove_all(platform.folder, ec);
+  RecordedTable t(hand);
+  for (auto _ : state) ReadHandRecord(t.c, hand);
 }
 BENCHMARK(BM_ReadHandRecord)->Arg(100)->Unit(benchmark::kMillisecond);
 
