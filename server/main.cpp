@@ -44,7 +44,7 @@ void usage(std::FILE* to) {
       "usage: tavrenmj-server [--bind ADDR] [--port N] [--seed N] [--turn-time S] [--tables N]\n"
       "                       [--robot-delay MS] [--stake N] [--hands-per-game N] [--page-url "
       "URL]\n"
-      "                       [--busy]\n"
+      "                       [--chat-spacing MS] [--busy]\n"
       "  --busy   tables without any client play robots-only games too\n"
       "  --help, --version   this text; the version\n");
 }
@@ -72,6 +72,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.config.tables = static_cast<int>(v);
     } else if (a == "--robot-delay" && value(0, 60000, v)) {
       o.config.robotDelayMs = static_cast<int>(v);
+    } else if (a == "--chat-spacing" && value(0, 60000, v)) {
+      o.config.chatSpacingMs = static_cast<int>(v);
     } else if (a == "--stake" && value(1, 30000, v)) {
       o.config.stake = static_cast<int>(v);
     } else if (a == "--hands-per-game" && value(0, 100000, v)) {

@@ -82,6 +82,10 @@ class Server {
     std::int64_t startGold = 10000;
     std::int64_t minGold = 10;  // a human below this after a hand must leave
     int robotDelayMs = 700;     // robots think this long before acting
+    // A connection's chat lines are relayed at most one per this many ms: every
+    // line goes to the whole table, so a flood would fill the others' queues.
+    // (The client itself sends at most one typed line per 800 ms.)
+    int chatSpacingMs = 500;
     // A human seat gets turn time + this before a robot acts for it. The client
     // shows every move with pauses of its own (dice, deal, discards) and starts
     // its countdown only once it has caught up; the grace covers that, or its

@@ -1297,6 +1297,12 @@ void Table::request(ConnId conn, const Frame& f) {
   if (type == proto::kReqChat) {
     if (seat < 0 && !isWatcher(conn))
       return refuse(conn, "chat from a connection that left the table");
+    std::int64_t* last = seat >= 0 ? &seats_[seat].lastChatMs : nullptr;
+    for (auto& w : watchers_)
+      if (w.conn == conn) last = &w.lastChatMs;
+    if (last == nullptr) return;
+    if (*last >= 0 && server_.now_ - *last < server_.config_.chatSpacingMs) return;  // a flood
+    *last = server_.now_;
     const int kind = f.operand(0) & 0xFF;
     const int target = f.operand(1) & 15;
     Frame out(proto::kInsChat, seat >= 0 ? seatBit(seat) : 0);

@@ -84,8 +84,9 @@ class Table {
     int face = 1;
     int sex = 0;
     std::uint16_t token = 0;
-    std::string secret;    // the pass of the client's key
-    int wrongResumes = 0;  // resumes of this seat refused for a wrong token or pass
+    std::string secret;            // the pass of the client's key
+    int wrongResumes = 0;          // resumes of this seat refused for a wrong token or pass
+    std::int64_t lastChatMs = -1;  // when its last chat line was relayed
     bool ready = false;
     std::vector<Frame> pending;  // frames kept for a resume
     // The hand.
@@ -177,6 +178,7 @@ class Table {
     ConnId conn;
     int watchSeat;
     std::uint16_t token;
+    std::int64_t lastChatMs = -1;  // when its last chat line was relayed
   };
   std::vector<Watcher> watchers_;
 

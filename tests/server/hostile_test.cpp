@@ -160,6 +160,29 @@ TEST(HostileResume, TokensDoNotFollowTheSeed) {
   EXPECT_GT(tokens.size(), 4u);
 }
 
+TEST(ChatFlood, AConnectionRelaysAtMostOneLinePerHalfSecond) {
+  Server s(config());
+  Client flooder(s);
+  Client listener(s);
+  flooder.send(login("hana", kKey));
+  listener.send(login("kenji", "table=0;seat=1;pass=0d1e2f3a4b5c6d7e"));
+  runUntil(s, s.nowMs() + 100);
+  listener.pull();
+  const auto chatLines = [&] {
+    int n = 0;
+    for (const In& f : listener.pull()) n += f.type() == 19;
+    return n;
+  };
+  for (int i = 0; i < 50; ++i) flooder.send(Req(19).text(16, "spam"));
+  EXPECT_EQ(chatLines(), 1);
+  runUntil(s, s.nowMs() + 400);
+  flooder.send(Req(19).text(16, "spam"));
+  EXPECT_EQ(chatLines(), 0);  // still within the half second
+  runUntil(s, s.nowMs() + 200);
+  flooder.send(Req(19).text(16, "hello"));
+  EXPECT_EQ(chatLines(), 1);  // an honest pace is relayed
+}
+
 TEST(Connections, TheTableShrinksWhenConnectionsGo) {
   Server s(config());
   std::vector<ConnId> ids;

@@ -458,6 +458,7 @@ TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
   Client w(s);
   w.send(login("lee", "watch=0"));
   w.pull();
+  runUntil(s, s.nowMs() + 600);  // jo's next line, at a pace the table relays
   a.send(Req(19).op(1, 4).text(16, "secret"));
   EXPECT_EQ(b.pull().size(), 1u);
   EXPECT_EQ(a.pull().size(), 1u);
