@@ -772,9 +772,7 @@ void Table::openClaims() {
   for (int k = 1; k <= 3; ++k) {
     const int seat = (discarder_ + k) % 4;
     Seat& s = seats_[seat];
-    s.offer = 0;
-    s.answer = 0;
-    s.chiLow = -1;
+    s.clearOffer();
     if (face < 0) continue;  // a wild tile is never claimed
     int mask = 0;
     Counts with = s.hand;
@@ -1008,9 +1006,7 @@ bool Table::offerRobbing(int seat, int face) {
   for (int k = 1; k <= 3; ++k) {
     const int o = (seat + k) % 4;
     Seat& s = seats_[o];
-    s.offer = 0;
-    s.answer = 0;
-    s.chiLow = -1;
+    s.clearOffer();
     Counts with = s.hand;
     ++with.c[face];
     if (!canWinWith(o, with, face, false, nullptr)) continue;

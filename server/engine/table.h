@@ -108,6 +108,11 @@ class Table {
     int offer = 0;
     int answer = 0;  // 0 none yet
     int chiLow = -1;
+    void clearOffer() {
+      offer = 0;
+      answer = 0;
+      chiLow = -1;
+    }
     // Its robot answered the seat's last question when the client's time ran
     // out: an answer of the client's that comes after it is late, not wrong.
     bool answeredFor = false;

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,19 +133,24 @@ struct Socket {
     ASSERT_EQ(::send(fd, r.b, kFrame, MSG_NOSIGNAL), static_cast<ssize_t>(kFrame));
   }
   void sendRaw(const void* p, std::size_t n) { (void)::send(fd, p, n, MSG_NOSIGNAL); }
+  // Waits until `until` for bytes and reads what came: recv's result, or
+  // nothing when the time ran out first.
+  std::optional<ssize_t> recvBefore(Clock::time_point until, std::uint8_t* tmp, std::size_t size) {
+    const int left = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
+    if (left <= 0) return std::nullopt;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, left) <= 0) return std::nullopt;
+    return recv(fd, tmp, size, 0);
+  }
   // Next whole frame, or false on timeout or end of stream.
   bool next(In& f, int timeoutMs) {
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (buf.size() < kFrame) {
-      const int left = static_cast<int>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
-      if (left <= 0) return false;
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, left) <= 0) return false;
       std::uint8_t tmp[4096];
-      ssize_t n = recv(fd, tmp, sizeof tmp, 0);
-      if (n <= 0) return false;
-      buf.insert(buf.end(), tmp, tmp + n);
+      const std::optional<ssize_t> n = recvBefore(until, tmp, sizeof tmp);
+      if (!n || *n <= 0) return false;
+      buf.insert(buf.end(), tmp, tmp + *n);
     }
     std::memcpy(f.b, buf.data(), kFrame);
     buf.erase(buf.begin(), buf.begin() + kFrame);
@@ -154,15 +160,11 @@ struct Socket {
   bool drainToEnd(int timeoutMs, std::size_t* bytes = nullptr) {
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-      const int left = static_cast<int>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
-      if (left <= 0) return false;
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, left) <= 0) return false;
       std::uint8_t tmp[65536];
-      ssize_t n = recv(fd, tmp, sizeof tmp, 0);
-      if (n <= 0) return true;
-      if (bytes) *bytes += static_cast<std::size_t>(n);
+      const std::optional<ssize_t> n = recvBefore(until, tmp, sizeof tmp);
+      if (!n) return false;
+      if (*n <= 0) return true;
+      if (bytes) *bytes += static_cast<std::size_t>(*n);
     }
   }
 };
