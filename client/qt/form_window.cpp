@@ -77,11 +77,6 @@ QListWidget* FormWindow::list(int control) const {
   return it == lists_.end() ? nullptr : it->second;
 }
 
-QLineEdit* FormWindow::edit(int control) const {
-  auto it = edits_.find(control);
-  return it == edits_.end() ? nullptr : it->second;
-}
-
 std::uint64_t FormWindow::fingerprint() const {
   const SmallForm& f = form();
   Hasher h;

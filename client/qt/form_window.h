@@ -29,10 +29,8 @@ class FormWindow : public QWidget {
   FormWindow(TableWindow& owner, FormId id, ScenePainter& pictures);
   // Brings the window in line with its form; does nothing when the form is as last shown.
   void sync();
-  FormId id() const { return id_; }
-  // The real list or line edit that stands for control `control`, or null.
+  // The real list that stands for control `control`, or null.
   QListWidget* list(int control) const;
-  QLineEdit* edit(int control) const;
   // Control under a point of the window (painted controls only), or -1.
   int controlAt(const QPoint& p) const;
 

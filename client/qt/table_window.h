@@ -90,7 +90,6 @@ class TableWindow : public QWidget {
   // Where the pointer was last seen over the table surface.
   void setPointer(const QPoint& p) { pointer_ = p; }
   FormWindows* forms() const { return forms_.get(); }
-  InformationWindow* information() const { return information_.get(); }
   // The title strip's parts, in window pixels.
   QRect closeRect() const;
   QRect minRect() const;
