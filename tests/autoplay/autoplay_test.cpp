@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "input/play_table.h"
+#include "support/play_table.h"
 #include "rules/offer.h"
 
 namespace tavren {

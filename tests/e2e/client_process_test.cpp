@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "rig.h"
+#include "support/client_rig.h"
 
 namespace tavren::e2e {
 namespace {

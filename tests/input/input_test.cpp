@@ -8,7 +8,7 @@
 #include <random>
 
 #include "autoplay/autoplay.h"
-#include "input/play_table.h"
+#include "support/play_table.h"
 #include "rules/offer.h"
 #include "view/chrome.h"
 

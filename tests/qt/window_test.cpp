@@ -13,7 +13,7 @@
 #include "input/input.h"
 #include "link/reconnect.h"
 #include "protocol/tavren_protocol.h"
-#include "qt/window_rig.h"
+#include "support/window_rig.h"
 #include "shell/dialogs.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "input/play_table.h"
+#include "support/play_table.h"
 #include "rules/sort_hand.h"
 
 namespace tavren {

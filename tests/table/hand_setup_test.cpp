@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "table/play_fixture.h"
+#include "support/play_fixture.h"
 #include "view/motion.h"
 #include "view/seats.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "table/play_fixture.h"
+#include "support/play_fixture.h"
 
 namespace tavren {
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "table/play_fixture.h"
+#include "support/play_fixture.h"
 #include "view/seats.h"
 
 namespace tavren {

@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "table/play_fixture.h"
+#include "support/play_fixture.h"
 #include "view/seats.h"
 
 namespace tavren {

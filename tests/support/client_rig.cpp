@@ -1,4 +1,4 @@
-#include "rig.h"
+#include "support/client_rig.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

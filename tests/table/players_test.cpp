@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "results/results_fixture.h"
+#include "support/results_fixture.h"
 #include "view/motion.h"
 
 namespace tavren {

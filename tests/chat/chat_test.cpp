@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialogs/forms_helpers.h"
+#include "support/forms_helpers.h"
 #include "input/input.h"
 #include "view/chrome.h"
 

@@ -9,7 +9,7 @@
 #include "chat/chat.h"
 #include "chat/phrases.h"
 #include "core/client.h"
-#include "dialogs/forms_helpers.h"
+#include "support/forms_helpers.h"
 #include "shell/ini_file.h"
 #include "shell/startup.h"
 #include "support/engine_peer.h"

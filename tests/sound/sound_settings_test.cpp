@@ -2,7 +2,7 @@
 // cancel undoes the rows pressed an odd number of times.
 #include <gtest/gtest.h>
 
-#include "dialogs/forms_helpers.h"
+#include "support/forms_helpers.h"
 #include "input/input.h"
 #include "sound/settings.h"
 

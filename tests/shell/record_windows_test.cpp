@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "input/input.h"
-#include "results/results_fixture.h"
+#include "support/results_fixture.h"
 #include "shell/ini_file.h"
 #include "shell/record_file.h"
 

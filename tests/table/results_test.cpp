@@ -3,7 +3,7 @@
 // countdown to the next hand.
 #include <gtest/gtest.h>
 
-#include "results/results_fixture.h"
+#include "support/results_fixture.h"
 #include "shell/ini_file.h"
 
 namespace tavren {

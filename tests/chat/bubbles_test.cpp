@@ -10,7 +10,7 @@
 
 #include "chat/chat.h"
 #include "chat/phrases.h"
-#include "dialogs/forms_helpers.h"
+#include "support/forms_helpers.h"
 #include "shell/ini_file.h"
 #include "sound/sound.h"
 #include "table/tiles.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "shell/result_windows.h"
-#include "table/play_fixture.h"
+#include "support/play_fixture.h"
 
 namespace tavren::testing {
 
