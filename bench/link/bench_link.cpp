@@ -69,8 +69,8 @@ class NullPlatform : public Platform {
   NullSound sound_;
 };
 
-void EmptyHandler(Client& c) {
-  benchmark::DoNotOptimize(c.link.rinfo.value[3]);
+void EmptyHandler(Client&, const InfoRecord& r) {
+  benchmark::DoNotOptimize(r.value[3]);
 }
 
 void SetAllocationCounter(benchmark::State& state, std::uint64_t before) {
@@ -96,7 +96,7 @@ void BM_DecodeFrameAndDispatch(benchmark::State& state) {
   const std::uint64_t before = g_allocations.load();
   for (auto _ : state) {
     if (ring.buffered() < protocol::kFrameSize) ring.read = 0;
-    DecodeFrame(c);
+    DecodeFrame(c.link);
     Dispatch(c);
   }
   SetAllocationCounter(state, before);

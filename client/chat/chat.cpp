@@ -287,9 +287,18 @@ void TimerChatTick(Client& c) {
   c.chat.ChatAllowed = true;
 }
 
-void DeliverChatLine(Client& c, int side, const std::string& text) {
+void HandleChatLine(Client& c, const InfoRecord& r) {
+  try {
+    const std::string text = FrameText(c.link.LastFrame, p::kPayloadOffset, p::kChatTextBytes);
+    DeliverChatLine(c, SeatToSide(c.table.custom[0].seat, r.seat), r, text);
+  } catch (const ProgramEnd&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string& text) {
   side = CheckIndex(side, kSides, "speaker");
-  const InfoRecord& r = c.link.rinfo;
   const int list = r.value[0];
   if ((list == 1 || list == 2) && c.chat.PhraseBubblesOn) {
     // A phrase this client cannot show, or a voice it cannot play, still

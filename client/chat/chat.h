@@ -74,8 +74,12 @@ void OnPortraitClick(Client& c, int side);
 // The chat rate limit's timer ran out.
 void TimerChatTick(Client& c);
 
-// A chat line arrived from `side` (text in UTF-8); the operands are in rinfo.
-void DeliverChatLine(Client& c, int side, const std::string& text);
+// A chat line arrived (instruction 19): shown in the history, the message area
+// and, for a quick phrase, in the speaker's bubble with a voice. A line the
+// client cannot show is dropped; it never ends the client.
+void HandleChatLine(Client& c, const InfoRecord& r);
+// The line of `r` from `side` (text in UTF-8).
+void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string& text);
 
 // The chat window Talk: built on first use, shown over the table, toggled.
 SmallForm& LoadTalk(Client& c);

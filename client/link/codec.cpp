@@ -87,13 +87,13 @@ std::string FrameText(const Frame& frame, std::size_t offset, std::size_t maxByt
   return GbkToUtf8(gbk);
 }
 
-void DecodeFrame(Client& c) {
-  FrameRing& ring = c.link.ReceiveRing;
-  Frame& f = c.link.LastFrame;
+void DecodeFrame(LinkState& link) {
+  FrameRing& ring = link.ReceiveRing;
+  Frame& f = link.LastFrame;
   std::memcpy(f.data(), ring.buf.data() + ring.read, p::kFrameSize);
   ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
 
-  InfoRecord& r = c.link.rinfo;
+  InfoRecord& r = link.rinfo;
   const std::uint8_t type = f[p::kTypeOffset];
   r.itype = type;
   r.byte5 = f[p::kByte5Offset];
@@ -114,34 +114,6 @@ void DecodeFrame(Client& c) {
       r.value[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo));
     else
       r.value[i] = lo == p::kWireWildTile ? kWildCode : lo;
-  }
-
-  switch (type) {
-    case p::kInsNewHand:
-      c.table.RoundWindPic = static_cast<std::int16_t>(344 + f[p::kPayloadOffset]);
-      break;
-    case p::kInsFlower:
-      // An own flower replacement without a tile: nothing to show, so no handler
-      // runs. A watcher never sees the watched player's tile, yet the flower
-      // still goes aside and the wall's replacement end still gives up a tile.
-      if (r.value[3] == 0 && r.seat == c.table.custom[0].seat && !c.table.Watching) r.itype = 100;
-      break;
-    case p::kInsPlayerName: {
-      std::string& tag = c.table.PlayerTag[BitIndex(r.seat)];
-      std::string name = FrameBytes(f, p::kPayloadOffset, p::kNameBytes);
-      // Repeated names for one seat append; the cap keeps a chatty server bounded.
-      const std::size_t room = tag.size() < kPlayerTagBytes ? kPlayerTagBytes - tag.size() : 0;
-      tag.append(name, 0, std::min(name.size(), room));
-      break;
-    }
-    case p::kInsChat: {
-      std::string text = FrameText(f, p::kPayloadOffset, p::kChatTextBytes);
-      r.seat = static_cast<std::uint8_t>(SeatToSide(c.table.custom[0].seat, r.seat));
-      DeliverChatLine(c, r.seat, text);
-      break;
-    }
-    default:
-      break;
   }
 }
 

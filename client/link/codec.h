@@ -11,6 +11,7 @@
 namespace tavren {
 
 struct Client;
+struct LinkState;
 
 using Frame = std::array<std::uint8_t, protocol::kFrameSize>;
 
@@ -29,9 +30,9 @@ struct InfoRecord {
 void SendInfo(Client& c, const InfoRecord& info);
 
 // Decodes the frame at the receive ring's read position into `rinfo` and
-// `LastFrame` and advances the ring by exactly one frame. The caller makes
-// sure a whole frame is waiting.
-void DecodeFrame(Client& c);
+// `LastFrame` and advances the ring by exactly one frame; nothing else. The
+// caller makes sure a whole frame is waiting.
+void DecodeFrame(LinkState& link);
 
 // Encodes `info` into `out` (the request layout), without the chat text.
 void EncodeRequest(const InfoRecord& info, std::span<const std::uint8_t, 2> token, Frame& out);

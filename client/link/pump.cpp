@@ -75,7 +75,7 @@ void ReceiveTask(Client& c) {
   LinkState& link = c.link;
   if (c.table.HandInProgress && ++link.Watchdog >= kWatchdogLimit) SilentServer(c);
   if (link.ReceiveRing.buffered() >= p::kFrameSize) {
-    DecodeFrame(c);
+    DecodeFrame(c.link);
     if (c.table.HandInProgress) link.Watchdog = 0;
     Dispatch(c);
     if (c.shell.LobbyLinkLost) CheckLobbyAfterHand(c);

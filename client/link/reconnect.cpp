@@ -129,7 +129,7 @@ void ResumeLink(Client& c) {
   }
 }
 
-void HandleResumed(Client& c) {
+void HandleResumed(Client& c, const InfoRecord&) {
   if (c.link.LastFrame[15] == 1) {
     ClearSysmsg(c);
     SetSysmsg(c, 0, "正在重连服务器，请等待...！");

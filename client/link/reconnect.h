@@ -5,6 +5,7 @@
 namespace tavren {
 
 struct Client;
+struct InfoRecord;
 
 inline constexpr int kReconnectAttempts = 16;
 
@@ -27,6 +28,6 @@ void ReconnectCancelClicked(Client& c);
 void ResumeLink(Client& c);
 
 // Instruction 29: the server's answer to a resume.
-void HandleResumed(Client& c);
+void HandleResumed(Client& c, const InfoRecord& r);
 
 }  // namespace tavren

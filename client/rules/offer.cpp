@@ -124,9 +124,8 @@ void StopTurnClock(Client& c) {
   c.view.Time_Img.visible = false;
 }
 
-void OnClaimOffer(Client& c) {
+void OnClaimOffer(Client& c, const InfoRecord& r) {
   OfferState& o = c.offer;
-  const InfoRecord& r = c.link.rinfo;
   const HandRecord& h = c.table.custom[0];
   MainForm& f = c.view;
   if ((r.seat & 0xF) == (h.seat & 0xF)) {

@@ -8,6 +8,7 @@
 namespace tavren {
 
 struct Client;
+struct InfoRecord;
 struct HandRecord;
 
 // Bits of an offer mask (instruction 6, value(0)).
@@ -62,7 +63,7 @@ struct OfferState {
 };
 
 // Instruction 6: the server's offer.
-void OnClaimOffer(Client& c);
+void OnClaimOffer(Client& c, const InfoRecord& r);
 
 // True when the user holds a tile to discard: (count − 2) mod 3 = 0.
 bool HoldsExtraTile(const HandRecord& h);

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "chat/chat.h"
 #include "core/client.h"
 #include "link/reconnect.h"
 #include "rules/offer.h"
@@ -18,7 +19,6 @@ namespace p = protocol;
 
 void InstallHandlers(Handlers& h) {
   h.byType.fill(nullptr);
-  // Chat lines (19) are shown by the decoder; nothing further happens here.
   h.byType[p::kInsLoginResult] = HandleLoginResult;
   h.byType[p::kInsResumed] = HandleResumed;
   h.byType[p::kInsMembership] = HandleMembership;
@@ -41,6 +41,7 @@ void InstallHandlers(Handlers& h) {
   h.byType[p::kInsResult] = HandleHandResult;
   h.byType[p::kInsSettlement] = HandleSettlement;
   h.byType[p::kInsPlayerRecord] = HandlePlayerRecord;
+  h.byType[p::kInsChat] = HandleChatLine;
 }
 
 void Dispatch(Client& c) {
@@ -50,11 +51,13 @@ void Dispatch(Client& c) {
     c.link.LinkToken[0] = f[p::kTokenOffset];
     c.link.LinkToken[1] = f[p::kTokenOffset + 1];
   }
-  const auto type = static_cast<std::uint16_t>(c.link.rinfo.itype);
+  // The handler gets its own copy: nothing it runs can change what it reads.
+  const InfoRecord record = c.link.rinfo;
+  const auto type = static_cast<std::uint16_t>(record.itype);
   const Handler handler = type < c.handlers.byType.size() ? c.handlers.byType[type] : nullptr;
   if (handler == nullptr) return;
   try {
-    handler(c);
+    handler(c, record);
   } catch (const ProgramEnd&) {
     throw;
   } catch (...) {

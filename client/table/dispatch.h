@@ -6,8 +6,11 @@
 namespace tavren {
 
 struct Client;
+struct InfoRecord;
 
-using Handler = void (*)(Client&);
+// A handler reads the record it handles and never writes to it; the frame's
+// payload is in `LinkState::LastFrame`.
+using Handler = void (*)(Client&, const InfoRecord&);
 
 // Handlers by instruction type; types without one are ignored.
 struct Handlers {
@@ -18,7 +21,8 @@ struct Handlers {
 void InstallHandlers(Handlers& h);
 
 // Updates the link token from the last frame, then runs the handler of
-// `rinfo.itype`. A handler that fails restores the lobby and ends the program.
+// `rinfo.itype` with that record. A handler that fails restores the lobby and
+// ends the program.
 void Dispatch(Client& c);
 
 // Prepares the next hand: the table reset, and both rings emptied.

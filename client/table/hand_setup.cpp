@@ -1,5 +1,6 @@
 #include "table/hand_setup.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -104,10 +105,17 @@ void ThrowDice(Client& c, int side, std::array<std::int16_t, 12>& dice) {
   ThrowPair(c, dice, 2, 3);
 }
 
-void HandlePlayerNames(Client& c) {
+void HandlePlayerNames(Client& c, const InfoRecord& r) {
   MainForm& f = c.view;
   TableModel& t = c.table;
   PlayState& ps = c.play;
+  {
+    std::string& tag = t.PlayerTag[BitIndex(r.seat)];
+    const std::string name = FrameBytes(c.link.LastFrame, p::kPayloadOffset, p::kNameBytes);
+    // Repeated names for one seat append; the cap keeps a chatty server bounded.
+    const std::size_t room = tag.size() < kPlayerTagBytes ? kPlayerTagBytes - tag.size() : 0;
+    tag.append(name, 0, std::min(name.size(), room));
+  }
   c.chat.PhraseBubblesOn = true;
   // No keep-alives until the next login result switches them on again.
   if (!t.Watching) SetTimer(c, TimerId::KeepAlive, false);
@@ -180,10 +188,10 @@ void StartHandView(Client& c) {
   ps.FlowerPhase = false;
 }
 
-void HandleNewHand(Client& c) {
+void HandleNewHand(Client& c, const InfoRecord& r) {
+  c.table.RoundWindPic = static_cast<std::int16_t>(344 + c.link.LastFrame[p::kPayloadOffset]);
   MainForm& f = c.view;
   TableModel& t = c.table;
-  InfoRecord& r = c.link.rinfo;
   f.Label3.caption.clear();
   UnloadOtherExitDialog(c);
   // The last hand's sheet would cover the new deal: it closes as the hand starts.
@@ -214,18 +222,20 @@ void HandleNewHand(Client& c) {
   f.imgCircle.visible = true;
   BringToFront(f, f.imgCircle);
 
+  // Throwing the dice turns a die of 0 into 1; the wall is counted from what was thrown.
+  std::array<std::int16_t, 12> dice = r.value;
   bool found = false;
   for (int s = 0; s < kSides && !found; ++s) {
     HandRecord& h = t.custom[static_cast<std::size_t>(s)];
     if (h.seat != r.seat) continue;
     found = true;
     h.isDealer = true;
-    ThrowDice(c, s, r.value);
-    t.MJPOINT = FirstDrawPosition(s, r.value);
+    ThrowDice(c, s, dice);
+    t.MJPOINT = FirstDrawPosition(s, dice);
     t.MJFIRST = static_cast<std::int16_t>((t.MJPOINT + kWallTiles - 3) % kWallTiles);
   }
-  t.Dice[0] = r.value[0];
-  t.Dice[1] = r.value[1];
+  t.Dice[0] = dice[0];
+  t.Dice[1] = dice[1];
   if (!found) {
     // Nobody holds the dealer's seat: the table has broken up.
     c.platform.messageBox(kAppTitle, "有玩家退出，游戏结束！");
@@ -248,16 +258,14 @@ void HandleNewHand(Client& c) {
   }
 }
 
-void HandleCall(Client& c) {
+void HandleCall(Client& c, const InfoRecord& r) {
   MainForm& f = c.view;
   PlayState& ps = c.play;
-  InfoRecord& r = c.link.rinfo;
   ps.CallTou = 1;
   ps.CallMo = 0;
   ++ps.CallRound;
   c.offer.ActionPhase = 0;
   if (ps.CallRound == 1) {
-    r.seat &= 0x0F;
     const int side = SideOf(c, r.seat);
     // A watcher is never asked: the watched player answers at the table, and
     // the watcher sees the notice any other side would see.
@@ -297,12 +305,15 @@ void HandleCall(Client& c) {
   BringToFront(f, f.Label3);
 }
 
-void HandleFlower(Client& c) {
+void HandleFlower(Client& c, const InfoRecord& r) {
+  // An own flower replacement without a tile: nothing to show. A watcher never
+  // sees the watched player's tile, yet the flower still goes aside and the
+  // wall's replacement end still gives up a tile.
+  if (r.value[3] == 0 && r.seat == c.table.custom[0].seat && !c.table.Watching) return;
   TableModel& t = c.table;
   PlayState& ps = c.play;
   ps.FlowerPhase = true;
   motionWaitMillis(c, 200);
-  InfoRecord& r = c.link.rinfo;
   const int side = SideOf(c, r.seat);
   if (c.sound.SoundOn) {
     PlayEffect(c, ClaimVoicePath(c, side, kVoiceFlower), false);

@@ -8,18 +8,19 @@
 namespace tavren {
 
 struct Client;
+struct InfoRecord;
 
 // Instruction 3: a player's name; the user finds his seat among them.
-void HandlePlayerNames(Client& c);
+void HandlePlayerNames(Client& c, const InfoRecord& r);
 
 // Instruction 4: a new hand: dealer, dice, both ends of the wall.
-void HandleNewHand(Client& c);
+void HandleNewHand(Client& c, const InfoRecord& r);
 
 // Instruction 8: the 叫头 prompt, then its result.
-void HandleCall(Client& c);
+void HandleCall(Client& c, const InfoRecord& r);
 
 // Instruction 10: a flower set aside and its replacement drawn.
-void HandleFlower(Client& c);
+void HandleFlower(Client& c, const InfoRecord& r);
 
 // The new-hand table: shuffle sound, the wall laid column by column, the lobby
 // told, the per-hand counters cleared.

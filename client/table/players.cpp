@@ -229,13 +229,11 @@ void LoadWatchedTable(Client& c) {
   }
 }
 
-void HandlePlayerRecord(Client& c) {
-  InfoRecord& r = c.link.rinfo;
+void HandlePlayerRecord(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
   HandEndState& e = c.handEnd;
   MainForm& f = c.view;
-  r.seat &= 0x0F;
   c.input.TableDissolved = false;
   if (t.Watching && !BufferForWatcher(c)) return;
 

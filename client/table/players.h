@@ -13,7 +13,7 @@ namespace tavren {
 struct Client;
 
 // Instruction 20: one player's record.
-void HandlePlayerRecord(Client& c);
+void HandlePlayerRecord(Client& c, const InfoRecord& r);
 
 // Fills `record` from the player-record bytes of `frame`.
 void ParsePlayerInfo(PlayerInfoRecord& record, const Frame& frame);

@@ -60,10 +60,8 @@ void ArmContinueCountdown(Client& c, int seconds) {
   BringToFront(f, f.Number);
 }
 
-void HandleHandResult(Client& c) {
-  InfoRecord& r = c.link.rinfo;
+void HandleHandResult(Client& c, const InfoRecord& r) {
   const int s = SeatToSide(OwnSeat(c), r.seat & 0x0F);
-  r.seat = static_cast<std::uint8_t>(s);
   c.play.HandUnscored = false;
   ScoreList(c, s).clear();
   ScoreList(c, s + 4).clear();
@@ -86,10 +84,8 @@ void HandleHandResult(Client& c) {
   ShowDrawnHand(c);
 }
 
-void HandleSettlement(Client& c) {
-  InfoRecord& r = c.link.rinfo;
+void HandleSettlement(Client& c, const InfoRecord& r) {
   const int s = SeatToSide(OwnSeat(c), r.seat & 0x0F);
-  r.seat = static_cast<std::uint8_t>(s);
   HandEndState& e = c.handEnd;
   auto& rows = e.SettleTable[static_cast<std::size_t>(s)];
   rows[0] = r.value[1];

@@ -138,7 +138,7 @@ std::string NameInFrame(const Client& c) {
 
 }  // namespace
 
-void HandleLoginResult(Client& c) {
+void HandleLoginResult(Client& c, const InfoRecord& r) {
   c.chat.PhraseBubblesOn = false;
   SetTimer(c, TimerId::KeepAlive, true);
   UnloadOtherExitDialog(c);
@@ -146,7 +146,7 @@ void HandleLoginResult(Client& c) {
   c.shell.FirstStart = true;
   c.link.LoginAwaited = false;
 
-  const int verdict = c.link.rinfo.value[3];
+  const int verdict = r.value[3];
   if (verdict == p::kLoginAccepted) {
     c.table.LoginAccepted = true;
     ClearSysmsg(c);
@@ -154,7 +154,7 @@ void HandleLoginResult(Client& c) {
     SetSysmsg(c, 1, "三片起胡,吃牌上听");
     if (c.table.HandsStarted == 0) {
       PostToLobby(c, kWmClear);
-      c.offer.TurnTime = c.shell.UnattendedMode ? 1 : (c.link.rinfo.value[1] & 15);
+      c.offer.TurnTime = c.shell.UnattendedMode ? 1 : (r.value[1] & 15);
       c.link.AutoPlayAfter = c.link.LastFrame[9];
       c.shell.AdUrl = FrameBytes(c.link.LastFrame, p::kPayloadOffset, p::kLoginUrlBytes);
       // The page box over the logo opens the address in the user's browser.
@@ -171,8 +171,7 @@ void HandleLoginResult(Client& c) {
   EndProgram(c);
 }
 
-void HandleMembership(Client& c) {
-  const InfoRecord& r = c.link.rinfo;
+void HandleMembership(Client& c, const InfoRecord& r) {
   const std::uint8_t seats = r.seat & 15;
   switch (r.value[3]) {
     case p::kMembershipNothing:
@@ -181,7 +180,6 @@ void HandleMembership(Client& c) {
       PlayersLeft(c, seats);
       return;
     case p::kMembershipDealer:
-      c.link.rinfo.seat = seats;
       AnnounceDealer(c, seats);
       return;
     default:
@@ -190,7 +188,7 @@ void HandleMembership(Client& c) {
   }
 }
 
-void HandlePlayerGone(Client& c) {
+void HandlePlayerGone(Client& c, const InfoRecord&) {
   TableModel& t = c.table;
   const std::string name = NameInFrame(c);
   if (!name.empty() && name == t.custom[0].name) EndProgram(c);
@@ -206,7 +204,7 @@ void HandlePlayerGone(Client& c) {
   EndWatching(c);
 }
 
-void HandleGameOver(Client& c) {
+void HandleGameOver(Client& c, const InfoRecord&) {
   c.link.LinkWatch = false;
   c.link.ContinueClockOn = false;
   c.table.HandInProgress = false;
@@ -217,11 +215,11 @@ void HandleGameOver(Client& c) {
   ShowOtherExitDialog(c, notice);
 }
 
-void HandleReady(Client& c) {
+void HandleReady(Client& c, const InfoRecord& r) {
   MainForm& f = c.view;
   TableModel& t = c.table;
   const std::string name = NameInFrame(c);
-  if (c.link.rinfo.value[3] == 1)
+  if (r.value[3] == 1)
     for (int s = 0; s < kSides; ++s) {
       const auto i = static_cast<std::size_t>(s);
       if (f.Nid[i].caption.empty() || t.custom[i].name != name) continue;
@@ -238,7 +236,7 @@ void HandleReady(Client& c) {
   }
 }
 
-void HandleTableJoined(Client& c) {
+void HandleTableJoined(Client& c, const InfoRecord& r) {
   MainForm& f = c.view;
   TableModel& t = c.table;
   // Only the continue button's state is ever read.
@@ -249,8 +247,6 @@ void HandleTableJoined(Client& c) {
   c.play.SeatCount = 0;
   t.TableCleared = true;
 
-  InfoRecord& r = c.link.rinfo;
-  r.seat &= 15;
   for (int i = 0; i < 3; ++i) {
     Control& button = f.AnNiu[static_cast<std::size_t>(i)];
     button.enabled = false;

@@ -288,13 +288,11 @@ void showWildIndicator(Client& c, int control) {
   k.visible = true;
 }
 
-void HandleSnapshot(Client& c) {
+void HandleSnapshot(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
-  InfoRecord& r = c.link.rinfo;
   const Frame& frame = c.link.LastFrame;
   const int side = SideOf(c, r.seat);
-  r.seat = static_cast<std::uint8_t>(side);
   const int front = r.value[1] & 0xFF;
   const int back = r.value[3] & 0xFF;
   if (front >= kWallTiles || back >= kWallTiles) throw BadRecord("snapshot wall mark");

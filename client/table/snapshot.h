@@ -10,9 +10,10 @@
 namespace tavren {
 
 struct Client;
+struct InfoRecord;
 
 // Instruction 40: one seat's record; the fourth completes the restore.
-void HandleSnapshot(Client& c);
+void HandleSnapshot(Client& c, const InfoRecord& r);
 
 // A 中 (`red`) or a wild tile the side sets aside goes onto control `control`
 // in the side's set-aside column, stacked upwards at the head of its meld row.

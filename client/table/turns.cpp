@@ -135,21 +135,21 @@ void LayOwnMeld(Client& c, int kind, std::uint8_t seat, std::span<const std::int
 
 }  // namespace
 
-void HandleDeal(Client& c) {
+void HandleDeal(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
-  InfoRecord r = c.link.rinfo;
+  InfoRecord first = r;
   // The deal is not translated by the decoder: its wild tiles still carry the wire code.
-  for (std::int16_t& v : r.value)
+  for (std::int16_t& v : first.value)
     if (v == p::kWireWildTile) v = kWildCode;
-  InfoRecord second = r;
+  InfoRecord second = first;
   for (int i = 0; i < 6; ++i)
-    second.value[static_cast<std::size_t>(i)] = r.value[static_cast<std::size_t>(i + 6)];
-  ps.DealRecords[0] = r;
+    second.value[static_cast<std::size_t>(i)] = first.value[static_cast<std::size_t>(i + 6)];
+  ps.DealRecords[0] = first;
   ps.DealRecords[4] = second;
   for (int i = 1; i < 4; ++i) {
     const auto seat = static_cast<std::uint8_t>(PowerOfTwo((BitIndex(OwnSeat(c)) + i) % 4));
-    ps.DealRecords[static_cast<std::size_t>(i)] = r;
+    ps.DealRecords[static_cast<std::size_t>(i)] = first;
     ps.DealRecords[static_cast<std::size_t>(i)].seat = seat;
     ps.DealRecords[static_cast<std::size_t>(i + 4)] = second;
     ps.DealRecords[static_cast<std::size_t>(i + 4)].seat = seat;
@@ -169,10 +169,8 @@ void HandleDeal(Client& c) {
   }
 }
 
-void HandleDiscard(Client& c) {
+void HandleDiscard(Client& c, const InfoRecord& r) {
   PlayEffect(c, kEffectDiscard, kFullVolume);
-  InfoRecord& r = c.link.rinfo;
-  r.seat &= 0x0F;
   const int tile = r.value[3];
   const int side = SideOf(c, r.seat);
   if (c.table.Watching) {
@@ -186,9 +184,8 @@ void HandleDiscard(Client& c) {
   if (SuitIndex(tile & 0xFF) > 0) CountSeen(c, tile, 1);
 }
 
-void HandleDraw(Client& c) {
+void HandleDraw(Client& c, const InfoRecord& r) {
   c.link.ContinueClockOn = false;
-  const InfoRecord& r = c.link.rinfo;
   // A single tile travels as element 3.
   std::array<std::int16_t, 4> tiles{0, 0, 0, r.value[0]};
   if (c.table.Watching)
@@ -197,8 +194,7 @@ void HandleDraw(Client& c) {
     takeWallTiles(c, r.seat, 1, tiles, false);
 }
 
-void HandleMeld(Client& c) {
-  const InfoRecord& r = c.link.rinfo;
+void HandleMeld(Client& c, const InfoRecord& r) {
   PlayState& ps = c.play;
   for (int i = 0; i < 3; ++i)
     ps.LastMeldTiles[static_cast<std::size_t>(i)] = r.value[static_cast<std::size_t>(i + 1)];
@@ -231,19 +227,16 @@ void HandleMeld(Client& c) {
     showClaim(c, kind, r.seat, tiles);
 }
 
-void HandleWildTile(Client& c) {
-  const InfoRecord& r = c.link.rinfo;
+void HandleWildTile(Client& c, const InfoRecord& r) {
   c.table.WildShownCode = static_cast<std::int16_t>(r.value[3] & 0xFF);
   c.table.WildTileCode = static_cast<std::int16_t>(r.value[2] & 0xFF);
 }
 
-void HandleReveal(Client& c) {
+void HandleReveal(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
   c.offer.ChiDone = false;
   c.offer.TingLock = false;
-  InfoRecord& r = c.link.rinfo;
-  r.seat &= 0x0F;
   revealHand(c, r.seat, std::span<const std::int16_t>(r.value.data(), 4));
   if (ps.RevealCount != 0) return;
   int n = 0;

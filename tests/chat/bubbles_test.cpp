@@ -10,9 +10,10 @@
 
 #include "chat/chat.h"
 #include "chat/phrases.h"
-#include "support/forms_helpers.h"
 #include "shell/ini_file.h"
 #include "sound/sound.h"
+#include "support/forms_helpers.h"
+#include "table/dispatch.h"
 #include "table/tiles.h"
 #include "view/chrome.h"
 
@@ -63,7 +64,10 @@ struct Phrases : SimClient {
     Frame f = testing::ServerFrame(p::kInsChat, seat, {list, 0, 0, phrase});
     testing::PutText(f, p::kPayloadOffset, Utf8ToGbk(text));
     c.link.ReceiveRing.append(f.data(), f.size());
-    RunEvent(c, [&] { DecodeFrame(c); });
+    RunEvent(c, [&] {
+      DecodeFrame(c.link);
+      Dispatch(c);
+    });
   }
   // n ticks of the fade timer, in virtual time.
   void Ticks(int n) { Run(static_cast<std::int64_t>(n) * kFadeTickMs); }
@@ -348,7 +352,10 @@ TEST(SpeechBubble, ArbitraryChatFramesNeverEndTheClient) {
     f[8] = 0;
     f[9] = static_cast<std::uint8_t>(random() % 4);  // lists 0..3
     s.c.link.ReceiveRing.append(f.data(), f.size());
-    RunEvent(s.c, [&] { DecodeFrame(s.c); });
+    RunEvent(s.c, [&] {
+      DecodeFrame(s.c.link);
+      Dispatch(s.c);
+    });
     s.Run(static_cast<int>(random() % 5));
   }
   EXPECT_FALSE(s.c.ended);

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/forms_helpers.h"
 #include "input/input.h"
+#include "support/forms_helpers.h"
+#include "table/dispatch.h"
 #include "view/chrome.h"
 
 namespace tavren {
@@ -36,7 +37,10 @@ struct Chatting : SimClient {
     Frame f = testing::ServerFrame(p::kInsChat, seat, {list, 0, 0, phrase});
     testing::PutText(f, p::kPayloadOffset, Utf8ToGbk(text));
     c.link.ReceiveRing.append(f.data(), f.size());
-    RunEvent(c, [&] { DecodeFrame(c); });
+    RunEvent(c, [&] {
+      DecodeFrame(c.link);
+      Dispatch(c);
+    });
   }
 };
 

@@ -9,10 +9,10 @@
 #include "chat/chat.h"
 #include "chat/phrases.h"
 #include "core/client.h"
-#include "support/forms_helpers.h"
 #include "shell/ini_file.h"
 #include "shell/startup.h"
 #include "support/engine_peer.h"
+#include "support/forms_helpers.h"
 
 namespace tavren {
 namespace {

@@ -21,8 +21,8 @@ using testing::SimClient;
 // What the recording handler saw: (virtual time, value(3)).
 std::vector<std::pair<std::int64_t, int>> g_seen;
 
-void RecordDiscard(Client& c) {
-  g_seen.emplace_back(c.platform.nowMillis(), c.link.rinfo.value[3]);
+void RecordDiscard(Client& c, const InfoRecord& r) {
+  g_seen.emplace_back(c.platform.nowMillis(), r.value[3]);
 }
 
 class PumpTest : public ::testing::Test {
@@ -446,7 +446,7 @@ TEST_F(PumpTest, ClaimWordHidesAfterTwoSeconds) {
 }
 
 // A handler that waits with events: the pump must not tick inside itself.
-void WaitingHandler(Client& c) {
+void WaitingHandler(Client& c, const InfoRecord&) {
   c.log.record("enter");
   waitSeconds(c, 1.0f);
   c.log.record("leave");
@@ -465,7 +465,7 @@ TEST_F(PumpTest, TheTickNeverReentersWhileAHandlerWaits) {
   EXPECT_EQ(calls[3], "leave");
 }
 
-void FailingHandler(Client&) {
+void FailingHandler(Client&, const InfoRecord&) {
   throw BadRecord("seat index out of range");
 }
 

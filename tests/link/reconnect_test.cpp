@@ -152,7 +152,7 @@ TEST(Reconnect, AttemptsStopWhenTheHandIsOver) {
 // frames decode whole from their first byte.
 TEST(Reconnect, AResumedConnectionStartsWithNoBytesOfTheLostOne) {
   Harness h;
-  h.s.c.handlers.byType[2] = [](Client& c) { c.log.record("discard"); };
+  h.s.c.handlers.byType[2] = [](Client& c, const InfoRecord&) { c.log.record("discard"); };
   h.s.server.last()->sendFrame(ServerFrame(33, 1, {}, 0x4142));
   const Frame cut = ServerFrame(2, 2, {0, 0, 0, 33});
   h.s.server.last()->send(std::span<const std::uint8_t>(cut.data(), 100));

@@ -114,7 +114,7 @@ void FeedCall(SimClient& s, std::uint8_t seat, std::initializer_list<int> values
   const Frame f = testing::ServerFrame(p::kInsJiaoTou, seat, values);
   s.c.link.ReceiveRing.append(f.data(), f.size());
   RunEvent(s.c, [&] {
-    DecodeFrame(s.c);
+    DecodeFrame(s.c.link);
     Dispatch(s.c);
   });
 }

@@ -352,7 +352,7 @@ TEST(LobbyLinkClosed, EndsTheClientBetweenTablesOrOnceTheHandIsOver) {
     conn.sendFrame(ServerFrame(2, 2, {0, 0, 0, 33}));
     t.Run(500);
     EXPECT_FALSE(t.c.ended);
-    t.c.handlers.byType[9] = [](Client& c) { c.table.HandInProgress = false; };
+    t.c.handlers.byType[9] = [](Client& c, const InfoRecord&) { c.table.HandInProgress = false; };
     conn.sendFrame(ServerFrame(9, 1));
     t.Run(500);
     EXPECT_EQ(t.c.ended, k.endsAfterHand);

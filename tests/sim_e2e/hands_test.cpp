@@ -85,12 +85,12 @@ int WallLeft(int startPoint, int startFirst, int point, int first) {
 Watch* g_watch = nullptr;
 
 // Runs the client's own handler, then checks the model it left.
-void Checked(Client& c) {
+void Checked(Client& c, const InfoRecord& r) {
   Watch& w = *g_watch;
-  const int type = c.link.rinfo.itype;
-  const std::uint8_t seat = c.link.rinfo.seat;
+  const int type = r.itype;
+  const std::uint8_t seat = r.seat;
   try {
-    w.original.byType[static_cast<std::size_t>(type)](c);
+    w.original.byType[static_cast<std::size_t>(type)](c, r);
   } catch (const std::exception& e) {
     if (w.faults.size() < 20)
       w.faults.push_back("frame " + std::to_string(w.frames + 1) + " type " + std::to_string(type) +
@@ -114,7 +114,7 @@ void Checked(Client& c) {
       break;
     case protocol::kInsMeld:
       ++w.melds;
-      if (inHand && Held(h) != 13 && Held(h) != 14 && c.link.rinfo.value[0] != 128)
+      if (inHand && Held(h) != 13 && Held(h) != 14 && r.value[0] != 128)
         fault += "side " + std::to_string(side) + " holds " + std::to_string(Held(h)) +
                  " after a meld; ";
       break;

@@ -133,20 +133,19 @@ void Compare(Player& pl, const Sent& sent, int type) {
   }
 }
 
-void Checked(Client& c) {
+void Checked(Client& c, const InfoRecord& rec) {
   Player& pl = *g_players.at(&c);
-  const int type = c.link.rinfo.itype;
-  const int kind = c.link.rinfo.value[0];
+  const int type = rec.itype;
+  const int kind = rec.value[0];
   const Frame frame = c.link.LastFrame;
   {
     std::ostringstream r;
-    r << "type " << type << " seat " << int(c.link.rinfo.seat) << " values " << std::hex
-      << c.link.rinfo.value[0] << "," << c.link.rinfo.value[1] << "," << c.link.rinfo.value[2]
-      << "," << c.link.rinfo.value[3];
+    r << "type " << type << " seat " << int(rec.seat) << " values " << std::hex << rec.value[0]
+      << "," << rec.value[1] << "," << rec.value[2] << "," << rec.value[3];
     pl.recent.push_back(r.str());
     if (pl.recent.size() > 12) pl.recent.pop_front();
   }
-  pl.original.byType[static_cast<std::size_t>(type)](c);
+  pl.original.byType[static_cast<std::size_t>(type)](c, rec);
   // The frame as the server sent it to this seat, and the table at that moment.
   std::size_t at = 0;
   while (at < pl.sent.size() && at < 16 && pl.sent[at].frame != frame) ++at;

@@ -31,7 +31,7 @@ struct Play : SimClient {
   void Feed(const Frame& f) {
     c.link.ReceiveRing.append(f.data(), f.size());
     RunEvent(c, [&] {
-      DecodeFrame(c);
+      DecodeFrame(c.link);
       Dispatch(c);
     });
   }

@@ -73,7 +73,7 @@ struct PlayTable : SimClient {
   // Delivers a server frame through the decoder and the dispatcher.
   void deliver(const Frame& f) {
     c.link.ReceiveRing.append(f.data(), f.size());
-    DecodeFrame(c);
+    DecodeFrame(c.link);
     Dispatch(c);
   }
   void offer(int mask, std::uint8_t seat = 1) { deliver(ServerFrame(6, seat, {mask})); }

@@ -12,7 +12,7 @@ using testing::SimClient;
 int g_calls[256];
 
 template <int N>
-void Count(Client&) {
+void Count(Client&, const InfoRecord&) {
   ++g_calls[N];
 }
 
@@ -24,7 +24,7 @@ TEST(Dispatch, SelectsTheHandlerByTypeAndIgnoresTypesWithoutOne) {
   for (int type : {2, 41, 100, 0, 33, 255, 2}) {
     Frame f = ServerFrame(type, 1);
     s.c.link.ReceiveRing.append(f.data(), f.size());
-    DecodeFrame(s.c);
+    DecodeFrame(s.c.link);
     Dispatch(s.c);
   }
   EXPECT_EQ(g_calls[2], 2);
@@ -45,7 +45,7 @@ TEST(Dispatch, ResetForNextHandEmptiesBothRings) {
   EXPECT_EQ(s.c.table.custom[2].count, 0);
 }
 
-void Throws(Client&) {
+void Throws(Client&, const InfoRecord&) {
   throw std::out_of_range("index");
 }
 
@@ -55,7 +55,7 @@ TEST(Dispatch, AFailureInsideAHandlerRestoresTheLobbyThenEnds) {
   Frame f = ServerFrame(7, 1);
   s.c.link.ReceiveRing.append(f.data(), f.size());
   RunEvent(s.c, [&] {
-    DecodeFrame(s.c);
+    DecodeFrame(s.c.link);
     Dispatch(s.c);
     ADD_FAILURE() << "the end of the program must unwind to the event entry";
   });

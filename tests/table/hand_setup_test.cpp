@@ -134,6 +134,39 @@ TEST(PlayerNames, TheUserFindsHisSeatAndEverySideGetsItsSeatAndName) {
   for (std::int64_t total : s.c.settlement.RunningTotal) EXPECT_EQ(total, 0);
 }
 
+TEST(PlayerNames, NamesAppendUpToTheFirstZeroWithinTheCap) {
+  Play s;
+  Frame f = ServerFrame(p::kInsPlayerName, 0x04);
+  testing::PutText(f, p::kPayloadOffset, "ABCDEFGHIJKLMNOP");
+  f[32] = 'Q';  // past the name field
+  s.Feed(f);
+  EXPECT_EQ(s.c.table.PlayerTag[2], "ABCDEFGHIJKLMNOP");
+
+  Frame g = ServerFrame(p::kInsPlayerName, 0x08);
+  testing::PutText(g, p::kPayloadOffset, "bob");
+  s.Feed(g);
+  s.Feed(g);
+  EXPECT_EQ(s.c.table.PlayerTag[3], "bobbob");
+
+  Frame empty = ServerFrame(p::kInsPlayerName, 0x01);
+  empty[17] = 'x';  // after a leading zero: nothing
+  s.Feed(empty);
+  EXPECT_EQ(s.c.table.PlayerTag[0], "");
+
+  for (int i = 0; i < 20; ++i) s.Feed(f);
+  EXPECT_EQ(s.c.table.PlayerTag[2].size(), kPlayerTagBytes);
+}
+
+TEST(NewHand, ShowsTheRoundWindOfTheFrame) {
+  Play s;
+  Frame f = ServerFrame(p::kInsNewHand, s.seat(0), {1, 1, 1, 1});
+  f[p::kPayloadOffset] = 2;
+  s.Feed(f);
+  ASSERT_FALSE(s.c.ended);
+  EXPECT_EQ(s.c.table.RoundWindPic, 346);
+  EXPECT_EQ(s.c.view.imgCircle.picture, 346);
+}
+
 TEST(PlayerNames, NamesWithoutTheUsersKeepTheSeats) {
   Play s;
   Frame f = ServerFrame(p::kInsPlayerName, 2);
@@ -216,9 +249,25 @@ TEST(Flower, EachSideShowsAndCountsItsFlowerAndTakesTheReplacementFromTheBack) {
   }
 }
 
+TEST(Flower, AnOwnReplacementWithoutATileShowsNothing) {
+  struct Case {
+    int side;
+    int tile;
+    bool handled;
+  };
+  const Case cases[] = {{0, 0, false}, {1, 0, true}, {0, 0x26, true}};
+  for (const Case& k : cases) {
+    Play s;
+    s.StartHand(0, {1, 1, 1, 1}, testing::kDealTiles);
+    const int back = s.c.table.MJFIRST;
+    s.Feed(p::kInsFlower, k.side, {0, 3, 0, k.tile});
+    ASSERT_FALSE(s.c.ended);
+    EXPECT_EQ(s.hand(k.side).flowers, k.handled ? 1 : 0) << k.side << " " << k.tile;
+    EXPECT_EQ(s.c.table.MJFIRST != back, k.handled) << k.side << " " << k.tile;
+  }
+}
+
 TEST(Flower, AWatchersReplacementTakesTheDrawnFlowersPlace) {
-  // (Side 0's replacement reaches a watcher without a tile, which the decoder
-  // drops before any handler runs.)
   for (int side = 1; side < kSides; ++side) {
     Play s;
     s.c.table.Watching = true;

@@ -3,8 +3,8 @@
 // countdown to the next hand.
 #include <gtest/gtest.h>
 
-#include "support/results_fixture.h"
 #include "shell/ini_file.h"
+#include "support/results_fixture.h"
 
 namespace tavren {
 namespace {
