@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "protocol/tavren_protocol.h"
 #include "rules/win.h"
 
 namespace tavren::server::robot {
+
+namespace proto = tavren::protocol;
 namespace {
 
 // How well a face sits with its neighbours: low values are the first to go.
@@ -116,6 +119,61 @@ bool wantsExposedKong(const Counts& hand, int face) {
   ++now.wilds;
   ++after.wilds;  // the replacement draw
   return distance(after) <= distance(now);
+}
+
+TurnMove chooseTurnMove(const SeatHand& s, bool afterDraw) {
+  if (s.offer & proto::kClaimHu) return {proto::kClaimHu, s.lastDrawn};
+  if (afterDraw && !s.locked) {
+    if (s.offer & proto::kClaimConcealedKong)
+      for (int f = 0; f < kFaces; ++f)
+        if (s.hand.c[f] == 4) return {proto::kClaimConcealedKong, f};
+    if (s.offer & proto::kClaimAddedKong)
+      for (int m = 0; m < s.meldCount; ++m)
+        if (s.melds[m].kind == MeldKind::Peng && s.hand.c[s.melds[m].face] > 0)
+          return {proto::kClaimAddedKong, s.melds[m].face};
+    // A lone 中 is of no use in the hand: it goes aside for another tile.
+    if ((s.offer & proto::kClaimAddedKong) && s.hand.c[kRed] == 1)
+      return {proto::kClaimAddedKong, kRed};
+  }
+  // 吃牌上听: a locked hand throws what it drew.
+  const bool drawnHeld = s.lastDrawn != kNothingDrawn &&
+                         (s.lastDrawn < 0 ? s.hand.wilds > 0 : s.hand.c[s.lastDrawn] > 0);
+  if (s.locked && drawnHeld) return {0, s.lastDrawn};
+  return {0, chooseDiscard(s.hand, s.chiPending)};
+}
+
+namespace {
+
+// The lowest face of a run on `face` the robot likes, or -1.
+int wantedChi(const Counts& hand, int face) {
+  for (int low = face - 2; low <= face; ++low) {
+    if (low < 0 || isHonour(low) || groupOf(low) != groupOf(face) || rankOf(low) > 7) continue;
+    if (groupOf(low + 2) != groupOf(face)) continue;
+    Counts after = hand;
+    bool held = true;
+    for (int x = low; x < low + 3; ++x) {
+      if (x == face) continue;
+      if (after.c[x] == 0) held = false;
+      if (held) --after.c[x];
+    }
+    if (held && canStayReady(after) && wantsChi(hand, face, low)) return low;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int chooseAnswer(const SeatHand& s, int face, int* chiLow) {
+  if (s.offer & proto::kClaimHu) return proto::kClaimHu;
+  if (face < 0 || face >= kFaces) return proto::kClaimPass;
+  if ((s.offer & proto::kClaimExposedKong) && wantsExposedKong(s.hand, face))
+    return proto::kClaimExposedKong;
+  if ((s.offer & proto::kClaimPeng) && wantsPeng(s.hand, face)) return proto::kClaimPeng;
+  if (!(s.offer & proto::kClaimChi)) return proto::kClaimPass;
+  const int low = wantedChi(s.hand, face);
+  if (low < 0) return proto::kClaimPass;
+  *chiLow = low;
+  return proto::kClaimChi;
 }
 
 void chooseCall(const Counts& hand, int* tou, int* mo) {

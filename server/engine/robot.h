@@ -2,10 +2,23 @@
 // other seats' tiles, and every choice is deterministic.
 #pragma once
 
+#include "engine/hand_state.h"
 #include "rules/scoring.h"
 #include "rules/tiles.h"
 
 namespace tavren::server::robot {
+
+// A robot's move on its turn: a claim kind (hu, a concealed or an added kong, a
+// tile set aside) with its face, or kind 0 and the face to discard.
+struct TurnMove {
+  int kind = 0;
+  int face = -1;
+};
+TurnMove chooseTurnMove(const SeatHand& s, bool afterDraw);
+
+// A robot's answer to the seat's claim offer on a discard of `face`; `*chiLow`
+// is set for a chi.
+int chooseAnswer(const SeatHand& s, int face, int* chiLow);
 
 // The face to discard from a 3n+2 hand; -1 means a wild tile (only when nothing
 // else is held). `mustStayReady` keeps the hand ready (after a chi).

@@ -9,6 +9,8 @@
 #include "engine/frame.h"
 #include "engine/gbk.h"
 #include "engine/table.h"
+#include "engine/table_host.h"
+#include "engine/wire.h"
 #include "rules/win.h"
 
 namespace tavren::server {
@@ -22,13 +24,34 @@ struct Server::Conn {
   std::vector<std::uint8_t> out;
 };
 
-Server::Server(Config config) : config_(std::move(config)) {
+class Server::Host final : public TableHost {
+ public:
+  explicit Host(Server& s) : s_(s) {}
+  std::int64_t nowMs() const override { return s_.now_; }
+  void send(ConnId conn, const Frame& f) override { s_.sendTo(conn, f.b.data()); }
+  void close(ConnId conn) override { s_.closeConn(conn); }
+  bool answering(ConnId conn) const override { return s_.answering(conn); }
+  std::uint16_t randomToken() override { return s_.randomToken(); }
+  void log(const std::string& line) override { s_.log(line); }
+  void handEnded(const HandRecord& rec) override {
+    if (s_.handSink_) s_.handSink_(rec);
+  }
+  bool tapping() const override { return static_cast<bool>(s_.tap_); }
+  void tap(int table, int seat, const Frame& f) override {
+    if (s_.tap_) s_.tap_(table, seat, std::span<const std::uint8_t>(f.b.data(), f.b.size()));
+  }
+
+ private:
+  Server& s_;
+};
+
+Server::Server(Config config) : config_(std::move(config)), host_(std::make_unique<Host>(*this)) {
   initWinTables();
   config_.tables = std::clamp(config_.tables, 1, 1000);
   config_.turnTimeSec = std::clamp(config_.turnTimeSec, 1, 15);
   for (int i = 0; i < config_.tables; ++i)
     tables_.push_back(
-        std::make_unique<Table>(*this, i,
+        std::make_unique<Table>(*host_, config_, i,
                                 config_.seed * 0x2545F4914F6CDD1DULL +
                                     static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + 1));
   if (config_.busyTables)
@@ -181,9 +204,8 @@ void Server::handleFrame(ConnId id, const std::uint8_t* data) {
   tables_[c->table]->request(id, f);
 }
 
-namespace {
-
-struct LoginKey {
+struct Server::LoginKey {
+  std::string text;
   int table = -1;
   int seat = -1;
   int watch = -1;
@@ -193,8 +215,9 @@ struct LoginKey {
 
 // "table=N;seat=S" or "watch=N;seat=S", each with an optional "pass=TEXT";
 // unknown fields are ignored.
-LoginKey parseKey(std::string_view key) {
+Server::LoginKey Server::parseKey(std::string_view key) {
   LoginKey k;
+  k.text = std::string(key);
   while (!key.empty()) {
     const std::size_t semi = key.find(';');
     const std::string_view item = key.substr(0, semi);
@@ -219,97 +242,76 @@ LoginKey parseKey(std::string_view key) {
   return k;
 }
 
-}  // namespace
-
 void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   Frame f;
   std::copy(data, data + proto::kFrameSize, f.b.begin());
   const std::string account(f.textAt(proto::kLoginAccountOffset, proto::kNameBytes));
-  const std::string key(
-      f.textAt(proto::kLoginKeyOffset, proto::kTokenOffset - proto::kLoginKeyOffset));
-  const LoginKey k = parseKey(key);
-  // A refusal: value 2 for a seat that cannot be had, anything else for the rest.
-  auto verdict = [&](int value, std::uint16_t token) {
-    Frame out(proto::kInsLoginResult, 0);
-    out.operand(3, value);
-    out.token(token);
-    sendTo(id, out.b.data());
-  };
+  const LoginKey k =
+      parseKey(f.textAt(proto::kLoginKeyOffset, proto::kTokenOffset - proto::kLoginKeyOffset));
   const bool printable =
       !account.empty() &&
       std::all_of(account.begin(), account.end(), [](char ch) { return ch > 0x20 && ch < 0x7F; });
   if (resume) {
-    Frame out(proto::kInsResumed, 0);
-    bool ok = false;
-    std::string why = "no seat of that account";
-    // The key names the seat, or the account finds it (a key without table or seat).
-    if (printable && k.valid && k.table < tableCount()) {
-      for (int t = k.table < 0 ? 0 : k.table; !ok && t < (k.table < 0 ? tableCount() : k.table + 1);
-           ++t)
-        for (int seat = k.seat < 0 ? 0 : k.seat;
-             !ok && seat < (k.seat < 0 ? 4 : std::min(k.seat + 1, 4)); ++seat) {
-          const Table::Resume r = tables_[t]->resume(seat, id, account, f.token(), k.pass);
-          if (r == Table::Resume::Done) {
-            ok = true;
-            conn(id)->table = t;
-          } else if (r == Table::Resume::WrongProof) {
-            why = "wrong token or pass";
-          } else if (r == Table::Resume::TooManyTries) {
-            why = "too many wrong tries for the seat";
-          } else if (r == Table::Resume::Live) {
-            why = "the seat's connection is live";
-          }
-        }
-    }
-    if (!ok) {
-      log("resume refused for '" + account + "' on connection " + std::to_string(id) + ": " + why);
-      sendTo(id, out.b.data());  // byte 15 = 0: not resumed
-      closeConn(id);
-    }
-    return;
+    if (printable && k.valid && k.table < tableCount())
+      return resumeLogin(id, account, k, f.token());
+    log("resume refused for '" + account + "' on connection " + std::to_string(id) +
+        ": no seat of that account");
+    sendTo(id, wire::notResumed().b.data());
+    return closeConn(id);
   }
   if (!printable || !k.valid) {
     log("login refused for '" + account + "': account or key not acceptable");
-    verdict(0, 0);
-    closeConn(id);
-    return;
+    return refuseLogin(id, 0);
   }
-  if (k.watch >= 0) {
-    if (k.watch >= tableCount() || k.seat > 3) {
-      verdict(proto::kLoginBadSeat, 0);
-      closeConn(id);
-      return;
+  if (k.watch < 0) return seatLogin(id, account, k);
+  if (k.watch >= tableCount() || k.seat > 3) return refuseLogin(id, proto::kLoginBadSeat);
+  conn(id)->table = k.watch;
+  tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat);
+}
+
+// A refusal: value 2 for a seat that cannot be had, anything else for the rest.
+void Server::refuseLogin(ConnId id, int verdict) {
+  sendTo(id, wire::loginRefused(verdict).b.data());
+  closeConn(id);
+}
+
+// The key names the seat, or the account finds it (a key without table or seat).
+void Server::resumeLogin(ConnId id, const std::string& account, const LoginKey& k,
+                         std::uint16_t token) {
+  std::string why = "no seat of that account";
+  const int firstTable = k.table < 0 ? 0 : k.table;
+  const int endTable = k.table < 0 ? tableCount() : k.table + 1;
+  const int firstSeat = k.seat < 0 ? 0 : k.seat;
+  const int endSeat = k.seat < 0 ? 4 : std::min(k.seat + 1, 4);
+  for (int t = firstTable; t < endTable; ++t)
+    for (int seat = firstSeat; seat < endSeat; ++seat) {
+      const Table::Resume r = tables_[t]->resume(seat, id, account, token, k.pass);
+      if (r == Table::Resume::Done) {
+        conn(id)->table = t;
+        return;
+      }
+      if (r == Table::Resume::WrongProof) why = "wrong token or pass";
+      if (r == Table::Resume::TooManyTries) why = "too many wrong tries for the seat";
+      if (r == Table::Resume::Live) why = "the seat's connection is live";
     }
-    conn(id)->table = k.watch;
-    tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat);
-    return;
-  }
+  log("resume refused for '" + account + "' on connection " + std::to_string(id) + ": " + why);
+  sendTo(id, wire::notResumed().b.data());
+  closeConn(id);
+}
+
+void Server::seatLogin(ConnId id, const std::string& account, const LoginKey& k) {
   int table = k.table;
   // A client that lost its connection and logs in afresh gives up the seat it left.
   for (auto& t : tables_) t->releaseAwaySeat(account, k.pass);
-  if (table < 0) {
-    for (int i = 0; i < tableCount() && table < 0; ++i)
-      if (tables_[i]->freeSeat(k.seat) >= 0) table = i;
-  }
+  for (int i = 0; i < tableCount() && table < 0; ++i)
+    if (tables_[i]->freeSeat(k.seat) >= 0) table = i;
   const int seat = table >= 0 && table < tableCount() ? tables_[table]->freeSeat(k.seat) : -1;
   if (seat < 0 || tables_[table]->accountSeated(account)) {
-    log("login of '" + account + "' refused: no such free seat (key '" + key + "')");
-    verdict(proto::kLoginBadSeat, 0);
-    closeConn(id);
-    return;
+    log("login of '" + account + "' refused: no such free seat (key '" + k.text + "')");
+    return refuseLogin(id, proto::kLoginBadSeat);
   }
   conn(id)->table = table;
   tables_[table]->seatHuman(seat, id, account, k.pass);
-}
-
-void Server::acceptLogin(ConnId id, std::uint16_t token) {
-  Frame out(proto::kInsLoginResult, 0);
-  out.operand(3, proto::kLoginAccepted);
-  out.operand(1, config_.turnTimeSec & 15);
-  out.byteAt(proto::kOperandOffset + 1, std::clamp(config_.autoPlayLimit, 0, 255));
-  out.text(proto::kPayloadOffset, proto::kLoginUrlBytes, config_.pageUrl);
-  out.token(token);
-  sendTo(id, out.b.data());
 }
 
 void Server::advanceTo(std::int64_t nowMs) {

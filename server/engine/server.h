@@ -33,6 +33,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavren::server {
@@ -145,13 +146,19 @@ class Server {
   static constexpr std::int64_t kLiveWindowMs = 10000;
 
  private:
-  friend class Table;
   struct Conn;
+  // What the tables see of the server (engine/table_host.h).
+  class Host;
   Conn* conn(ConnId id);
   const Conn* conn(ConnId id) const;
   void handleFrame(ConnId id, const std::uint8_t* data);
+  struct LoginKey;
+  static LoginKey parseKey(std::string_view key);
   void handleLogin(ConnId id, const std::uint8_t* data, bool resume);
-  void acceptLogin(ConnId id, std::uint16_t token);
+  // A resume of the seat the key or the account names; a login to a free seat.
+  void resumeLogin(ConnId id, const std::string& account, const LoginKey& k, std::uint16_t token);
+  void seatLogin(ConnId id, const std::string& account, const LoginKey& k);
+  void refuseLogin(ConnId id, int verdict);
   // Seat and watcher tokens come from the system's secure random source.
   std::uint16_t randomToken();
   // Open, not given up, and heard from within kLiveWindowMs.
@@ -162,6 +169,7 @@ class Server {
 
   Config config_;
   std::int64_t now_ = 0;
+  std::unique_ptr<Host> host_;
   std::vector<std::unique_ptr<Table>> tables_;
   std::map<ConnId, std::unique_ptr<Conn>> conns_;  // an entry goes with its stream
   ConnId nextConn_ = 1;

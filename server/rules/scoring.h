@@ -20,6 +20,7 @@ struct Meld {
            kind == MeldKind::AddedKong;
   }
   bool isSet3() const { return kind != MeldKind::Chi; }
+  bool operator==(const Meld&) const = default;
 };
 
 inline constexpr int kMaxMelds = 4;

@@ -75,6 +75,7 @@ struct Counts {
     for (auto v : c) n += v;
     return n;
   }
+  bool operator==(const Counts&) const = default;
 };
 
 }  // namespace tavren::server
