@@ -108,4 +108,7 @@ inline constexpr std::uint8_t kLocalWildTile = 5;
 inline constexpr int kLoginAccepted = 1;
 inline constexpr int kLoginBadSeat = 2;
 
+// Instruction 29 (value(3)): the seat is resumed; 0 refuses the resume.
+inline constexpr int kResumeDone = 1;
+
 }  // namespace tavren::protocol

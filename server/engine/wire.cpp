@@ -59,7 +59,7 @@ Frame loginRefused(int verdict) {
 
 Frame resumed(int seat, std::uint16_t token) {
   Frame ok(proto::kInsResumed, seatBit(seat));
-  ok.operand(3, 1);
+  ok.operand(3, proto::kResumeDone);
   ok.token(token);
   return ok;
 }

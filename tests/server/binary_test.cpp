@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
-#include "process.h"
+#include "support/server_harness.h"
+#include "support/server_process.h"
 
 extern char** environ;
 
@@ -29,41 +29,41 @@ TEST(ServerBinary, PlaysAHandOnLoopbackAndLogsIt) {
   Socket c(srv.port);
   ASSERT_GE(c.fd, 0);
   c.send(login("zed", "table=0;seat=0"));
-  c.send(Req(16).op(3, 1));
+  c.send(Req(proto::kReqReady).op(3, 1));
   In f;
   int own = 0, last = 0, results = 0, calls = 0;
   bool turn = false;
   std::map<int, int> hand;
   while (results < 4 && c.next(f, 8000)) {
     switch (f.type()) {
-      case 1:
+      case proto::kInsDeal:
         own = f.seat();
-        for (int i = 0; i < 12; ++i) ++hand[f.b[16 + i]];
+        for (int i = 0; i < 12; ++i) ++hand[f.b[proto::kPayloadOffset + i]];
         break;
-      case 5:
+      case proto::kInsDraw:
         if (f.seat() == own) ++hand[last = f.lo(0)], turn = true;
         break;
-      case 10:
+      case proto::kInsFlower:
         if (f.seat() == own) --hand[f.lo(1)], ++hand[last = f.lo(3)];
         break;
-      case 8:
-        if (++calls == 1 && f.seat() == own) c.send(Req(8).op(1, 1));
+      case proto::kInsJiaoTou:
+        if (++calls == 1 && f.seat() == own) c.send(Req(proto::kReqJiaoTou).op(1, 1));
         if (calls == 2 && f.seat() == own) turn = true;
         break;
-      case 2:
+      case proto::kInsDiscard:
         if (f.seat() == own) --hand[f.lo(3)];
         break;
-      case 6:
-        if (f.lo(0) & 128) {
-          c.send(Req(7).op(0, 128));
+      case proto::kInsOffer:
+        if (f.lo(0) & proto::kClaimHu) {
+          c.send(Req(proto::kReqClaim).op(0, proto::kClaimHu));
         } else if (turn && hand[last] > 0) {
           turn = false;
-          c.send(Req(2).op(3, last | 0x4000));
+          c.send(Req(proto::kReqDiscard).op(3, last | proto::kDiscardMarker));
         } else {
-          c.send(Req(7).op(0, 1));
+          c.send(Req(proto::kReqClaim).op(0, proto::kClaimPass));
         }
         break;
-      case 9:
+      case proto::kInsResult:
         ++results;
         break;
     }
@@ -87,14 +87,14 @@ TEST(ServerBinary, EndsCleanlyOnASignalWithTheGameOverNotice) {
     junk.sendRaw(noise.data(), noise.size());
     In f;
     ASSERT_TRUE(c.next(f, 3000));
-    EXPECT_EQ(f.type(), 18);
-    EXPECT_EQ(f.lo(3), 1);
+    EXPECT_EQ(f.type(), proto::kInsLoginResult);
+    EXPECT_EQ(f.lo(3), proto::kLoginAccepted);
     while (c.next(f, 300)) {
     }
     kill(srv.pid, sig);
     bool notice = false;
     while (c.next(f, 3000))
-      if (f.type() == 22) notice = true;
+      if (f.type() == proto::kInsGameOver) notice = true;
     EXPECT_TRUE(notice);
     EXPECT_EQ(srv.stop(0), 0);  // it ends by itself after the signal
   }

@@ -2,7 +2,7 @@
 // from players and watchers: the table keeps playing and every frame stays whole.
 #include <gtest/gtest.h>
 
-#include "harness.h"
+#include "support/server_harness.h"
 
 namespace tavren::server::test {
 namespace {
@@ -42,8 +42,8 @@ TEST(Fuzz, RandomRequestsNeverBreakTheTable) {
     } else {
       Req r(types[rnd() % std::size(types)]);
       for (int i = 0; i < 4; ++i) r.op(i, static_cast<int>(rnd() & 0xFFFF));
-      if (rnd() % 3 == 0) r.op(3, 0x4000 | static_cast<int>(rnd() % 0x90));
-      if (rnd() % 5 == 0) r.text(16, "line");
+      if (rnd() % 3 == 0) r.op(3, proto::kDiscardMarker | static_cast<int>(rnd() % 0x90));
+      if (rnd() % 5 == 0) r.text(proto::kPayloadOffset, "line");
       c.send(r);
     }
     if (rnd() % 50 == 0) s.advanceTo(s.nowMs() + static_cast<std::int64_t>(rnd() % 20000));

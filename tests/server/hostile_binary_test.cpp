@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "harness.h"
-#include "process.h"
+#include "support/server_harness.h"
+#include "support/server_process.h"
 
 namespace tavren::server::test {
 namespace {
@@ -18,12 +18,12 @@ TEST(ServerBinaryHostile, APeerThatNeverReadsIsDroppedAndOthersStayServed) {
   player.send(login("fair", "table=0;seat=0"));
   In f;
   ASSERT_TRUE(player.next(f, 3000));
-  ASSERT_EQ(f.lo(3), 1);
+  ASSERT_EQ(f.lo(3), proto::kLoginAccepted);
   // A watcher with a tiny receive buffer floods chat lines, which come back to it,
   // and never reads a byte.
   Socket lazy(srv.port, 2048);
   lazy.send(login("lazy", "watch=0"));
-  Req line = Req(19).op(3, 0).text(16, std::string(60, 'x'));
+  Req line = Req(proto::kReqChat).op(3, 0).text(proto::kPayloadOffset, std::string(60, 'x'));
   std::vector<std::uint8_t> burst;
   for (int i = 0; i < 64; ++i) burst.insert(burst.end(), line.b, line.b + kFrame);
   bool dropped = false;
@@ -42,10 +42,11 @@ TEST(ServerBinaryHostile, APeerThatNeverReadsIsDroppedAndOthersStayServed) {
   EXPECT_TRUE(lazy.drainToEnd(5000, &got));
   EXPECT_LT(got, 4u * 1024 * 1024);
   // The fair player is still at the table.
-  player.send(Req(24));
-  player.send(Req(19).op(3, 0).text(16, "still here"));
+  player.send(Req(proto::kReqKeepAlive));
+  player.send(Req(proto::kReqChat).op(3, 0).text(proto::kPayloadOffset, "still here"));
   bool echoed = false;
-  while (!echoed && player.next(f, 3000)) echoed = f.type() == 19 && f.text(16, 20) == "still here";
+  while (!echoed && player.next(f, 3000))
+    echoed = f.type() == proto::kInsChat && f.text(proto::kPayloadOffset, 20) == "still here";
   EXPECT_TRUE(echoed);
   EXPECT_EQ(srv.stop(SIGTERM), 0);
 }
@@ -62,15 +63,15 @@ TEST(ServerBinaryHostile, OutOfDescriptorsItKeepsServingAndRecovers) {
   early.send(login("early", "table=0"));
   In f;
   ASSERT_TRUE(early.next(f, 3000));
-  EXPECT_EQ(f.type(), 18);
-  EXPECT_EQ(f.lo(3), 1);
+  EXPECT_EQ(f.type(), proto::kInsLoginResult);
+  EXPECT_EQ(f.lo(3), proto::kLoginAccepted);
   // Descriptors free up: connections are taken again.
   flood.clear();
   Socket late(srv.port);
   late.send(login("late", "watch=0"));
   ASSERT_TRUE(late.next(f, 10000)) << srv.text;
-  EXPECT_EQ(f.type(), 18);
-  EXPECT_EQ(f.lo(3), 1);
+  EXPECT_EQ(f.type(), proto::kInsLoginResult);
+  EXPECT_EQ(f.lo(3), proto::kLoginAccepted);
   EXPECT_TRUE(srv.waitFor("working again", 3000)) << srv.text;
   EXPECT_EQ(srv.stop(SIGTERM), 0);
 }

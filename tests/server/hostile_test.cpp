@@ -6,7 +6,7 @@
 #include <set>
 
 #include "engine/out_queue.h"
-#include "harness.h"
+#include "support/server_harness.h"
 
 namespace tavren::server::test {
 namespace {
@@ -22,11 +22,11 @@ Server::Config config() {
 // A client seated at table 0, seat 0, ready, with the hand running; its token.
 std::uint16_t seatAndDeal(Server& s, Client& c, const std::string& key = kKey) {
   c.send(login("hana", key));
-  c.send(Req(16).op(3, 1));
+  c.send(Req(proto::kReqReady).op(3, 1));
   std::uint16_t token = 0;
   runWhile(s, [&] {
     for (const In& f : c.pull()) {
-      if (f.type() == 1) token = f.token();
+      if (f.type() == proto::kInsDeal) token = f.token();
     }
     return token != 0;
   });
@@ -34,7 +34,8 @@ std::uint16_t seatAndDeal(Server& s, Client& c, const std::string& key = kKey) {
 }
 
 bool resumed(const std::vector<In>& frames) {
-  return !frames.empty() && frames[0].type() == 29 && frames[0].b[15] == 1;
+  return !frames.empty() && frames[0].type() == proto::kInsResumed &&
+         frames[0].lo(3) == proto::kResumeDone;
 }
 
 TEST(HostileResume, NeedsBothTheTokenAndThePassOfTheFirstLogin) {
@@ -60,7 +61,8 @@ TEST(HostileResume, NeedsBothTheTokenAndThePassOfTheFirstLogin) {
     ASSERT_NE(token, 0);
     s.disconnect(owner.id);
     Client again(s);
-    again.send(login("hana", c.key, 28).token(c.rightToken ? token : token ^ 0x0101));
+    again.send(
+        login("hana", c.key, proto::kReqResume).token(c.rightToken ? token : token ^ 0x0101));
     EXPECT_EQ(resumed(again.pull()), c.accepted);
     EXPECT_EQ(s.isClosed(again.id), !c.accepted);
   }
@@ -75,12 +77,13 @@ TEST(HostileResume, WrongTriesPerSeatAreLimitedEvenForTheRightProofAfterwards) {
   s.setLogSink([&](const std::string& line) { log.push_back(line); });
   for (int i = 0; i < Server::kResumeTries; ++i) {
     Client guess(s);
-    guess.send(login("hana", "table=0;seat=0;pass=guess" + std::to_string(i), 28).token(token));
+    guess.send(login("hana", "table=0;seat=0;pass=guess" + std::to_string(i), proto::kReqResume)
+                   .token(token));
     EXPECT_FALSE(resumed(guess.pull()));
     s.disconnect(guess.id);
   }
   Client late(s);
-  late.send(login("hana", kKey, 28).token(token));
+  late.send(login("hana", kKey, proto::kReqResume).token(token));
   EXPECT_FALSE(resumed(late.pull()));
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log.back().find("too many wrong tries"), std::string::npos) << log.back();
@@ -91,7 +94,7 @@ TEST(HostileResume, WrongTriesPerSeatAreLimitedEvenForTheRightProofAfterwards) {
   ASSERT_NE(t2, 0);
   s.disconnect(next.id);
   Client back(s);
-  back.send(login("hana", "table=0;seat=0;pass=other", 28).token(t2));
+  back.send(login("hana", "table=0;seat=0;pass=other", proto::kReqResume).token(t2));
   EXPECT_TRUE(resumed(back.pull()));
 }
 
@@ -104,9 +107,9 @@ TEST(HostileResume, ALiveConnectionIsNeverDisplacedButASilentOneIs) {
   for (int round = 0; round < 3; ++round) {
     s.advanceTo(s.nowMs() + 5000);
     owner.pull();
-    owner.send(Req(24).token(token));
+    owner.send(Req(proto::kReqKeepAlive).token(token));
     Client thief(s);
-    thief.send(login("hana", kKey, 28).token(token));
+    thief.send(login("hana", kKey, proto::kReqResume).token(token));
     EXPECT_FALSE(resumed(thief.pull()));
     EXPECT_TRUE(s.isClosed(thief.id));
     EXPECT_FALSE(s.isClosed(owner.id));
@@ -115,7 +118,7 @@ TEST(HostileResume, ALiveConnectionIsNeverDisplacedButASilentOneIs) {
   // Now the owner falls silent (its link died without the server noticing).
   s.advanceTo(s.nowMs() + Server::kLiveWindowMs + 1);
   Client again(s);
-  again.send(login("hana", kKey, 28).token(token));
+  again.send(login("hana", kKey, proto::kReqResume).token(token));
   EXPECT_TRUE(resumed(again.pull()));
   EXPECT_TRUE(s.isClosed(owner.id));
   EXPECT_FALSE(s.isClosed(again.id));
@@ -131,7 +134,7 @@ TEST(HostileResume, AFreshLoginFreesALeftSeatOnlyWithItsPass) {
   other.send(login("hana", "table=0;seat=1;pass=nope"));
   other.pull();
   Client again(s);
-  again.send(login("hana", kKey, 28).token(token));
+  again.send(login("hana", kKey, proto::kReqResume).token(token));
   EXPECT_TRUE(resumed(again.pull()));
   s.disconnect(again.id);
   // The client itself logs in afresh with its pass: the seat is given up, and the
@@ -140,8 +143,8 @@ TEST(HostileResume, AFreshLoginFreesALeftSeatOnlyWithItsPass) {
   fresh.send(login("hana", kKey));
   auto v = fresh.pull();
   ASSERT_FALSE(v.empty());
-  EXPECT_EQ(v[0].type(), 18);
-  EXPECT_EQ(v[0].lo(3), 1);
+  EXPECT_EQ(v[0].type(), proto::kInsLoginResult);
+  EXPECT_EQ(v[0].lo(3), proto::kLoginAccepted);
 }
 
 TEST(HostileResume, TokensDoNotFollowTheSeed) {
@@ -170,16 +173,17 @@ TEST(ChatFlood, AConnectionRelaysAtMostOneLinePerHalfSecond) {
   listener.pull();
   const auto chatLines = [&] {
     int n = 0;
-    for (const In& f : listener.pull()) n += f.type() == 19;
+    for (const In& f : listener.pull()) n += f.type() == proto::kInsChat;
     return n;
   };
-  for (int i = 0; i < 50; ++i) flooder.send(Req(19).text(16, "spam"));
+  for (int i = 0; i < 50; ++i)
+    flooder.send(Req(proto::kReqChat).text(proto::kPayloadOffset, "spam"));
   EXPECT_EQ(chatLines(), 1);
   runUntil(s, s.nowMs() + 400);
-  flooder.send(Req(19).text(16, "spam"));
+  flooder.send(Req(proto::kReqChat).text(proto::kPayloadOffset, "spam"));
   EXPECT_EQ(chatLines(), 0);  // still within the half second
   runUntil(s, s.nowMs() + 200);
-  flooder.send(Req(19).text(16, "hello"));
+  flooder.send(Req(proto::kReqChat).text(proto::kPayloadOffset, "hello"));
   EXPECT_EQ(chatLines(), 1);  // an honest pace is relayed
 }
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "harness.h"
+#include "support/server_harness.h"
 
 namespace tavren::server::test {
 namespace {
@@ -16,7 +16,8 @@ int bitOf(int seat) {
 }
 
 int faceKey(int code, int wildCode) {
-  if (code == 24 || code == 5) return wildCode;  // a wild tile in hand or in a reveal
+  if (code == proto::kWireWildTile || code == proto::kLocalWildTile)
+    return wildCode;  // a wild tile in hand or in a reveal
   return code;
 }
 
@@ -87,7 +88,7 @@ class RobotHands : public ::testing::Test {
       }
     };
     switch (type) {
-      case 4:
+      case proto::kInsNewHand:
         expect(st.state == S::Between, "a new hand inside a hand");
         st = SeatStream{};
         st.state = S::Dealt;
@@ -102,14 +103,15 @@ class RobotHands : public ::testing::Test {
           t.discardClaimable = false;
         }
         for (int i = 0; i < 4; ++i) expect(f.lo(i) >= 1 && f.lo(i) <= 6, "a die out of 1..6");
-        expect(f.b[16] >= 1 && f.b[16] <= 4, "a round wind out of 1..4");
+        expect(f.b[proto::kPayloadOffset] >= 1 && f.b[proto::kPayloadOffset] <= 4,
+               "a round wind out of 1..4");
         break;
-      case 1:
+      case proto::kInsDeal:
         expect(st.state == S::Dealt && f.seat() == own, "a deal out of place");
-        for (int i = 0; i < 12; ++i) ++st.hand[f.b[16 + i]];
+        for (int i = 0; i < 12; ++i) ++st.hand[f.b[proto::kPayloadOffset + i]];
         st.state = S::Drawing;
         break;
-      case 5:
+      case proto::kInsDraw:
         expect(st.state == S::Drawing || st.state == S::Playing, "a draw out of place");
         if (s == 0) t.discardClaimable = false;
         if (f.seat() == own) {
@@ -120,7 +122,7 @@ class RobotHands : public ::testing::Test {
           expect(f.lo(0) == 0, "another seat's drawn tile shown");
         }
         break;
-      case 14:
+      case proto::kInsWildTile:
         expect(st.state == S::Drawing, "the wild tile out of place");
         {
           int tiles = 0;
@@ -134,7 +136,7 @@ class RobotHands : public ::testing::Test {
         st.state = S::Called;
         st.prompts = 0;
         break;
-      case 8:
+      case proto::kInsJiaoTou:
         expect(st.state == S::Called, "a call out of place");
         if (++st.prompts == 2) {
           expect(f.lo(1) >= 1 && f.lo(1) <= 5 && f.lo(3) <= 5, "a call result out of range");
@@ -142,7 +144,7 @@ class RobotHands : public ::testing::Test {
           st.mustOffer = true;  // the dealer's first discard needs an offer too
         }
         break;
-      case 10:
+      case proto::kInsFlower:
         expect(st.state == S::Playing, "a flower replacement out of place");
         expect(f.lo(1) >= 1 && f.lo(1) <= 8, "a flower number out of 1..8");
         if (f.seat() == own) {
@@ -154,13 +156,13 @@ class RobotHands : public ::testing::Test {
         }
         if (s == 0) ++t.flowers;
         break;
-      case 6:
+      case proto::kInsOffer:
         expect(st.state == S::Playing && f.seat() == own,
                "an offer out of place or to another seat");
-        expect((f.lo(0) & 1) == 1, "an offer without the pass bit");
+        expect((f.lo(0) & proto::kClaimPass) != 0, "an offer without the pass bit");
         st.mustOffer = false;
         break;
-      case 2: {
+      case proto::kInsDiscard: {
         expect(st.state == S::Playing, "a discard out of place");
         const int code = f.lo(3);
         if (f.seat() == own) {
@@ -177,60 +179,64 @@ class RobotHands : public ::testing::Test {
         }
         break;
       }
-      case 7: {
+      case proto::kInsMeld: {
         expect(st.state == S::Playing, "a meld out of place");
         const int kind = f.lo(0);
         const int a = f.lo(1), b = f.lo(2), c = f.lo(3);
-        if (f.seat() == own && kind != 128) {
+        if (f.seat() == own && kind != proto::kClaimHu) {
           auto take = [&](int code, int n) {
             expect(st.hand[code] >= n, "a meld of tiles not held");
             st.hand[code] -= n;
           };
-          if (kind == 4) {
+          if (kind == proto::kClaimChi) {
             for (int x : {a, b, c})
               if (x != t.lastDiscardCode) take(x, 1);
           }
-          if (kind == 8) take(c, 2);
-          if (kind == 16) take(c, 3);
-          if (kind == 32) take(c, 4);
-          if (kind == 64) take(c, 1);
-          if (kind == 4 || kind == 8 || kind == 16 || kind == 32 || kind == 64) st.mustOffer = true;
+          if (kind == proto::kClaimPeng) take(c, 2);
+          if (kind == proto::kClaimExposedKong) take(c, 3);
+          if (kind == proto::kClaimConcealedKong) take(c, 4);
+          if (kind == proto::kClaimAddedKong) take(c, 1);
+          if (kind == proto::kClaimChi || kind == proto::kClaimPeng ||
+              kind == proto::kClaimExposedKong || kind == proto::kClaimConcealedKong ||
+              kind == proto::kClaimAddedKong)
+            st.mustOffer = true;
         }
         if (s == 0) {
           // Chi, peng and an exposed kong take the discard out of the river. A hu on a
           // discard leaves it counted there: the winner's reveal does not show it.
-          if (kind == 4 || kind == 8 || kind == 16) {
+          if (kind == proto::kClaimChi || kind == proto::kClaimPeng ||
+              kind == proto::kClaimExposedKong) {
             expect(t.discardClaimable, "a claim of a discard already gone");
             --t.lyingDiscards;
             --t.lying[faceKey(t.lastDiscardCode, t.wildCode)];
           }
-          if (kind == 4) {
+          if (kind == proto::kClaimChi) {
             for (int x : {a, b, c}) ++t.melded[x];
             t.meldTiles += 3;
-          } else if (kind == 8) {
+          } else if (kind == proto::kClaimPeng) {
             t.melded[c] += 3;
             t.meldTiles += 3;
-          } else if (kind == 16 || kind == 32) {
+          } else if (kind == proto::kClaimExposedKong || kind == proto::kClaimConcealedKong) {
             t.melded[c] += 4;
             t.meldTiles += 4;
-          } else if (kind == 64) {
+          } else if (kind == proto::kClaimAddedKong) {
             t.melded[c] += 1;
             t.meldTiles += 1;
-          } else if (kind == 128) {
+          } else if (kind == proto::kClaimHu) {
             t.won = true;
           }
           t.discardClaimable = false;
         }
         break;
       }
-      case 15:
+      case proto::kInsReveal:
         expect(st.state == S::Playing || st.state == S::Revealing, "a reveal out of place");
         st.state = S::Revealing;
         if (s == 0)
           for (int i = 0; i < 4; ++i)
             if (f.s16(i) != 0) ++t.revealed[seatIndex(f.seat())][f.s16(i)];
         break;
-      case 9:
+      case proto::kInsResult:
         expect(st.state == S::Revealing || st.state == S::Results, "a result out of place");
         if (st.state == S::Revealing && s == 0) checkTiles(table, t);
         if (st.state == S::Revealing) checkOwnHand(table, s, t, st);
@@ -253,7 +259,7 @@ class RobotHands : public ::testing::Test {
         }
         if (++st.resultsSeen == 4 && !t.won) st.state = S::Between;
         break;
-      case 17:
+      case proto::kInsSettlement:
         expect(st.state == S::Results || st.state == S::Settling, "a settlement out of place");
         st.state = S::Settling;
         if (s == 0) {
@@ -267,15 +273,15 @@ class RobotHands : public ::testing::Test {
         }
         if (++st.settlesSeen == 4) st.state = S::Between;
         break;
-      case 3:
-      case 16:
-      case 20:
-      case 21:
-      case 22:
-      case 23:
+      case proto::kInsPlayerName:
+      case proto::kInsMembership:
+      case proto::kInsPlayerRecord:
+      case proto::kInsPlayerGone:
+      case proto::kInsGameOver:
+      case proto::kInsReady:
         expect(st.state == S::Between, "a seating frame inside a hand");
         break;
-      case 19:
+      case proto::kInsChat:
         break;
       default:
         expect(false, "an instruction the client does not know");

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "engine/gbk.h"
-#include "harness.h"
+#include "support/server_harness.h"
 
 namespace tavren::server::test {
 namespace {
@@ -41,61 +41,63 @@ struct Player : Client {
   using Client::Client;
 
   void handle(const In& f) {
-    if (f.type() != 29) lastToken = f.token();
+    if (f.type() != proto::kInsResumed) lastToken = f.token();
     const bool own = f.seat() == ownBit;
     switch (f.type()) {
-      case 4:
+      case proto::kInsNewHand:
         hand.clear();
         calls = 0;
         results = 0;
         break;
-      case 1:
+      case proto::kInsDeal:
         ownBit = f.seat();
-        for (int i = 0; i < 12; ++i) ++hand[f.b[16 + i]];
+        for (int i = 0; i < 12; ++i) ++hand[f.b[proto::kPayloadOffset + i]];
         break;
-      case 5:
+      case proto::kInsDraw:
         if (own) {
           ++hand[f.lo(0)];
           lastOwnTile = f.lo(0);
           myTurn = true;
         }
         break;
-      case 10:
+      case proto::kInsFlower:
         if (own) {
           --hand[f.lo(1)];
           ++hand[f.lo(3)];
           lastOwnTile = f.lo(3);
         }
         break;
-      case 8:
-        if (++calls == 1 && own) send(Req(8).op(1, 2).op(3, 1).token(lastToken));
+      case proto::kInsJiaoTou:
+        if (++calls == 1 && own) send(Req(proto::kReqJiaoTou).op(1, 2).op(3, 1).token(lastToken));
         if (calls == 2 && own) myTurn = true;
         break;
-      case 2:
+      case proto::kInsDiscard:
         if (own) --hand[f.lo(3)];
         break;
-      case 7:
+      case proto::kInsMeld:
         break;
-      case 6: {
+      case proto::kInsOffer: {
         const int mask = f.lo(0);
-        if (mask & 128) {
-          send(Req(7).op(0, 128).token(lastToken));
+        if (mask & proto::kClaimHu) {
+          send(Req(proto::kReqClaim).op(0, proto::kClaimHu).token(lastToken));
         } else if (myTurn) {
           int tile = lastOwnTile;
           if (hand[tile] <= 0 || (tile >= 1 && tile <= 8))
             for (auto& [code, n] : hand)
               if (n > 0 && !(code >= 1 && code <= 8)) tile = code;
           myTurn = false;
-          send(Req(2).op(3, (tile & 0xFFF) | 0x4000).token(lastToken));
+          send(Req(proto::kReqDiscard)
+                   .op(3, (tile & 0xFFF) | proto::kDiscardMarker)
+                   .token(lastToken));
         } else {
-          send(Req(7).op(0, 1).token(lastToken));
+          send(Req(proto::kReqClaim).op(0, proto::kClaimPass).token(lastToken));
         }
         break;
       }
-      case 9:
+      case proto::kInsResult:
         if (++results == 4) ++hands;
         break;
-      case 17:
+      case proto::kInsSettlement:
         break;
       default:
         break;
@@ -119,22 +121,22 @@ TEST(Login, AcceptedThenSeatedInOrder) {
   auto frames = c.pull();
   ASSERT_GE(frames.size(), 10u);
   const In& verdict = frames[0];
-  EXPECT_EQ(verdict.type(), 18);
-  EXPECT_EQ(verdict.lo(3), 1);
-  EXPECT_EQ(verdict.s16(1) & 15, 8);  // turn time
-  EXPECT_EQ(verdict.b[9], 3);         // run-out countdowns before auto-play
+  EXPECT_EQ(verdict.type(), proto::kInsLoginResult);
+  EXPECT_EQ(verdict.lo(3), proto::kLoginAccepted);
+  EXPECT_EQ(verdict.s16(1) & 15, 8);                   // turn time
+  EXPECT_EQ(verdict.b[proto::kOperandOffset + 1], 3);  // run-out countdowns before auto-play
   EXPECT_NE(verdict.token(), 0);
   // Four names, four records (own one with seat byte 15), the dealer announcement.
   EXPECT_EQ(typesOf(frames).size() >= 9, true);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), 3);
-  EXPECT_EQ(frames[3].text(16, 16), "alice");
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), proto::kInsPlayerName);
+  EXPECT_EQ(frames[3].text(proto::kPayloadOffset, proto::kNameBytes), "alice");
   EXPECT_EQ(frames[3].seat(), 4);
-  for (int i = 5; i <= 8; ++i) EXPECT_EQ(frames[i].type(), 20);
-  EXPECT_EQ(frames[7].b[6], 15);
+  for (int i = 5; i <= 8; ++i) EXPECT_EQ(frames[i].type(), proto::kInsPlayerRecord);
+  EXPECT_EQ(frames[7].b[proto::kSeatOffset], 15);
   EXPECT_EQ(frames[7].text(168, 16), "alice");
   EXPECT_EQ(frames[5].b[208], 1);  // a robot is ready at once
-  EXPECT_EQ(frames[9].type(), 16);
-  EXPECT_EQ(frames[9].lo(3), 2);
+  EXPECT_EQ(frames[9].type(), proto::kInsMembership);
+  EXPECT_EQ(frames[9].lo(3), proto::kMembershipDealer);
   for (auto& f : frames) EXPECT_EQ(f.token(), verdict.token());
 }
 
@@ -144,24 +146,24 @@ TEST(Login, RefusalsAndBadSeats) {
     std::string account, key;
     int verdict;
   } cases[] = {
-      {"", "table=0", 0},            // no account
-      {"bob", "table=x", 0},         // key not understood
-      {"bob", "table=5", 2},         // no such table
-      {"bob", "table=0;seat=4", 2},  // no such seat
+      {"", "table=0", 0},                               // no account
+      {"bob", "table=x", 0},                            // key not understood
+      {"bob", "table=5", proto::kLoginBadSeat},         // no such table
+      {"bob", "table=0;seat=4", proto::kLoginBadSeat},  // no such seat
   };
   for (auto& tc : cases) {
     Client c(s);
     c.send(login(tc.account, tc.key));
     auto frames = c.pull();
     ASSERT_EQ(frames.size(), 1u) << tc.key;
-    EXPECT_EQ(frames[0].type(), 18);
+    EXPECT_EQ(frames[0].type(), proto::kInsLoginResult);
     EXPECT_EQ(frames[0].lo(3), tc.verdict) << tc.key;
     EXPECT_TRUE(s.isClosed(c.id));
   }
   Client a(s), b(s);
   a.send(login("ann", "table=0;seat=1"));
   b.send(login("ben", "table=0;seat=1"));  // taken by a client
-  EXPECT_EQ(b.pull()[0].lo(3), 2);
+  EXPECT_EQ(b.pull()[0].lo(3), proto::kLoginBadSeat);
 }
 
 TEST(Login, FramesAssembledFromAnyChunks) {
@@ -171,8 +173,8 @@ TEST(Login, FramesAssembledFromAnyChunks) {
   for (auto b : bytes) s.receive(id, std::span<const std::uint8_t>(&b, 1));
   auto frames = split(s.takeOutput(id));
   ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(frames[0].type(), 18);
-  EXPECT_EQ(frames[0].lo(3), 1);
+  EXPECT_EQ(frames[0].type(), proto::kInsLoginResult);
+  EXPECT_EQ(frames[0].lo(3), proto::kLoginAccepted);
 }
 
 TEST(Play, AHumanSeatPlaysHandsToTheEnd) {
@@ -188,12 +190,12 @@ TEST(Play, AHumanSeatPlaysHandsToTheEnd) {
   s.setLogSink([&](const std::string& l) { refusals.push_back(l); });
   p.send(login("dora", "table=0;seat=0"));
   p.play();
-  p.send(Req(16).op(3, 1));  // start
+  p.send(Req(proto::kReqReady).op(3, 1));  // start
   ASSERT_TRUE(runWhile(s, [&] {
     p.play();
     if (p.results == 4 && hands > 0 && hands < 3) {
       p.results = 0;
-      p.send(Req(16).op(3, 1).token(p.lastToken));
+      p.send(Req(proto::kReqReady).op(3, 1).token(p.lastToken));
     }
     return hands >= 3;
   }));
@@ -201,13 +203,14 @@ TEST(Play, AHumanSeatPlaysHandsToTheEnd) {
   // The client's own hand stayed consistent: each discard was one it held, and
   // every discard it sent was accepted.
   EXPECT_TRUE(refusals.empty()) << refusals.front();
-  const auto ownDiscards = std::count_if(
-      p.got.begin(), p.got.end(), [&](const In& f) { return f.type() == 2 && f.seat() == 1; });
+  const auto ownDiscards = std::count_if(p.got.begin(), p.got.end(), [&](const In& f) {
+    return f.type() == proto::kInsDiscard && f.seat() == 1;
+  });
   EXPECT_GT(ownDiscards, 10);
   std::vector<int> order = typesOf(p.got);
-  EXPECT_NE(std::find(order.begin(), order.end(), 4), order.end());
-  EXPECT_NE(std::find(order.begin(), order.end(), 15), order.end());
-  EXPECT_NE(std::find(order.begin(), order.end(), 23), order.end());
+  EXPECT_NE(std::find(order.begin(), order.end(), proto::kInsNewHand), order.end());
+  EXPECT_NE(std::find(order.begin(), order.end(), proto::kInsReveal), order.end());
+  EXPECT_NE(std::find(order.begin(), order.end(), proto::kInsReady), order.end());
 }
 
 // Runs the table until the given seat is offered its own turn.
@@ -216,22 +219,23 @@ bool untilOwnTurnOffer(Server& s, Player& p) {
   return runWhile(s, [&] {
     for (auto frames = p.pull(); !frames.empty(); frames = p.pull())
       for (auto& f : frames) {
-        if (f.type() == 8 && f.seat() == 1 && f.s16(1) == 0) p.send(Req(8).op(1, 1).op(3, 0));
-        if (f.type() == 1) p.ownBit = f.seat();
-        if (f.type() == 1)
-          for (int i = 0; i < 12; ++i) ++p.hand[f.b[16 + i]];
-        if (f.type() == 5 && f.seat() == p.ownBit) ++p.hand[f.lo(0)];
-        if (f.type() == 10 && f.seat() == p.ownBit) {
+        if (f.type() == proto::kInsJiaoTou && f.seat() == 1 && f.s16(1) == 0)
+          p.send(Req(proto::kReqJiaoTou).op(1, 1).op(3, 0));
+        if (f.type() == proto::kInsDeal) p.ownBit = f.seat();
+        if (f.type() == proto::kInsDeal)
+          for (int i = 0; i < 12; ++i) ++p.hand[f.b[proto::kPayloadOffset + i]];
+        if (f.type() == proto::kInsDraw && f.seat() == p.ownBit) ++p.hand[f.lo(0)];
+        if (f.type() == proto::kInsFlower && f.seat() == p.ownBit) {
           --p.hand[f.lo(1)];
           ++p.hand[f.lo(3)];
         }
-        if (f.type() == 6 && f.seat() == p.ownBit) {
+        if (f.type() == proto::kInsOffer && f.seat() == p.ownBit) {
           int tiles = 0;
           for (auto& [c, n] : p.hand) tiles += n;
           if (tiles % 3 == 2) return true;
-          p.send(Req(7).op(0, 1));
+          p.send(Req(proto::kReqClaim).op(0, proto::kClaimPass));
         }
-        if (f.type() == 2 && f.seat() == p.ownBit) --p.hand[f.lo(3)];
+        if (f.type() == proto::kInsDiscard && f.seat() == p.ownBit) --p.hand[f.lo(3)];
       }
     return false;
   });
@@ -244,22 +248,23 @@ TEST(BadInput, NonsenseRequestsAreRefusedWithoutChangingTheTable) {
   s.setLogSink([&](const std::string& l) { log.push_back(l); });
   Player p(s);
   p.send(login("eve", "table=0;seat=0"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(untilOwnTurnOffer(s, p));
   const int wall = s.wallLeft(0);
   int notHeld = 0x11;
   while (p.hand[notHeld] > 0) ++notHeld;
   int held = 0;
   for (auto& [c, n] : p.hand)
-    if (n > 0 && c > 8 && c != 24) held = c;
+    if (n > 0 && c > 8 && c != proto::kWireWildTile) held = c;
   const struct {
     Req req;
     const char* why;
   } bad[] = {
-      {Req(2).op(3, notHeld | 0x4000), "not hold"},
-      {Req(2).op(3, 0x4000 | 0x99), "no known tile"},
-      {Req(7).op(0, 4).op(1, held | 0x2000), "not offered"},
-      {Req(8).op(1, 3), "nobody asked"},
+      {Req(proto::kReqDiscard).op(3, notHeld | proto::kDiscardMarker), "not hold"},
+      {Req(proto::kReqDiscard).op(3, proto::kDiscardMarker | 0x99), "no known tile"},
+      {Req(proto::kReqClaim).op(0, proto::kClaimChi).op(1, held | proto::kMeldMarker),
+       "not offered"},
+      {Req(proto::kReqJiaoTou).op(1, 3), "nobody asked"},
       {Req(99), ""},      // unknown: ignored without a word
       {Req(0x1202), ""},  // a type with a high byte: unknown too
   };
@@ -276,10 +281,10 @@ TEST(BadInput, NonsenseRequestsAreRefusedWithoutChangingTheTable) {
     }
   }
   // The seat may still discard what it holds.
-  p.send(Req(2).op(3, held | 0x4000));
+  p.send(Req(proto::kReqDiscard).op(3, held | proto::kDiscardMarker));
   auto after = p.pull();
   ASSERT_FALSE(after.empty());
-  EXPECT_EQ(after[0].type(), 2);
+  EXPECT_EQ(after[0].type(), proto::kInsDiscard);
   EXPECT_EQ(after[0].lo(3), held);
 }
 
@@ -287,15 +292,16 @@ TEST(BadInput, AStalledSeatIsPlayedByARobot) {
   Server s(quiet());
   Player p(s);
   p.send(login("finn", "table=0;seat=3"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(untilOwnTurnOffer(s, p));
   const std::int64_t offered = s.nowMs();
   // The seat says nothing: after the turn time and the grace a robot discards for it.
   std::vector<In> frames;
   ASSERT_TRUE(runWhile(s, [&] {
     for (auto& f : p.pull()) frames.push_back(f);
-    return std::any_of(frames.begin(), frames.end(),
-                       [&](const In& f) { return f.type() == 2 && f.seat() == p.ownBit; });
+    return std::any_of(frames.begin(), frames.end(), [&](const In& f) {
+      return f.type() == proto::kInsDiscard && f.seat() == p.ownBit;
+    });
   }));
   EXPECT_GE(s.nowMs() - offered, 8000 + 2000);
 }
@@ -306,8 +312,8 @@ TEST(BadInput, GarbageOnTheWireDoesNotStopTheTable) {
   int hands = 0;
   s.setHandSink([&](const HandRecord&) { ++hands; });
   p.send(login("gus", "table=0;seat=1"));
-  p.send(Req(16).op(3, 1));
-  std::vector<std::uint8_t> junk(272 * 3 + 100);
+  p.send(Req(proto::kReqReady).op(3, 1));
+  std::vector<std::uint8_t> junk(kFrame * 3 + 100);
   for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 37 + 5);
   s.receive(p.id, junk);
   ASSERT_TRUE(runWhile(s, [&] {
@@ -320,7 +326,7 @@ TEST(Resume, TheSameTokenResumesTheSeatAndTheHandGoesOn) {
   Server s(quiet());
   Player p(s);
   p.send(login("hana", "table=0;seat=0"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(untilOwnTurnOffer(s, p));
   const std::uint16_t token = p.got.back().token();
   s.disconnect(p.id);
@@ -328,20 +334,21 @@ TEST(Resume, TheSameTokenResumesTheSeatAndTheHandGoesOn) {
   s.advanceTo(s.nowMs() + s.config().turnTimeSec * 1000 + s.config().turnGraceMs + 5000);
   // A wrong token is refused.
   Client wrong(s);
-  wrong.send(login("hana", "table=0;seat=0", 28).token(static_cast<std::uint16_t>(token ^ 1)));
+  wrong.send(login("hana", "table=0;seat=0", proto::kReqResume)
+                 .token(static_cast<std::uint16_t>(token ^ 1)));
   auto no = wrong.pull();
   ASSERT_EQ(no.size(), 1u);
-  EXPECT_EQ(no[0].type(), 29);
-  EXPECT_EQ(no[0].b[15], 0);
+  EXPECT_EQ(no[0].type(), proto::kInsResumed);
+  EXPECT_EQ(no[0].lo(3), 0);  // not resumed
   EXPECT_TRUE(s.isClosed(wrong.id));
   // The right one resumes, and the frames missed meanwhile follow.
   Client again(s);
-  again.send(login("hana", "table=0;seat=0", 28).token(token));
+  again.send(login("hana", "table=0;seat=0", proto::kReqResume).token(token));
   auto yes = again.pull();
   ASSERT_GE(yes.size(), 2u);
-  EXPECT_EQ(yes[0].type(), 29);
-  EXPECT_EQ(yes[0].b[15], 1);
-  EXPECT_EQ(yes[1].type(), 2);  // the robot's discard for the seat
+  EXPECT_EQ(yes[0].type(), proto::kInsResumed);
+  EXPECT_EQ(yes[0].lo(3), proto::kResumeDone);
+  EXPECT_EQ(yes[1].type(), proto::kInsDiscard);  // the robot's discard for the seat
   // And the hand goes on with this connection.
   bool more = runWhile(s, [&] { return !again.pull().empty(); });
   EXPECT_TRUE(more);
@@ -351,27 +358,28 @@ TEST(Resume, FindsTheSeatByAccountAndAFreshLoginGivesItUp) {
   Server s(quiet());
   Player p(s);
   p.send(login("tess", "table=0"));  // no seat named: the first free one
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(untilOwnTurnOffer(s, p));
   const std::uint16_t token = p.got.back().token();
   s.disconnect(p.id);
   Client again(s);
-  again.send(login("tess", "table=0", 28).token(token));
+  again.send(login("tess", "table=0", proto::kReqResume).token(token));
   auto yes = again.pull();
   ASSERT_FALSE(yes.empty());
-  EXPECT_EQ(yes[0].type(), 29);
-  EXPECT_EQ(yes[0].b[15], 1);
+  EXPECT_EQ(yes[0].type(), proto::kInsResumed);
+  EXPECT_EQ(yes[0].lo(3), proto::kResumeDone);
   // Lost again; this time the client logs in afresh and gets a seat for the next hand.
   s.disconnect(again.id);
   Client fresh(s);
   fresh.send(login("tess", "table=0"));
   auto v = fresh.pull();
   ASSERT_FALSE(v.empty());
-  EXPECT_EQ(v[0].type(), 18);
-  EXPECT_EQ(v[0].lo(3), 1);
+  EXPECT_EQ(v[0].type(), proto::kInsLoginResult);
+  EXPECT_EQ(v[0].lo(3), proto::kLoginAccepted);
   ASSERT_TRUE(runWhile(s, [&] {
     auto more = fresh.pull();
-    return std::any_of(more.begin(), more.end(), [](const In& f) { return f.type() == 3; });
+    return std::any_of(more.begin(), more.end(),
+                       [](const In& f) { return f.type() == proto::kInsPlayerName; });
   }));
 }
 
@@ -379,26 +387,26 @@ TEST(Watcher, JoinsDuringAHandWithASnapshot) {
   Server s(quiet());
   Player p(s);
   p.send(login("ivan", "table=0;seat=0"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(untilOwnTurnOffer(s, p));
   Client w(s);
   w.send(login("wendy", "watch=0;seat=0"));
   auto frames = w.pull();
   ASSERT_EQ(frames.size(), 10u);
-  EXPECT_EQ(frames[0].type(), 18);
-  EXPECT_EQ(frames[0].lo(3), 1);
+  EXPECT_EQ(frames[0].type(), proto::kInsLoginResult);
+  EXPECT_EQ(frames[0].lo(3), proto::kLoginAccepted);
   for (int i = 1; i <= 4; ++i) {
-    EXPECT_EQ(frames[i].type(), 20);
+    EXPECT_EQ(frames[i].type(), proto::kInsPlayerRecord);
     EXPECT_EQ(frames[i].seat(), 1 << (i - 1));  // real seat bits, not 15
   }
-  EXPECT_EQ(frames[5].type(), 41);
-  for (int i = 6; i <= 9; ++i) EXPECT_EQ(frames[i].type(), 40);
+  EXPECT_EQ(frames[5].type(), proto::kInsTableJoined);
+  for (int i = 6; i <= 9; ++i) EXPECT_EQ(frames[i].type(), proto::kInsSnapshot);
   // The snapshot of the playing seat holds its fourteen tiles, concealed.
   const In& own = frames[6];
   EXPECT_EQ(own.seat(), 1);
   int concealed = 0, exposed = 0;
   for (int i = 0; i < 24; ++i) {
-    const int kind = own.b[16 + 2 * i] & 0xF0;
+    const int kind = own.b[proto::kPayloadOffset + 2 * i] & 0xF0;
     concealed += kind == 0x10;
     exposed += kind == 0x20;
   }
@@ -409,11 +417,11 @@ TEST(Watcher, JoinsDuringAHandWithASnapshot) {
   // Then the normal flow: the player's discard reaches the watcher.
   int held1 = 0;
   for (auto& [c, n] : p.hand)
-    if (n > 0 && c > 8 && c != 24) held1 = c;
-  p.send(Req(2).op(3, held1 | 0x4000));
+    if (n > 0 && c > 8 && c != proto::kWireWildTile) held1 = c;
+  p.send(Req(proto::kReqDiscard).op(3, held1 | proto::kDiscardMarker));
   auto next = w.pull();
   ASSERT_FALSE(next.empty());
-  EXPECT_EQ(next[0].type(), 2);
+  EXPECT_EQ(next[0].type(), proto::kInsDiscard);
   EXPECT_EQ(next[0].lo(3), held1);
 }
 
@@ -423,12 +431,13 @@ TEST(Watcher, AtAnIdleTableGetsTheRecordsOnce) {
   w.send(login("uma", "watch=0"));
   auto frames = w.pull();
   ASSERT_EQ(frames.size(), 5u);
-  EXPECT_EQ(frames[0].type(), 18);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), 20);
+  EXPECT_EQ(frames[0].type(), proto::kInsLoginResult);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(frames[i].type(), proto::kInsPlayerRecord);
   // The table starts for the watcher: the hand comes without any seat taken.
   ASSERT_TRUE(runWhile(s, [&] {
     auto more = w.pull();
-    return std::any_of(more.begin(), more.end(), [](const In& f) { return f.type() == 14; });
+    return std::any_of(more.begin(), more.end(),
+                       [](const In& f) { return f.type() == proto::kInsWildTile; });
   }));
 }
 
@@ -439,15 +448,15 @@ TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
   b.send(login("kim", "table=0;seat=2"));
   a.pull();
   b.pull();
-  a.send(Req(19).text(16, "jo\xcb\xb5\xb5\xc0: hi"));
+  a.send(Req(proto::kReqChat).text(proto::kPayloadOffset, "jo\xcb\xb5\xb5\xc0: hi"));
   auto ra = a.pull(), rb = b.pull();
   ASSERT_EQ(ra.size(), 1u);
   ASSERT_EQ(rb.size(), 1u);
-  EXPECT_EQ(rb[0].type(), 19);
+  EXPECT_EQ(rb[0].type(), proto::kInsChat);
   EXPECT_EQ(rb[0].seat(), 1);
-  EXPECT_EQ(rb[0].text(16, 200), "jo\xcb\xb5\xb5\xc0: hi");
+  EXPECT_EQ(rb[0].text(proto::kPayloadOffset, proto::kChatTextBytes), "jo\xcb\xb5\xb5\xc0: hi");
   // A quick phrase keeps its list and number.
-  b.send(Req(19).op(0, 2).op(3, 5).text(16, "kim: phrase"));
+  b.send(Req(proto::kReqChat).op(0, 2).op(3, 5).text(proto::kPayloadOffset, "kim: phrase"));
   auto pa = a.pull();
   ASSERT_EQ(pa.size(), 1u);
   EXPECT_EQ(pa[0].lo(0), 2);
@@ -459,7 +468,7 @@ TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
   w.send(login("lee", "watch=0"));
   w.pull();
   runUntil(s, s.nowMs() + 600);  // jo's next line, at a pace the table relays
-  a.send(Req(19).op(1, 4).text(16, "secret"));
+  a.send(Req(proto::kReqChat).op(1, 4).text(proto::kPayloadOffset, "secret"));
   EXPECT_EQ(b.pull().size(), 1u);
   EXPECT_EQ(a.pull().size(), 1u);
   EXPECT_TRUE(w.pull().empty());
@@ -473,28 +482,29 @@ TEST(Leaving, BetweenHandsAndDuringAHand) {
   a.pull();
   b.pull();
   // Between hands: the others learn the name; a robot takes the seat.
-  b.send(Req(16));
+  b.send(Req(proto::kReqReady));
   auto fa = a.pull();
   ASSERT_GE(fa.size(), 2u);
-  EXPECT_EQ(fa[0].type(), 21);
-  EXPECT_EQ(fa[0].text(16, 16), "ned");
-  EXPECT_EQ(fa[1].type(), 20);
+  EXPECT_EQ(fa[0].type(), proto::kInsPlayerGone);
+  EXPECT_EQ(fa[0].text(proto::kPayloadOffset, proto::kNameBytes), "ned");
+  EXPECT_EQ(fa[1].type(), proto::kInsPlayerRecord);
   EXPECT_EQ(fa[1].seat(), 2);
   // During a hand: the table's game ends for the others.
   Player c(s);
   c.send(login("ora", "table=0;seat=1"));
-  a.send(Req(16).op(3, 1));
-  c.send(Req(16).op(3, 1));
+  a.send(Req(proto::kReqReady).op(3, 1));
+  c.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(runWhile(s, [&] {
     auto frames = a.pull();
     c.pull();
-    return std::any_of(frames.begin(), frames.end(), [](const In& f) { return f.type() == 14; });
+    return std::any_of(frames.begin(), frames.end(),
+                       [](const In& f) { return f.type() == proto::kInsWildTile; });
   }));
-  c.send(Req(16));
+  c.send(Req(proto::kReqReady));
   auto fl = a.pull();
   ASSERT_EQ(fl.size(), 1u);
-  EXPECT_EQ(fl[0].type(), 16);
-  EXPECT_EQ(fl[0].lo(3), 1);
+  EXPECT_EQ(fl[0].type(), proto::kInsMembership);
+  EXPECT_EQ(fl[0].lo(3), proto::kMembershipLeft);
   EXPECT_EQ(fl[0].seat(), 15 & ~2);
 }
 
@@ -507,19 +517,20 @@ TEST(Gold, AShortSeatIsToldAndDropped) {
   int hands = 0;
   s.setHandSink([&](const HandRecord& r) { hands += r.results[0] < 0 ? 1 : 0; });
   p.send(login("pat", "table=0;seat=0"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   // Play until the human loses a hand.
   ASSERT_TRUE(runWhile(s, [&] {
     p.play();
     if (p.results == 4) {
       p.results = 0;
-      p.send(Req(16).op(3, 1));
+      p.send(Req(proto::kReqReady).op(3, 1));
     }
     return hands >= 1;
   }));
   p.play();
-  auto it = std::find_if(p.got.begin(), p.got.end(),
-                         [](const In& f) { return f.type() == 16 && f.lo(3) == 3; });
+  auto it = std::find_if(p.got.begin(), p.got.end(), [](const In& f) {
+    return f.type() == proto::kInsMembership && f.lo(3) == proto::kMembershipGoldShortage;
+  });
   ASSERT_NE(it, p.got.end());
   EXPECT_EQ(it->seat() & 1, 0);
   EXPECT_TRUE(s.isClosed(p.id));
@@ -531,10 +542,11 @@ TEST(GameOver, TheNoticeAfterTheLastHandAndAtShutdown) {
   Server s(cfg);
   Player p(s);
   p.send(login("quin", "table=0;seat=0"));
-  p.send(Req(16).op(3, 1));
+  p.send(Req(proto::kReqReady).op(3, 1));
   ASSERT_TRUE(runWhile(s, [&] {
     p.play();
-    return std::any_of(p.got.begin(), p.got.end(), [](const In& f) { return f.type() == 22; });
+    return std::any_of(p.got.begin(), p.got.end(),
+                       [](const In& f) { return f.type() == proto::kInsGameOver; });
   }));
   Player q(s);
   q.send(login("rex", "table=0;seat=1"));
@@ -542,8 +554,9 @@ TEST(GameOver, TheNoticeAfterTheLastHandAndAtShutdown) {
   s.shutdown("服务器关闭");
   auto last = q.pull();
   ASSERT_EQ(last.size(), 1u);
-  EXPECT_EQ(last[0].type(), 22);
-  EXPECT_EQ(last[0].text(16, 200), "\xb7\xfe\xce\xf1\xc6\xf7\xb9\xd8\xb1\xd5");  // GBK
+  EXPECT_EQ(last[0].type(), proto::kInsGameOver);
+  EXPECT_EQ(last[0].text(proto::kPayloadOffset, proto::kNoticeBytes),
+            "\xb7\xfe\xce\xf1\xc6\xf7\xb9\xd8\xb1\xd5");  // GBK
   EXPECT_TRUE(s.isClosed(q.id));
 }
 
@@ -565,13 +578,15 @@ TEST(FirstHand, StartsAfterTheStartPauseWithoutAReadyAndSaysSo) {
     const std::int64_t seated = s.nowMs();
     ASSERT_TRUE(runWhile(s, [&] {
       for (const In& f : c.pull())
-        if (f.type() == 1) return true;
+        if (f.type() == proto::kInsDeal) return true;
       return false;
     }));
     EXPECT_LE(s.nowMs() - seated, s.config().startPauseMs + 100);
     bool told = false;
     for (const In& f : c.got)
-      if (f.type() == 19 && f.text(16, 200).find(toGbk("牌局将在3秒后开始")) != std::string::npos)
+      if (f.type() == proto::kInsChat &&
+          f.text(proto::kPayloadOffset, proto::kChatTextBytes).find(toGbk("牌局将在3秒后开始")) !=
+              std::string::npos)
         told = true;
     EXPECT_TRUE(told);
   }
@@ -594,18 +609,18 @@ TEST(LateAnswer, ACallAfterTheRobotCalledIsNotedAsLateNotRefused) {
   bool asked = false;
   ASSERT_TRUE(runWhile(s, [&] {
     for (const In& f : c.pull())
-      if (f.type() == 8) asked = true;
+      if (f.type() == proto::kInsJiaoTou) asked = true;
     return asked;
   }));
   // The call's time and the grace run out: the robot calls for the dealer.
   bool called = false;
   ASSERT_TRUE(runWhile(s, [&] {
     for (const In& f : c.pull())
-      if (f.type() == 8) called = true;
+      if (f.type() == proto::kInsJiaoTou) called = true;
     return called;
   }));
-  c.send(Req(8).op(1, 2).op(3, 0));
-  c.send(Req(8).op(1, 2).op(3, 0));
+  c.send(Req(proto::kReqJiaoTou).op(1, 2).op(3, 0));
+  c.send(Req(proto::kReqJiaoTou).op(1, 2).op(3, 0));
   ASSERT_EQ(log.size(), 2u);
   for (const std::string& line : log) {
     EXPECT_EQ(line.find("refused"), std::string::npos) << line;
@@ -614,7 +629,7 @@ TEST(LateAnswer, ACallAfterTheRobotCalledIsNotedAsLateNotRefused) {
   // A seat whose robot never answered for it is still refused.
   Client other(s);
   other.send(login("omar", "table=0;seat=1"));
-  other.send(Req(8).op(1, 2).op(3, 0));
+  other.send(Req(proto::kReqJiaoTou).op(1, 2).op(3, 0));
   ASSERT_EQ(log.size(), 3u);
   EXPECT_NE(log.back().find("refused"), std::string::npos) << log.back();
 }

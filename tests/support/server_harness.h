@@ -1,5 +1,6 @@
-// Test helpers: read the server's frames the way a client would, and build
-// requests byte by byte. Independent of the engine's own frame code on purpose.
+// Test helpers for the reference server: read its frames the way a client would,
+// and build requests byte by byte. Independent of the engine's own frame code on
+// purpose; only the protocol's numbers are shared.
 #pragma once
 
 #include <cstdint>
@@ -8,18 +9,24 @@
 #include <vector>
 
 #include "engine/server.h"
+#include "protocol/tavren_protocol.h"
 
 namespace tavren::server::test {
 
-constexpr std::size_t kFrame = 272;
+namespace proto = tavren::protocol;
+
+constexpr std::size_t kFrame = proto::kFrameSize;
+constexpr std::size_t kOp = proto::kOperandOffset;
 
 struct In {
   std::uint8_t b[kFrame];
-  int type() const { return b[3]; }
-  int seat() const { return b[6] & 15; }
+  int type() const { return b[proto::kTypeOffset]; }
+  int seat() const { return b[proto::kSeatOffset] & 15; }
   // Low byte of an operand, as the client reads most of them.
-  int lo(int i) const { return b[9 + 2 * i]; }
-  int s16(int i) const { return static_cast<std::int16_t>((b[8 + 2 * i] << 8) | b[9 + 2 * i]); }
+  int lo(int i) const { return b[kOp + 1 + 2 * i]; }
+  int s16(int i) const {
+    return static_cast<std::int16_t>((b[kOp + 2 * i] << 8) | b[kOp + 1 + 2 * i]);
+  }
   std::string text(std::size_t at, std::size_t room) const {
     std::string s;
     for (std::size_t i = 0; i < room && b[at + i]; ++i) s += static_cast<char>(b[at + i]);
@@ -30,10 +37,12 @@ struct In {
     for (int i = 7; i >= 0; --i) v = (v << 8) | b[at + static_cast<std::size_t>(i)];
     return v;
   }
-  std::uint16_t token() const { return static_cast<std::uint16_t>((b[260] << 8) | b[261]); }
-  // Signed coin result of instruction 9.
+  std::uint16_t token() const {
+    return static_cast<std::uint16_t>((b[proto::kTokenOffset] << 8) | b[proto::kTokenOffset + 1]);
+  }
+  // Signed coin result of a result instruction.
   std::int64_t result() const {
-    auto v = static_cast<std::int64_t>(u64(16));
+    auto v = static_cast<std::int64_t>(u64(proto::kPayloadOffset));
     return lo(1) == 0 ? -v : v;
   }
 };
@@ -48,12 +57,12 @@ inline std::vector<In> split(const std::vector<std::uint8_t>& bytes) {
 struct Req {
   std::uint8_t b[kFrame] = {};
   explicit Req(int type) {
-    b[2] = static_cast<std::uint8_t>(type >> 8);
-    b[3] = static_cast<std::uint8_t>(type & 0xFF);
+    b[proto::kTypeHighOffset] = static_cast<std::uint8_t>(type >> 8);
+    b[proto::kTypeOffset] = static_cast<std::uint8_t>(type & 0xFF);
   }
   Req& op(int i, int v) {
-    b[8 + 2 * i] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-    b[9 + 2 * i] = static_cast<std::uint8_t>(v & 0xFF);
+    b[kOp + 2 * i] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    b[kOp + 1 + 2 * i] = static_cast<std::uint8_t>(v & 0xFF);
     return *this;
   }
   Req& text(std::size_t at, const std::string& s) {
@@ -61,16 +70,16 @@ struct Req {
     return *this;
   }
   Req& token(std::uint16_t t) {
-    b[260] = static_cast<std::uint8_t>(t >> 8);
-    b[261] = static_cast<std::uint8_t>(t & 0xFF);
+    b[proto::kTokenOffset] = static_cast<std::uint8_t>(t >> 8);
+    b[proto::kTokenOffset + 1] = static_cast<std::uint8_t>(t & 0xFF);
     return *this;
   }
   std::vector<std::uint8_t> bytes() const { return std::vector<std::uint8_t>(b, b + kFrame); }
 };
 
-inline Req login(const std::string& account, const std::string& key, int type = 18) {
+inline Req login(const std::string& account, const std::string& key, int type = proto::kReqLogin) {
   Req r(type);
-  r.text(16, account).text(32, key);
+  r.text(proto::kLoginAccountOffset, account).text(proto::kLoginKeyOffset, key);
   return r;
 }
 

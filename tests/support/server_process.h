@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
+#include "support/server_harness.h"
 
 extern char** environ;
 
