@@ -1,6 +1,7 @@
 #include "chat/bubbles.h"
 
 #include "core/client.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -158,19 +159,6 @@ void UnloadSpeakBoxes(Client& c) {
     State(c, side) = Bubble{};
   }
   SetTimer(c, TimerId::FadeIn, false);
-}
-
-bool SetWindowAlpha(Client&, SmallForm& f, int alpha) {
-  if (alpha < 0 || alpha > 255) return false;
-  if (f.opacity != alpha) {
-    f.opacity = alpha;
-  }
-  return true;
-}
-
-void SetTopmost(Client&, SmallForm& f, bool on) {
-  if (f.topmost == on) return;
-  f.topmost = on;
 }
 
 }  // namespace tavren

@@ -88,13 +88,4 @@ void FadeInTick(Client& c);
 // Every bubble window goes: the table is left.
 void UnloadSpeakBoxes(Client& c);
 
-// The small windows are translucent; the 叫头 prompt a little less.
-inline constexpr int kSmallWindowOpacity = 200;
-inline constexpr int kPromptOpacity = 220;
-
-// Window operations: constant opacity 0..255 (false, and nothing applied,
-// outside that range) and staying on top of other windows.
-bool SetWindowAlpha(Client& c, SmallForm& f, int alpha);
-void SetTopmost(Client& c, SmallForm& f, bool on);
-
 }  // namespace tavren

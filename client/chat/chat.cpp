@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "input/input.h"
 #include "text/gbk.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -335,15 +336,9 @@ void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string
 }
 
 SmallForm& LoadTalk(Client& c) {
-  SmallForm& f = c.forms[FormId::Talk];
-  if (f.loaded) return f;
-  f = SmallForm{};
-  f.caption = "聊天";
-  f.loaded = true;
+  if (c.forms[FormId::Talk].loaded) return c.forms[FormId::Talk];
+  SmallForm& f = OpenSmallForm(c, FormId::Talk, "聊天", 330, 210);
   f.framed = true;
-  f.w = 330;
-  f.h = 210;
-  LayerSmallWindow(c, f, kSmallWindowOpacity);
   const MainForm& m = c.view;
   f.top = m.windowTop + static_cast<int>(0.66 * m.windowH);
   f.left = m.windowLeft + static_cast<int>(0.30 * m.windowW);

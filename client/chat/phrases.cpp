@@ -8,6 +8,7 @@
 #include "chat/chat.h"
 #include "core/client.h"
 #include "shell/ini_file.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -85,14 +86,8 @@ void ShowList(SmallForm& f, int list) {
 }  // namespace
 
 SmallForm& LoadPhraseWindow(Client& c) {
-  SmallForm& f = c.forms[FormId::huifu];
-  if (f.loaded) return f;
-  f = SmallForm{};
-  f.caption = "快捷语";
-  f.loaded = true;
-  f.w = 260;
-  f.h = 200;
-  LayerSmallWindow(c, f, kSmallWindowOpacity);
+  if (c.forms[FormId::huifu].loaded) return c.forms[FormId::huifu];
+  SmallForm& f = OpenSmallForm(c, FormId::huifu, "快捷语", 260, 200);
   // The two lists lie on top of each other; one shows at a time.
   AddControl(f, ControlType::List, "List1", 0, 6, 6, 248, 166);
   AddControl(f, ControlType::List, "List2", 0, 6, 6, 248, 166);

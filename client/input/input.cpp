@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "input/requests.h"
 #include "input/side_windows.h"
+#include "link/pump.h"
 #include "rules/sort_hand.h"
 #include "shell/result_windows.h"
 #include "view/seats.h"
@@ -113,9 +114,7 @@ void ReadyForNextHand(Client& c) {
   BringToFront(f, f.OK[0]);
   in.ReadyFlag = true;
   f.Label3.visible = false;
-  c.link.ContinueClockOn = false;
-  f.Time_Img.visible = false;
-  f.Number.visible = false;
+  StopContinueClock(c);
   in.TableActive = true;
   if (!c.table.TableCleared) {
     clearTableModel(c);

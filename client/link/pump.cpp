@@ -9,6 +9,7 @@
 #include "input/input.h"
 #include "link/proxy.h"
 #include "link/reconnect.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -101,48 +102,11 @@ void LoginTask(Client& c) {
   c.link.TickCount[kTaskLogin] = 0;
 }
 
-void BlinkTask(Client& c) {
-  LinkState& link = c.link;
-  const int last = c.table.LastDiscardInd;
-  auto& tiles = c.view.MJ_Image;
-  if (link.BlinkCount > 0) --link.BlinkCount;
-  if (link.BlinkTile >= 0 && link.BlinkTile != last)
-    tiles[CheckIndex(link.BlinkTile, kWallTiles, "blink tile")].visible = true;
-  if (last >= 0) {
-    Control& t = tiles[CheckIndex(last, kWallTiles, "last discard")];
-    t.visible = !t.visible;
-  }
-  link.BlinkTile = last;
-  if (link.BlinkCount == 0 && last >= 0) tiles[last].visible = true;
-}
-
-void ChatButtonBlink(Client& c) {
-  int& flash = c.chat.ChatFlash;
-  int entry = 2;
-  if (flash >= 1) {
-    --flash;
-    entry = flash % 2 == 1 ? 2 : 3;
-  }
-  c.view.AnNiu[1].picture = ButtonPicture(c, entry);
-}
-
-// One step of a countdown shown in `Number`; true while it still runs.
-bool CountdownStep(Client& c, bool warnWithSound) {
-  std::int16_t& n = c.offer.Countdown;
-  if (n <= 0) return false;
-  --n;
-  if (n >= 0) c.view.Number.caption = std::to_string(n);
-  if (n > 5) {
-    c.view.Number.color = kGreen;
-  } else {
-    if (warnWithSound && c.sound.SoundOn) PlayEffect(c, kEffectWarning, kWarningVolume);
-    c.view.Number.color = kRed;
-  }
-  return true;
-}
-
 void TurnClockTask(Client& c) {
-  if (CountdownStep(c, true)) return;
+  if (StepCountdown(c)) {
+    if (c.offer.Countdown <= 5 && c.sound.SoundOn) PlayEffect(c, kEffectWarning, kWarningVolume);
+    return;
+  }
   OfferState& o = c.offer;
   if (o.ActionPhase >= 2) return;
   o.ActionPhase = 3;
@@ -158,8 +122,7 @@ void TurnClockTask(Client& c) {
       SendJiaoTouAnswer(c, 1, 0);
     UnloadJiaoTouPrompt(c);
   }
-  c.view.Time_Img.visible = false;
-  c.view.Number.visible = false;
+  HideCountdown(c);
   o.Countdown = o.TurnTime;
   c.link.TurnClockOn = false;
   if (c.table.custom[0].count > 0) {
@@ -171,9 +134,8 @@ void TurnClockTask(Client& c) {
 }
 
 void ContinueClockTask(Client& c) {
-  if (CountdownStep(c, false)) return;
-  c.view.Number.visible = false;
-  c.view.Time_Img.visible = false;
+  if (StepCountdown(c)) return;
+  HideCountdown(c);
   if (!c.table.TableCleared) {
     c.view.AnNiu[2].picture = ButtonPicture(c, 6);
     MarkContinueButton(c, true);
@@ -204,18 +166,9 @@ void LinkWatchTask(Client& c) {
   c.table.HandInProgress = false;
 }
 
-void ClaimWordTask(Client& c) {
-  const int i = c.view.ClaimWordIndex;
-  if (i >= 0 && i < static_cast<int>(c.view.Speak.size())) {
-    c.view.Speak[i].visible = false;
-    c.view.tsSpeak[i].visible = false;
-  }
-  c.view.Words.visible = false;
-}
-
 void BlinkTasks(Client& c) {
-  Statement([&] { BlinkTask(c); });
-  Statement([&] { ChatButtonBlink(c); });
+  Statement([&] { StepDiscardBlink(c); });
+  Statement([&] { StepChatButtonFlash(c); });
 }
 
 struct ScheduledTask {
@@ -236,7 +189,7 @@ constexpr ScheduledTask kSchedule[] = {
     {kTaskContinueClock, 20, [](const Client& c) { return c.link.ContinueClockOn; },
      ContinueClockTask},
     {kTaskLinkWatch, 1, [](const Client& c) { return c.link.LinkWatch; }, LinkWatchTask},
-    {kTaskClaimWord, 40, [](const Client& c) { return c.link.ClaimWordOn; }, ClaimWordTask},
+    {kTaskClaimWord, 40, [](const Client& c) { return c.link.ClaimWordOn; }, HideClaimWord},
 };
 
 // Re-enables the pump timer when the tick is left, unless the program ended.
@@ -297,6 +250,29 @@ void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {
   }
   link.ProxyBuffer.append(data, size);
   ProxyStep(c);
+}
+
+void StartTurnClock(Client& c, int seconds) {
+  StartCountdown(c, seconds);
+  c.link.TurnClockOn = true;
+  c.link.TickCount[kTaskTurnClock] = 0;
+}
+
+void StopTurnClock(Client& c) {
+  c.link.TurnClockOn = false;
+  c.offer.Countdown = c.offer.TurnTime;
+  HideCountdown(c);
+}
+
+void StartContinueClock(Client& c, int seconds) {
+  c.link.ContinueClockOn = true;
+  c.link.TickCount[kTaskContinueClock] = 0;
+  StartCountdown(c, seconds);
+}
+
+void StopContinueClock(Client& c) {
+  c.link.ContinueClockOn = false;
+  HideCountdown(c);
 }
 
 void SocketClosed(Client& c) {

@@ -19,6 +19,14 @@ void DataArrival(Client& c, const std::uint8_t* data, std::size_t size);
 // fit would overrun unread frames: the lobby is restored and the client ends.
 void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size);
 
+// The two countdowns: the pump steps them once a second while they run.
+// The turn clock plays for the user when it runs out; the continue clock
+// sends the ready request.
+void StartTurnClock(Client& c, int seconds);
+void StopTurnClock(Client& c);
+void StartContinueClock(Client& c, int seconds);
+void StopContinueClock(Client& c);
+
 // The peer closed the connection: close our side; the link watch notices.
 void SocketClosed(Client& c);
 

@@ -6,6 +6,7 @@
 #include "chat/bubbles.h"
 #include "core/client.h"
 #include "link/proxy.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -40,13 +41,7 @@ void ReconnectClick(Client& c, int control) {
 }
 
 void LoadReconnectDialog(Client& c) {
-  SmallForm& f = Dialog(c);
-  f = SmallForm{};
-  f.caption = "重连";
-  f.loaded = true;
-  f.w = 260;
-  f.h = 130;
-  LayerSmallWindow(c, f, kSmallWindowOpacity);
+  SmallForm& f = OpenSmallForm(c, FormId::frmReconnect, "重连", 260, 130);
   const int message = AddControl(f, ControlType::Label, "lbReconnect", 0, 20, 16, 220, 24);
   f.controls[static_cast<std::size_t>(message)].caption = "网络断开，需要重连吗？";
   AddControl(f, ControlType::Label, "lbTime", 0, 20, 44, 220, 24);
@@ -74,7 +69,7 @@ void OpenReconnectDialog(Client& c) {
 void UnloadReconnectDialog(Client& c) {
   SetTimer(c, TimerId::Reconnect, false);
   SetTimer(c, TimerId::Count, false);
-  Dialog(c) = SmallForm{};
+  CloseSmallForm(c, FormId::frmReconnect);
 }
 
 void ReconnectTimerTick(Client& c) {

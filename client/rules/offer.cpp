@@ -5,6 +5,7 @@
 #include "autoplay/autoplay.h"
 #include "core/client.h"
 #include "input/requests.h"
+#include "link/pump.h"
 #include "rules/sort_hand.h"
 #include "view/seats.h"
 
@@ -102,26 +103,6 @@ void ConcealedKongs(const HandRecord& h, OfferState& o) {
 
 bool HoldsExtraTile(const HandRecord& h) {
   return (h.count - 2) % 3 == 0;
-}
-
-void StartTurnClock(Client& c, int seconds) {
-  MainForm& f = c.view;
-  c.offer.Countdown = I16(seconds);
-  f.Number.caption = std::to_string(seconds);
-  f.Number.color = kGreen;
-  f.Number.visible = true;
-  f.Time_Img.visible = true;
-  BringToFront(f, f.Time_Img);
-  BringToFront(f, f.Number);
-  c.link.TurnClockOn = true;
-  c.link.TickCount[kTaskTurnClock] = 0;
-}
-
-void StopTurnClock(Client& c) {
-  c.link.TurnClockOn = false;
-  c.offer.Countdown = c.offer.TurnTime;
-  c.view.Number.visible = false;
-  c.view.Time_Img.visible = false;
 }
 
 void OnClaimOffer(Client& c, const InfoRecord& r) {

@@ -85,9 +85,4 @@ bool FindKongChoicesAuto(Client& c);
 bool HoldsTileInd(const Client& c, int ind);
 int SlotOfTileInd(const Client& c, int ind);
 
-// Starts the turn countdown at `seconds`, shown green in Number with Time_Img.
-void StartTurnClock(Client& c, int seconds);
-// Stops the turn countdown, resets it to TurnTime and hides it.
-void StopTurnClock(Client& c);
-
 }  // namespace tavren

@@ -10,6 +10,7 @@
 #include "shell/result_windows.h"
 #include "table/results.h"
 #include "text/gbk.h"
+#include "view/windows.h"
 
 namespace tavren {
 

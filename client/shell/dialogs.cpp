@@ -4,6 +4,8 @@
 
 #include "chat/bubbles.h"
 #include "core/client.h"
+#include "link/pump.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -36,13 +38,6 @@ int AddButton(SmallForm& f, const char* name, int x, int y, int w, int h, int pi
   const int k = AddControl(f, ControlType::Image, name, 0, x, y, w, h);
   At(f, k).picture = picture;
   return k;
-}
-
-// Unloaded windows keep nothing: the next load builds them again.
-void Unload(Client& c, FormId id) {
-  SmallForm& f = c.forms[id];
-  if (!f.loaded && !f.visible) return;
-  f = SmallForm{};
 }
 
 // After leaving the table the lobby takes over; without it the program ends.
@@ -79,14 +74,8 @@ void ExitClick(Client& c, int control) {
 }
 
 SmallForm& LoadExitDialog(Client& c) {
-  SmallForm& f = c.forms[FormId::frmExit];
-  if (f.loaded) return f;
-  f = SmallForm{};
-  f.caption = "退出";
-  f.loaded = true;
-  f.w = 260;
-  f.h = 140;
-  LayerSmallWindow(c, f, kSmallWindowOpacity);
+  if (c.forms[FormId::frmExit].loaded) return c.forms[FormId::frmExit];
+  SmallForm& f = OpenSmallForm(c, FormId::frmExit, "退出", 260, 140);
   AddLabel(f, "Label1", 0, 30, 22, 200, 22, "您真的要退出吗？");
   AddLabel(f, "Label2", 0, 30, 50, 220, 22, "游戏正在进行，逃跑会扣分！");
   AddButton(f, "pbCloseMe", 40, 92, 65, 30, DialogPicture(c, 0));
@@ -129,10 +118,7 @@ void AnswerPrompt(Client& c) {
   if (c.shell.JiaoTouOpen && frame != nullptr && frame->visible) {
     c.shell.JiaoTouOpen = false;
     SendJiaoTouAnswer(c, c.play.CallTou, c.play.CallMo);
-    c.offer.Countdown = c.offer.TurnTime;
-    c.link.TurnClockOn = false;
-    c.view.Number.visible = false;
-    c.view.Time_Img.visible = false;
+    StopTurnClock(c);
   }
   UnloadJiaoTouPrompt(c);
 }
@@ -158,12 +144,8 @@ void PromptClick(Client& c, int control) {
 
 SmallForm& LoadPrompt(Client& c) {
   UnloadJiaoTouPrompt(c);
-  SmallForm& f = c.forms[FormId::tishi];
-  f.loaded = true;
-  f.w = 300;
-  f.h = 170;
+  SmallForm& f = OpenSmallForm(c, FormId::tishi, "", 300, 170, kPromptOpacity);
   f.background = kPromptBackground;
-  LayerSmallWindow(c, f, kPromptOpacity);
   // The back of the window takes the clicks that close a notice.
   AddLabel(f, "Back", 0, 0, 0, f.w, f.h, "");
   AddLabel(f, "Frame1", 0, 12, 12, 276, 44, "");
@@ -208,18 +190,13 @@ void ToggleExitDialog(Client& c) {
 }
 
 void UnloadExitDialog(Client& c) {
-  Unload(c, FormId::frmExit);
+  CloseSmallForm(c, FormId::frmExit);
 }
 
 void ShowOtherExitDialog(Client& c, const std::string& text) {
   SmallForm& f = c.forms[FormId::frmOtherExit];
   if (!f.loaded) {
-    f = SmallForm{};
-    f.caption = "退出";
-    f.loaded = true;
-    f.w = 300;
-    f.h = 150;
-    LayerSmallWindow(c, f, kSmallWindowOpacity);
+    OpenSmallForm(c, FormId::frmOtherExit, "退出", 300, 150);
     AddLabel(f, "Label1", 0, 20, 16, 260, 70, "");
     AddButton(f, "imgOK", 55, 104, 70, 30, DialogPicture(c, 0));
     AddButton(f, "imgCancel", 175, 104, 70, 30, DialogPicture(c, 2));
@@ -232,7 +209,7 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
 }
 
 void UnloadOtherExitDialog(Client& c) {
-  Unload(c, FormId::frmOtherExit);
+  CloseSmallForm(c, FormId::frmOtherExit);
 }
 
 void ShowJiaoTouPrompt(Client& c) {
@@ -257,7 +234,7 @@ void ShowCallNotice(Client& c, const std::string& text) {
 void UnloadJiaoTouPrompt(Client& c) {
   SetTimer(c, TimerId::Prompt, false);
   c.play.PromptOpen = false;
-  Unload(c, FormId::tishi);
+  CloseSmallForm(c, FormId::tishi);
 }
 
 void PromptHover(Client& c, bool overOk) {

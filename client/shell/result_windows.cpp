@@ -4,6 +4,7 @@
 
 #include "core/client.h"
 #include "shell/record_file.h"
+#include "view/windows.h"
 
 namespace tavren {
 

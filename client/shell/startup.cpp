@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "link/pump.h"
 #include "text/gbk.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -186,8 +187,7 @@ void HandleLobbyMessage(Client& c, std::uint32_t message) {
       }
       MarkContinueButton(c, false);
       c.view.AnNiu[2].picture = ButtonPicture(c, 4);
-      c.view.Time_Img.visible = false;
-      c.view.Number.visible = false;
+      HideCountdown(c);
       // Leaving minimised the window; the new seat brings it back, on top.
       ShowMainWindow(c);
       break;

@@ -5,6 +5,7 @@
 
 #include "chat/bubbles.h"
 #include "core/client.h"
+#include "view/windows.h"
 
 namespace tavren {
 
@@ -79,14 +80,8 @@ void SettingsClick(Client& c, int control) {
 }  // namespace
 
 SmallForm& LoadSoundSettings(Client& c) {
-  SmallForm& f = c.forms[FormId::VosSet];
-  if (f.loaded) return f;
-  f = SmallForm{};
-  f.caption = "音效设置";
-  f.loaded = true;
-  f.w = 230;
-  f.h = 310;
-  LayerSmallWindow(c, f, kSmallWindowOpacity);
+  if (c.forms[FormId::VosSet].loaded) return c.forms[FormId::VosSet];
+  SmallForm& f = OpenSmallForm(c, FormId::VosSet, "音效设置", 230, 310);
   const int confirm = AddControl(f, ControlType::Image, "Command1", 0, 28, 264, 65, 30);
   f.controls[static_cast<std::size_t>(confirm)].picture = Picture(c, kConfirmPic);
   const int cancel = AddControl(f, ControlType::Image, "Command1", 1,

@@ -32,7 +32,9 @@ void PlayEffect(Client& c, const std::string& path, bool looping) {
   Check(c, c.platform.sound().playEffect(path, looping));
 }
 
-void StopEffect(Client& c) { Check(c, c.platform.sound().stopEffect()); }
+void StopEffect(Client& c) {
+  Check(c, c.platform.sound().stopEffect());
+}
 
 void SetEffectVolume(Client& c, int level) {
   if (level < 0 || level > kFullVolume || !c.platform.sound().hasEffect()) return;

@@ -9,12 +9,14 @@
 #include "core/waits.h"
 #include "input/input.h"
 #include "input/side_windows.h"
+#include "link/pump.h"
 #include "rules/settlement.h"
 #include "shell/dialogs.h"
 #include "shell/result_windows.h"
 #include "view/melds.h"
 #include "view/motion.h"
 #include "view/seats.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -83,7 +85,7 @@ void ShowSideBubble(Client& c, int side, int picture) {
   bubble.picture = picture;
   bubble.visible = true;
   BringToFront(f, bubble);
-  armClaimWord(c, side);
+  ShowClaimWord(c, side);
 }
 
 void SeedDice(Client& c, std::uint32_t seed) {
@@ -273,15 +275,7 @@ void HandleCall(Client& c, const InfoRecord& r) {
       c.shell.JiaoTouOpen = true;
       ShowJiaoTouPrompt(c);
       ps.PromptOpen = true;
-      c.offer.Countdown = c.shell.UnattendedMode ? 2 : 6;
-      f.Number.caption = std::to_string(c.offer.Countdown);
-      f.Number.color = kGreen;
-      f.Number.visible = true;
-      f.Time_Img.visible = true;
-      BringToFront(f, f.Number);
-      BringToFront(f, f.Time_Img);
-      c.link.TurnClockOn = true;
-      c.link.TickCount[kTaskTurnClock] = 0;
+      StartTurnClock(c, c.shell.UnattendedMode ? 2 : 6);
     } else {
       c.shell.JiaoTouOpen = false;
       if (!c.shell.UnattendedMode) {

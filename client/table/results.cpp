@@ -4,6 +4,7 @@
 
 #include "core/client.h"
 #include "input/input.h"
+#include "link/pump.h"
 #include "rules/settlement.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
@@ -41,7 +42,6 @@ void ShowDrawnHand(Client& c) {
 }  // namespace
 
 void ArmContinueCountdown(Client& c, int seconds) {
-  MainForm& f = c.view;
   c.view.Sysmsg[0].clear();
   c.view.Sysmsg[0].add("请点击【继续】按钮继续游戏！");
   MarkContinueButton(c, false);
@@ -49,15 +49,7 @@ void ArmContinueCountdown(Client& c, int seconds) {
   c.view.Sysmsg[1].clear();
   c.view.Sysmsg[1].add("游戏将在15秒内开始");
   if (c.table.Watching) return;
-  c.link.ContinueClockOn = true;
-  c.link.TickCount[kTaskContinueClock] = 0;
-  c.offer.Countdown = static_cast<std::int16_t>(seconds);
-  f.Number.caption = std::to_string(seconds);
-  f.Number.color = kGreen;
-  f.Number.visible = true;
-  f.Time_Img.visible = true;
-  BringToFront(f, f.Time_Img);
-  BringToFront(f, f.Number);
+  StartContinueClock(c, seconds);
 }
 
 void HandleHandResult(Client& c, const InfoRecord& r) {

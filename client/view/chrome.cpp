@@ -9,6 +9,7 @@
 #include "core/client.h"
 #include "input/side_windows.h"
 #include "shell/dialogs.h"
+#include "view/windows.h"
 
 namespace tavren {
 

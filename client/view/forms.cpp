@@ -27,17 +27,6 @@ int AddControl(SmallForm& f, ControlType type, const char* name, int index, int 
   return static_cast<int>(f.controls.size()) - 1;
 }
 
-void CentreOverTable(Client& c, SmallForm& f) {
-  const MainForm& m = c.view;
-  f.left = m.windowLeft + m.pic1X + (m.pic1W - f.w) / 2;
-  f.top = m.windowTop + m.pic1Y + (m.pic1H - f.h) / 2;
-}
-
-void LayerSmallWindow(Client& c, SmallForm& f, int alpha) {
-  const OsVersion os = c.platform.osVersion();
-  if (os.platform == 2 && os.major == 5 && alpha >= 0 && alpha <= 255) f.opacity = alpha;
-}
-
 namespace {
 
 template <class F>

@@ -73,14 +73,6 @@ struct FormSet {
 int AddControl(SmallForm& f, ControlType type, const char* name, int index, int x, int y, int w,
                int h);
 
-// Centres a form over the table surface (screen pixels).
-void CentreOverTable(Client& c, SmallForm& f);
-
-// Makes a small window translucent with constant opacity `alpha`, but only
-// where the system reports platform 2, major version 5; elsewhere it stays
-// opaque, as a system without layered windows leaves it.
-void LayerSmallWindow(Client& c, SmallForm& f, int alpha);
-
 // Event entries from the windows; a control index outside the form is ignored.
 void FormClick(Client& c, FormId form, int control);
 void FormDoubleClick(Client& c, FormId form, int control);

@@ -8,6 +8,7 @@
 #include "table/snapshot.h"
 #include "view/access.h"
 #include "view/scene.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -343,7 +344,7 @@ void Announce(Client& c, int kind, int side, int kongTile) {
     PlayEffect(c, ClaimVoicePath(c, side, a.voice), false);
     SetEffectVolume(c, kFullVolume);
   }
-  armClaimWord(c, side);
+  ShowClaimWord(c, side);
 }
 
 void LayClaim(Client& c, int kind, int side, std::span<const std::int16_t> tiles, bool watching) {
@@ -483,15 +484,6 @@ void placeSpeechBubble(Client& c, int side) {
   } else {
     Place(c, bubble, side == 1 ? 8 : 936, 280, kBubbleW, kBubbleH);
   }
-}
-
-void armClaimWord(Client& c, int side) {
-  if (side < 1 || side > 3) return;
-  c.link.ClaimWordOn = true;
-  c.link.TickCount[kTaskClaimWord] = 0;
-  c.view.ClaimWordIndex = side - 1;
-  for (int i = 0; i < 3; ++i)
-    if (i != side - 1) c.view.Speak[static_cast<std::size_t>(i)].visible = false;
 }
 
 void showClaim(Client& c, int kind, std::uint8_t seat, std::span<const std::int16_t> tiles) {

@@ -29,9 +29,8 @@ void layConcealedKongOwn(Client& c, int slot, std::span<const std::int16_t> tile
 // view of side 0 steps one pixel wider.
 Point MeldPlace(const Client& c, int side, int slot, bool watching);
 
-// The speech bubble of side 1..3 beside its portrait, and the claim-word timer
-// that hides it two seconds later (the other two bubbles are hidden now).
+// The speech bubble of side 1..3 beside its portrait; `ShowClaimWord` hides it
+// two seconds later.
 void placeSpeechBubble(Client& c, int side);
-void armClaimWord(Client& c, int side);
 
 }  // namespace tavren

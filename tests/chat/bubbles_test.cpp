@@ -16,6 +16,7 @@
 #include "table/dispatch.h"
 #include "table/tiles.h"
 #include "view/chrome.h"
+#include "view/windows.h"
 
 namespace tavren {
 namespace {
@@ -296,20 +297,6 @@ TEST(SpeechBubble, LeavingTheTableUnloadsEveryBubble) {
   ResetToLobby(s.c);
   for (int side = 0; side < 4; ++side) EXPECT_FALSE(s.Bubble(side).loaded) << side;
   EXPECT_FALSE(TimerEnabled(s.c, TimerId::FadeIn));
-}
-
-TEST(WindowAlpha, OnlyOpacitiesFrom0To255AreApplied) {
-  SimClient s;
-  SmallForm& f = s.c.forms[FormId::Talk];
-  EXPECT_TRUE(SetWindowAlpha(s.c, f, 0));
-  EXPECT_TRUE(SetWindowAlpha(s.c, f, 255));
-  EXPECT_FALSE(SetWindowAlpha(s.c, f, 256));
-  EXPECT_FALSE(SetWindowAlpha(s.c, f, -2));
-  EXPECT_EQ(f.opacity, 255);
-  SetTopmost(s.c, f, true);
-  EXPECT_TRUE(f.topmost);
-  SetTopmost(s.c, f, false);
-  EXPECT_FALSE(f.topmost);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/play_fixture.h"
 #include "view/motion.h"
 #include "view/seats.h"
@@ -198,6 +200,10 @@ TEST(Call, TheAskedSidePromptsOrWaitsAndTheResultNamesTouAndMo) {
       EXPECT_EQ(s.c.view.Number.caption, std::to_string(k.countdown));
       EXPECT_TRUE(s.c.view.Number.visible);
       EXPECT_TRUE(s.c.view.Time_Img.visible);
+      // The digits lie in their frame's window, so they are drawn after it.
+      const auto& order = s.c.view.order;
+      EXPECT_GT(std::find(order.begin(), order.end(), &s.c.view.Number),
+                std::find(order.begin(), order.end(), &s.c.view.Time_Img));
     }
     const Control* notice = s.c.forms[FormId::tishi].find("Label1");
     EXPECT_EQ(tishi.visible && notice->visible && notice->caption == "猫正在叫头，请稍候...",

@@ -53,18 +53,5 @@ TEST(Forms, ALineClickSelectsOnlyALineTheListHas) {
   EXPECT_EQ(f.top, 50);
 }
 
-TEST(Forms, CentredOverTheTable) {
-  SimClient s;
-  layoutMainWindow(s.c);
-  s.c.view.windowLeft = 100;
-  s.c.view.windowTop = 40;
-  SmallForm& f = s.c.forms[FormId::Score];
-  f.w = 400;
-  f.h = 300;
-  CentreOverTable(s.c, f);
-  EXPECT_EQ(f.left, 100 + 8 + (1024 - 400) / 2);
-  EXPECT_EQ(f.top, 40 + 20 + (768 - 300) / 2);
-}
-
 }  // namespace
 }  // namespace tavren
