@@ -16,7 +16,7 @@ struct ScoreItem {
   const char* repeatName;  // the name for a value of 2 and more, or nullptr
   int row;                 // the settlement frame carries it at byte kSheetOffset + row
   int bit;                 // 0: the row holds the value; else the item sets this bit
-  int cap;                 // the largest value the row holds
+  int cap;                 // a value row holds at most this
   int (*value)(const Score&);
 };
 
