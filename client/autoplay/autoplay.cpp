@@ -6,16 +6,13 @@
 #include "core/client.h"
 #include "input/requests.h"
 #include "rules/sort_hand.h"
+#include "view/access.h"
 #include "view/catalogue.h"
 #include "view/seats.h"
 
 namespace tavren {
 
 namespace {
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
 
 // A tile of suit index v (any rank): what the evaluator needs to name the suit.
 int TileOfSuit(int v) {
@@ -35,7 +32,7 @@ int StandingBegin(const HandRecord& h) {
 }
 
 const TileSlot& At(const HandRecord& h, int slot) {
-  return h.mj[static_cast<std::size_t>(CheckIndex(slot, kSlots, "hand slot"))];
+  return Slot(h, CheckIndex(slot, kSlots, "hand slot"));
 }
 
 int FirstStanding(const HandRecord& h, int code) {
@@ -66,7 +63,7 @@ void LoadTileCounts(Client& c) {
   for (auto& s : a.MeldTiles) s.fill(0);
   HandRecord& h = c.table.custom[0];
   for (int k = StandingBegin(h); k < StandingEnd(h); ++k) {
-    TileSlot& slot = h.mj[static_cast<std::size_t>(k)];
+    TileSlot& slot = Slot(h, k);
     slot.value = I16(slot.value & 0xFF);
     const int r = TileRank(slot.value);
     if (r < 1 || r > 9) continue;

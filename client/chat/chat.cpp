@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "input/input.h"
 #include "text/gbk.h"
+#include "view/access.h"
 #include "view/windows.h"
 
 namespace tavren {
@@ -274,7 +275,7 @@ void OnPortraitClick(Client& c, int side) {
   ChatState& ch = c.chat;
   const std::string prefix = "你对" + nick + "说: ";
   ch.PrivateDraft = ChatBox(c).caption;
-  ch.PrivateTarget = c.table.custom[static_cast<std::size_t>(side)].seat;
+  ch.PrivateTarget = Hand(c, side).seat;
   if (!ChatBox(c).caption.empty() && !ch.PrivatePrefix.empty() &&
       ch.PrivateDraft.find(ch.PrivatePrefix) != std::string::npos)
     ch.PrivateDraft = DropChars(ch.PrivateDraft, CharsIn(ch.PrivatePrefix));

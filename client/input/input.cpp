@@ -10,6 +10,7 @@
 #include "link/pump.h"
 #include "rules/sort_hand.h"
 #include "shell/result_windows.h"
+#include "view/access.h"
 #include "view/seats.h"
 
 namespace tavren {
@@ -30,7 +31,7 @@ int Raise(const Client& c) {
 int LastStandingInd(const HandRecord& h) {
   const int last = h.first + h.count - 1;
   if (h.count <= 0 || last < 0 || last >= kSlots) return -1;
-  return h.mj[static_cast<std::size_t>(last)].ind;
+  return Slot(h, last).ind;
 }
 
 // The pass that a right click or a discard gives to an open offer.
@@ -75,7 +76,7 @@ void TurnUpWallTile(Client& c, int control) {
     const std::int16_t tile = ps.RevealTiles[static_cast<std::size_t>(i)];
     if (pos != control || tile == 0) continue;
     ShowFace(c, control, kLyingOwn, tile);
-    BringToFront(c.view, c.view.MJ_Image[static_cast<std::size_t>(control)]);
+    BringToFront(c.view, Tile(c, control));
     pos = -1;
     return;
   }
@@ -160,7 +161,7 @@ void OnTileHover(Client& c, int control) {
     if (control < 0 || control >= kWallTiles) return;
     InputState& in = c.input;
     HandRecord& h = Own(c);
-    Control& k = c.view.MJ_Image[static_cast<std::size_t>(control)];
+    Control& k = Tile(c, control);
     const int raised = h.handY - Raise(c);
     if (k.y < raised || c.table.Watching || !in.TableActive || !HoldsTileInd(c, control)) {
       in.Pointer = kPointerDefault;
@@ -169,9 +170,9 @@ void OnTileHover(Client& c, int control) {
     in.Pointer = kPointerHand;
     if (k.y != h.handY) return;
     for (int s = h.first; s < h.first + h.count && s < kSlots; ++s) {
-      const int ind = h.mj[static_cast<std::size_t>(s)].ind;
+      const int ind = Slot(h, s).ind;
       if (!ValidControl(ind)) continue;
-      Control& t = c.view.MJ_Image[static_cast<std::size_t>(ind)];
+      Control& t = Tile(c, ind);
       if (t.y == raised) t.y = h.handY;
     }
     k.y = raised;
@@ -284,9 +285,7 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index) {
     const HandRecord& h = Own(c);
     const int slot = o.KongChoice[static_cast<std::size_t>(index)];
     const int end = h.first + h.count;
-    auto code = [&](int k) {
-      return k >= 0 && k < kSlots ? h.mj[static_cast<std::size_t>(k)].value & 0xFF : -1;
-    };
+    auto code = [&](int k) { return k >= 0 && k < kSlots ? Slot(h, k).value & 0xFF : -1; };
     const int neighbour = slot + 1 < end ? slot + 1 : slot - 1;
     if ((o.OfferMask & kOfferAddedKong) && code(neighbour) != code(slot)) {
       PlayOwnClaimVoice(c, kVoiceKong);

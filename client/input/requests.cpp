@@ -2,6 +2,7 @@
 
 #include "core/client.h"
 #include "rules/sort_hand.h"
+#include "view/access.h"
 #include "view/catalogue.h"
 #include "view/seats.h"
 
@@ -10,10 +11,6 @@ namespace tavren {
 namespace p = protocol;
 
 namespace {
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
 
 HandRecord& Own(Client& c) {
   return c.table.custom[0];
@@ -24,7 +21,7 @@ bool IsStanding(const HandRecord& h, int slot) {
 }
 
 TileSlot& At(HandRecord& h, int slot) {
-  return h.mj[static_cast<std::size_t>(CheckIndex(slot, kSlots, "hand slot"))];
+  return Slot(h, CheckIndex(slot, kSlots, "hand slot"));
 }
 
 // Where the next meld goes: slots meldCursor − 2 .. meldCursor, all below the
@@ -119,7 +116,7 @@ bool DiscardStandingSlot(Client& c, int slot) {
   c.table.LastDiscardInd = gone.ind;
   if (ValidControl(gone.ind)) {
     ShowFace(c, gone.ind, kLyingOwn, gone.value);
-    Control& k = c.view.MJ_Image[static_cast<std::size_t>(gone.ind)];
+    Control& k = Tile(c, gone.ind);
     k.w = SX(c, 36);
     k.h = SY(c, 50);
     k.x = (c.view.pic1W - k.w) / 2;

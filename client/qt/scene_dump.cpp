@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "core/client.h"
+#include "view/access.h"
 
 namespace tavren::qt {
 
@@ -42,11 +43,11 @@ std::string SceneSummary(const Client& c) {
   o << "],\"standing\":[";
   bool first = true;
   for (int s = own.first; s < own.first + own.count && s < kSlots && s >= 0; ++s) {
-    const int ind = own.mj[static_cast<std::size_t>(s)].ind;
+    const int ind = Slot(own, s).ind;
     if (ind < 0 || ind >= kWallTiles) continue;
     if (!first) o << ',';
     first = false;
-    Rect(o, c, c.view.MJ_Image[static_cast<std::size_t>(ind)]);
+    Rect(o, c, Tile(c, ind));
   }
   o << "],\"continue\":";
   Rect(o, c, c.view.AnNiu[2]);

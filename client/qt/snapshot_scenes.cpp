@@ -4,6 +4,7 @@
 
 #include "core/client.h"
 #include "qt/scene_painter.h"
+#include "view/access.h"
 #include "view/melds.h"
 #include "view/motion.h"
 #include "view/seats.h"
@@ -82,11 +83,11 @@ void ShowWildTile(Client& c, int shown, int wild) {
 // lies face up in the middle of the table until the next side draws.
 void OwnDiscard(Client& c, int) {
   HandRecord& h = c.table.custom[0];
-  const TileSlot& slot = h.mj[static_cast<std::size_t>(h.first + h.count - 1)];
+  const TileSlot& slot = Slot(h, h.first + h.count - 1);
   const int ind = slot.ind;
   const int tile = slot.value;
   ShowFace(c, ind, 0, tile);
-  Control& k = c.view.MJ_Image[static_cast<std::size_t>(ind)];
+  Control& k = Tile(c, ind);
   k.w = SX(c, 36);
   k.h = SY(c, 50);
   k.x = (c.view.pic1W - k.w) / 2;
@@ -145,7 +146,7 @@ void MidHand(Client& c) {
   for (int side = 0; side < 4; ++side)
     for (int f = 0; f <= side % 3; ++f) {
       showFlower(c, side, 1 + (side * 3 + f) % 8);
-      ++c.table.custom[static_cast<std::size_t>(side)].flowers;
+      ++Hand(c, side).flowers;
     }
   // The user's own peng of the discard on show.
   SetSysmsg(c, 0, "轮到您出牌");

@@ -7,6 +7,7 @@
 #include "input/requests.h"
 #include "link/pump.h"
 #include "rules/sort_hand.h"
+#include "view/access.h"
 #include "view/seats.h"
 
 namespace tavren {
@@ -14,10 +15,6 @@ namespace tavren {
 namespace p = protocol;
 
 namespace {
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
 
 // The button of each offer bit; bit 1 has none.
 constexpr std::array<int, 8> kButtonOfBit = {kButtonPass, -1,          kButtonChi,  kButtonPeng,
@@ -34,7 +31,7 @@ int Low(int code) {
 }
 
 const TileSlot& At(const HandRecord& h, int slot) {
-  return h.mj[static_cast<std::size_t>(CheckIndex(slot, kSlots, "hand slot"))];
+  return Slot(h, CheckIndex(slot, kSlots, "hand slot"));
 }
 
 // The standing slots of the user's hand that lie inside the record.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/client.h"
+#include "view/access.h"
 #include "view/seats.h"
 
 namespace tavren {
@@ -23,7 +24,7 @@ bool SortsAfter(int a, int b) {
 
 void SortHand(Client& c, int side, int n) {
   if (side < 0 || side >= kSides) return;
-  HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   const int first = h.first;
   if (first < 0 || first >= kSlots || n <= 0) return;
   n = std::min(n, kSlots - first);

@@ -13,6 +13,7 @@
 #include "rules/settlement.h"
 #include "shell/dialogs.h"
 #include "shell/result_windows.h"
+#include "view/access.h"
 #include "view/melds.h"
 #include "view/motion.h"
 #include "view/seats.h"
@@ -329,7 +330,7 @@ void HandleFlower(Client& c, const InfoRecord& r) {
     // A watcher sees every row face down: the flower was drawn as one of its
     // backs, and the replacement takes that back's place. Only the wall's
     // replacement end gives up a tile; a tile added here would be one too many.
-    c.view.MJ_Image[static_cast<std::size_t>(WallPosition(t.MJFIRST))].visible = false;
+    Tile(c, WallPosition(t.MJFIRST)).visible = false;
     advanceBack(c);
   } else {
     takeWallTiles(c, r.seat, 1, r.value, true);

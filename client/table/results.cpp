@@ -8,6 +8,7 @@
 #include "rules/settlement.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
+#include "view/access.h"
 
 namespace tavren {
 
@@ -66,7 +67,7 @@ void HandleHandResult(Client& c, const InfoRecord& r) {
   if (coins < std::numeric_limits<std::int32_t>::min() ||
       coins > std::numeric_limits<std::int32_t>::max())
     throw BadRecord("coin result too large");
-  c.table.custom[static_cast<std::size_t>(s)].gold = static_cast<std::int32_t>(coins);
+  Hand(c, s).gold = static_cast<std::int32_t>(coins);
 
   HandEndState& e = c.handEnd;
   if (++e.ResultCount < kSides) return;

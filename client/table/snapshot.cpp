@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/client.h"
+#include "view/access.h"
 #include "view/seats.h"
 
 namespace tavren {
@@ -27,14 +28,6 @@ constexpr std::array<Size, 4> kSnapMeld = {{{45, 56}, {45, 35}, {34, 40}, {45, 3
 // The lying size of each wall side, for the indicator.
 constexpr std::array<Size, 4> kWallLying = {{{36, 50}, {48, 35}, {30, 36}, {48, 35}}};
 constexpr std::array<int, 4> kIndicatorRise = {22, 20, 16, 20};
-
-Control& Tile(Client& c, int control) {
-  return c.view.MJ_Image[static_cast<std::size_t>(control)];
-}
-
-std::int16_t I16(int v) {
-  return static_cast<std::int16_t>(v);
-}
 
 // The wall control the next restored tile takes.
 int NextControl(Client& c) {
@@ -126,7 +119,7 @@ namespace {
 // live meld row (a side's first meld fills meldCursor − 2 .. meldCursor), so
 // that later claims and added kongs find the restored melds where they look.
 void PlaceExposed(Client& c, int side, std::span<const std::int16_t> list) {
-  HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   const int n = static_cast<int>(list.size());
   const int w = c.view.TileStepX[static_cast<std::size_t>(side)];
   const int hh = c.view.TileStepY[static_cast<std::size_t>(side)];
@@ -147,8 +140,7 @@ void PlaceExposed(Client& c, int side, std::span<const std::int16_t> list) {
     int equal = 0;
     for (std::int16_t other : list)
       if (other == tile) ++equal;
-    h.mj[static_cast<std::size_t>(k - 2)] = {I16(equal >= 3 ? kSlotPeng : kSlotEmpty), tile,
-                                             I16(control)};
+    Slot(h, k - 2) = {I16(equal >= 3 ? kSlotPeng : kSlotEmpty), tile, I16(control)};
     switch (side) {
       case 0:
         Put(c, control, h.handX + (w - 2) * (k - 2), h.handY, side);
@@ -172,13 +164,13 @@ void PlaceExposed(Client& c, int side, std::span<const std::int16_t> list) {
 }
 
 void PlaceConcealed(Client& c, int side, std::span<const std::int16_t> list) {
-  HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   const int w = c.view.TileStepX[static_cast<std::size_t>(side)];
   for (std::int16_t tile : list) {
     ++h.count;
     const int k = h.first + h.count - 1;
     const int control = NextControl(c);
-    TileSlot& slot = h.mj[static_cast<std::size_t>(k)];
+    TileSlot& slot = Slot(h, k);
     slot.ind = I16(control);
     slot.value = tile;
     ShowBack(c, control, side, true);
@@ -213,12 +205,10 @@ void RestoreOverlap(Client& c, int side) {
     return Tile(c, t.AsideTiles[static_cast<std::size_t>(column)][static_cast<std::size_t>(side)]);
   };
   if (side == 1) {
-    for (int k = h.first; k < h.first + h.count; ++k)
-      BringToFront(c.view, Tile(c, h.mj[static_cast<std::size_t>(k)].ind));
+    for (int k = h.first; k < h.first + h.count; ++k) BringToFront(c.view, Tile(c, Slot(h, k).ind));
     for (int j = 1; j < h.wildAside; ++j) BringToFront(c.view, aside(kAsideColumns + j));
   } else if (side == 3) {
-    for (int k = h.first; k < h.first + h.count; ++k)
-      SendToBack(c.view, Tile(c, h.mj[static_cast<std::size_t>(k)].ind));
+    for (int k = h.first; k < h.first + h.count; ++k) SendToBack(c.view, Tile(c, Slot(h, k).ind));
     for (int j = 0; j < h.wildAside; ++j) BringToFront(c.view, aside(kAsideColumns + j));
     for (int j = 0; j < h.redAside; ++j) BringToFront(c.view, aside(j));
   }

@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "rules/sort_hand.h"
 #include "table/hand_setup.h"
+#include "view/access.h"
 #include "view/melds.h"
 #include "view/motion.h"
 #include "view/seats.h"
@@ -43,26 +44,24 @@ void TakeOwnDiscard(Client& c, int tile) {
   const int last = h.first + h.count - 1;
   int slot = last;
   for (int k = last; k >= h.first; --k)
-    if (SameTile(h.mj[static_cast<std::size_t>(k)].value, tile)) {
+    if (SameTile(Slot(h, k).value, tile)) {
       slot = k;
       break;
     }
-  const int control = h.mj[static_cast<std::size_t>(slot)].ind;
-  for (int k = slot; k < last; ++k)
-    h.mj[static_cast<std::size_t>(k)] = h.mj[static_cast<std::size_t>(k + 1)];
-  h.mj[static_cast<std::size_t>(last)].typ = kSlotEmpty;
-  h.mj[static_cast<std::size_t>(last)].ind = -1;
+  const int control = Slot(h, slot).ind;
+  for (int k = slot; k < last; ++k) Slot(h, k) = Slot(h, k + 1);
+  Slot(h, last).typ = kSlotEmpty;
+  Slot(h, last).ind = -1;
   --h.count;
   c.offer.MayDiscard = false;
   SortHand(c, 0, h.count);
   LoadSteps(c, Steps::Standing);
-  for (int k = h.first; k < h.first + h.count; ++k)
-    placeInStandingRow(c, 0, k, h.mj[static_cast<std::size_t>(k)].ind);
+  for (int k = h.first; k < h.first + h.count; ++k) placeInStandingRow(c, 0, k, Slot(h, k).ind);
   if (!ValidControl(control)) return;
   t.LastDiscardInd = static_cast<std::int16_t>(control);
   LoadSteps(c, Steps::Lying);
   ShowFace(c, control, kLyingOwn, tile);
-  Control& k = c.view.MJ_Image[static_cast<std::size_t>(control)];
+  Control& k = Tile(c, control);
   k.w = c.view.TileStepX[0];
   k.h = c.view.TileStepY[0];
   k.x = (c.view.pic1W - k.w) / 2;
@@ -83,15 +82,14 @@ bool ChiPairHolds(const Client& c, int a, int b, std::span<const std::int16_t> t
     *it = -1;
     return true;
   };
-  return drop(c.table.LastDiscard) && drop(h.mj[static_cast<std::size_t>(a)].value) &&
-         drop(h.mj[static_cast<std::size_t>(b)].value);
+  return drop(c.table.LastDiscard) && drop(Slot(h, a).value) && drop(Slot(h, b).value);
 }
 
 // The first standing slot holding `tile`, −1 when none.
 int StandingSlotOf(const HandRecord& h, int tile) {
   if (!StandingFits(h, 0)) return -1;
   for (int k = h.first; k < h.first + h.count; ++k)
-    if (SameTile(h.mj[static_cast<std::size_t>(k)].value, tile)) return k;
+    if (SameTile(Slot(h, k).value, tile)) return k;
   return -1;
 }
 
@@ -121,8 +119,7 @@ void LayOwnMeld(Client& c, int kind, std::uint8_t seat, std::span<const std::int
       return;
     case p::kClaimAddedKong: {
       int slot = kongChoice;
-      if (!IsStandingSlot(h, slot) ||
-          !SameTile(h.mj[static_cast<std::size_t>(slot)].value, kongTile))
+      if (!IsStandingSlot(h, slot) || !SameTile(Slot(h, slot).value, kongTile))
         slot = StandingSlotOf(h, kongTile);
       if (slot >= 0) addKongOwn(c, slot);
       return;

@@ -9,6 +9,7 @@
 #include "core/client.h"
 #include "input/side_windows.h"
 #include "shell/dialogs.h"
+#include "view/access.h"
 #include "view/windows.h"
 
 namespace tavren {
@@ -131,9 +132,9 @@ void SurfaceHover(Client& c, int x, int y) {
   if (!c.table.Watching && c.table.LoginAccepted) {
     const HandRecord& h = c.table.custom[0];
     for (int k = h.first; k < h.first + h.count && k < kSlots; ++k) {
-      const int ind = h.mj[static_cast<std::size_t>(k)].ind;
+      const int ind = Slot(h, k).ind;
       if (ind < 0 || ind >= kWallTiles) continue;
-      Control& t = c.view.MJ_Image[static_cast<std::size_t>(ind)];
+      Control& t = Tile(c, ind);
       if (t.y != h.handY - SY(c, 10)) continue;
       const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + SY(c, 10);
       if (!over) {
@@ -154,8 +155,7 @@ void TableMouseMove(Client& c, int x, int y) {
     const Control* k = HitTest(c.view, x, y);
     if (k != nullptr && std::strcmp(k->name, "Tou") == 0) {
       const int side = k->index;
-      if (!c.view.Information.visible && side >= 0 && side < kSides &&
-          !c.table.custom[static_cast<std::size_t>(side)].name.empty())
+      if (!c.view.Information.visible && side >= 0 && side < kSides && !Hand(c, side).name.empty())
         ShowPlayerDetails(c, side);
       return;
     }

@@ -4,6 +4,7 @@
 
 #include "chat/chat.h"
 #include "core/client.h"
+#include "view/access.h"
 #include "view/scene.h"
 
 namespace tavren {
@@ -288,7 +289,7 @@ void resetTableView(Client& c) {
   }
 
   for (int side = 0; side < 4; ++side) {
-    HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+    HandRecord& h = Hand(c, side);
     const Anchor& a = kAnchors[side];
     h.handX = static_cast<std::int16_t>(SX(c, a.handX));
     h.handY = static_cast<std::int16_t>(SY(c, a.handY));

@@ -44,7 +44,7 @@ bool ChooseSlots(const HandRecord& h, std::span<const int> wanted, bool byValue,
     int found = -1;
     if (byValue)
       for (int k = h.first; k < h.first + h.count && found < 0; ++k)
-        if (!out.has(k) && SameTile(h.mj[static_cast<std::size_t>(k)].value, code)) found = k;
+        if (!out.has(k) && SameTile(Slot(h, k).value, code)) found = k;
     for (int k = h.first + h.count - 1; k >= h.first && found < 0; --k)
       if (!out.has(k)) found = k;
     if (found < 0) return false;
@@ -438,8 +438,7 @@ void ShowClaimIn(Client& c, int kind, std::uint8_t seat, std::span<const std::in
 bool OwnKongSlots(const HandRecord& h, int slot, int n, int code, Chosen& out) {
   bool given = true;
   for (int i = 0; i < n; ++i)
-    given = given && IsStandingSlot(h, slot + i) &&
-            SameTile(h.mj[static_cast<std::size_t>(slot + i)].value, code);
+    given = given && IsStandingSlot(h, slot + i) && SameTile(Slot(h, slot + i).value, code);
   if (given) {
     for (int i = 0; i < n; ++i) out.add(slot + i);
     return true;
@@ -451,7 +450,7 @@ bool OwnKongSlots(const HandRecord& h, int slot, int n, int code, Chosen& out) {
 }  // namespace
 
 Point MeldPlace(const Client& c, int side, int slot, bool watching) {
-  const HandRecord& h = c.table.custom[static_cast<std::size_t>(side & 3)];
+  const HandRecord& h = Hand(c, side & 3);
   const auto& sx = c.view.TileStepX;
   const auto& sy = c.view.TileStepY;
   switch (side & 3) {

@@ -67,9 +67,9 @@ int ReplacedFlowerSlot(const HandRecord& h, std::span<const std::int16_t> tiles)
   const int flower = tiles.size() > 1 ? tiles[1] : 0;
   if (IsFlower(flower))
     for (int k = last; k >= h.first; --k)
-      if (h.mj[static_cast<std::size_t>(k)].value == flower) return k;
+      if (Slot(h, k).value == flower) return k;
   for (int k = last; k >= h.first; --k) {
-    const int v = h.mj[static_cast<std::size_t>(k)].value;
+    const int v = Slot(h, k).value;
     if (IsFlower(v) && v != kWildCode) return k;
   }
   return last;

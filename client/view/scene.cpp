@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/client.h"
+#include "view/access.h"
 
 namespace tavren {
 
@@ -130,7 +131,7 @@ void setTileImage(Client& c, int control, int index) {
   int id = c.view.pics.TilePics[static_cast<std::size_t>(index)];
   if (id == 0) id = index < 180 ? 201 + index : (index == 184 ? 421 : 422 + index - 180);
   if (!PictureSize(id)) return;
-  Control& k = c.view.MJ_Image[static_cast<std::size_t>(control)];
+  Control& k = Tile(c, control);
   k.picture = id;
   k.visible = true;
 }
@@ -140,8 +141,7 @@ void setFlowerImage(Client& c, int control, int orientation, int flower, bool to
   if (!id) return;
   const bool wall = toWall || orientation == 4;
   if (control < 0 || control >= (wall ? kWallTiles : 32)) return;
-  Control& k = wall ? c.view.MJ_Image[static_cast<std::size_t>(control)]
-                    : c.view.imgCaiShen[static_cast<std::size_t>(control)];
+  Control& k = wall ? Tile(c, control) : c.view.imgCaiShen[static_cast<std::size_t>(control)];
   k.picture = *id;
   k.visible = true;
 }

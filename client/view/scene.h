@@ -72,21 +72,40 @@ struct MainForm {
   MainForm(const MainForm&) = delete;
   MainForm& operator=(const MainForm&) = delete;
 
-  // The table surface Pic1 and everything on it.
-  std::array<Control, kWallTiles> MJ_Image{};
-  std::array<Control, 32> imgCaiShen{};
-  std::array<Control, 4> Tou{}, Nid{}, Cash{}, Level{}, OK{};
-  std::array<Control, 9> AnNiu{};
-  std::array<Control, 5> Operation{};
-  std::array<Control, 6> Chi{};
-  std::array<Control, 5> Gang{};
-  std::array<Control, 16> SZ_Image{};
-  std::array<Control, 4> Sai_Image{};
-  std::array<Control, 3> Speak{}, tsSpeak{};
-  Control Words, Qixo, QX_Image, imgCircle, Label3, ZhiNan, Time_Img, Number, Host, Zhuang;
-  Control Lbchat, Location, imgLocation, imgword1, imgword2, Bird, Chat;
-  std::array<Control, 2> SysmsgBox{};  // where the two message lines lie
-  std::array<ListBox, 2> Sysmsg{};
+  // The table surface Pic1 and everything on it. Arrays indexed by side count
+  // 0 = the user, 1 = left, 2 = across, 3 = right.
+  std::array<Control, kWallTiles> MJ_Image{};  // the 144 tiles, wall to hands to discards
+  std::array<Control, 32> imgCaiShen{};        // set-aside slots: flowers, 中 and wild tiles
+  std::array<Control, 4> Tou{};                // portraits, by side
+  std::array<Control, 4> Nid{};                // player names, by side
+  std::array<Control, 4> Cash{};               // gold, by side
+  std::array<Control, 4> Level{};              // level titles, by side
+  std::array<Control, 4> OK{};                 // ready marks, by side
+  std::array<Control, 9> AnNiu{};              // the control bar's buttons
+  std::array<Control, 5> Operation{};          // claim buttons: chi, peng, kong, hu, pass
+  std::array<Control, 6> Chi{};                // chi candidates, two pictures each
+  std::array<Control, 5> Gang{};               // kong candidates
+  std::array<Control, 16> SZ_Image{};          // dice faces, the pictures the throw takes from
+  std::array<Control, 4> Sai_Image{};          // the dice thrown on the table
+  std::array<Control, 3> Speak{};              // speech bubbles of sides 1..3
+  std::array<Control, 3> tsSpeak{};            // the marks beside those bubbles
+  Control Words;                               // the picture of the last claim's word
+  Control Qixo;                                // the wild tile's frame
+  Control QX_Image;                            // the wild tile inside it
+  Control imgCircle;                           // the prevailing wind
+  Control Label3;                              // the 叫头 result beside the wind ("1头")
+  Control ZhiNan;                              // the compass
+  Control Time_Img;                            // the countdown's frame
+  Control Number;                              // the countdown's digits
+  Control Host;                                // the dealer's mark
+  Control Zhuang;                              // the dealer's seat name
+  Control Lbchat;                              // the chat box's caption
+  Control Location, imgLocation;               // the table's location caption and its panel
+  Control imgword1, imgword2;                  // the two pictures that open the phrase lists
+  Control Bird;                                // the logo box, lower right
+  Control Chat;                                // the chat input box
+  std::array<Control, 2> SysmsgBox{};          // where the two message lines lie
+  std::array<ListBox, 2> Sysmsg{};             // the two message lines
 
   // Back-to-front order of the controls on the table surface.
   std::vector<Control*> order;

@@ -125,7 +125,7 @@ bool StandingFits(const HandRecord& h, int more) {
 }
 
 Point StandingPlace(const Client& c, int side, int slot) {
-  const HandRecord& h = c.table.custom[static_cast<std::size_t>(side & 3)];
+  const HandRecord& h = Hand(c, side & 3);
   const int step = StepX(c, side & 3);
   switch (side & 3) {
     case 0:
@@ -191,7 +191,7 @@ void advanceBack(Client& c) {
 
 void layDiscard(Client& c, int side, int control) {
   if (side < 0 || side >= kSides || !ValidControl(control)) return;
-  HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   Control& k = Tile(c, control);
   k.x = h.discardX;
   k.y = h.discardY;
@@ -217,7 +217,7 @@ void layDiscard(Client& c, int side, int control) {
 void takeWallTilesWatching(Client& c, std::uint8_t seat, int n, std::span<std::int16_t> tiles) {
   const int side = SideOf(c, seat);
   LoadSteps(c, Steps::Standing);
-  HandRecord& h = c.table.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   const bool single = n == 1;
   // A batch larger than the list, or a hand that would leave its 21 slots, is not placed.
   if (n < 1 || (single ? tiles.size() < 4 : static_cast<std::size_t>(n) > tiles.size())) return;
@@ -232,20 +232,20 @@ void takeWallTilesWatching(Client& c, std::uint8_t seat, int n, std::span<std::i
         auto& t = tiles[static_cast<std::size_t>(i)];
         t = I16(t & 0xFF);
         const int control = TakeFromWall(c, true);
-        h.mj[static_cast<std::size_t>(k0 + i)] = {kSlotStanding, t, I16(control)};
+        Slot(h, k0 + i) = {kSlotStanding, t, I16(control)};
         ShowBack(c, control, kLyingOwn, true);
         placeInStandingRow(c, 0, k0 + i, control);
       }
       if (c.table.WildTileCode > 0)
         for (int k = h.first; k < h.first + h.count - 1; ++k)
-          placeInStandingRow(c, 0, k, h.mj[static_cast<std::size_t>(k)].ind);
+          placeInStandingRow(c, 0, k, Slot(h, k).ind);
       return;
     }
     tiles[3] = I16(tiles[3] & 0xFF);
     const bool fromFront = v.DrawFromFront;
     const int control = TakeFromWall(c, fromFront);
     if (!fromFront) v.DrawFromFront = true;
-    h.mj[static_cast<std::size_t>(k0)] = {kSlotStanding, tiles[3], I16(control)};
+    Slot(h, k0) = {kSlotStanding, tiles[3], I16(control)};
     ShowBack(c, control, kLyingOwn, true);
     placeInStandingRow(c, 0, k0, control);
     if (!fromFront || c.table.WildTileCode > 0) applyDrawnGap(c, 0, control);
@@ -259,7 +259,7 @@ void takeWallTilesWatching(Client& c, std::uint8_t seat, int n, std::span<std::i
   const bool fromFront = !single || v.DrawFromFront;
   for (int i = 0; i < n; ++i) {
     const int control = TakeFromWall(c, fromFront);
-    TileSlot& slot = h.mj[static_cast<std::size_t>(k0 + i)];
+    TileSlot& slot = Slot(h, k0 + i);
     slot.typ = kSlotStanding;
     slot.ind = I16(control);
     ShowBack(c, control, side, true);
@@ -281,9 +281,7 @@ void showDiscardWatching(Client& c, std::uint8_t seat, int tile) {
   HandRecord& h = t.custom[static_cast<std::size_t>(side)];
   // An empty or broken row has no tile to discard; no earlier tile may pass
   // for this one when a claim takes it.
-  const int control = h.count > 0 && StandingFits(h, 0)
-                          ? h.mj[static_cast<std::size_t>(h.first + h.count - 1)].ind
-                          : -1;
+  const int control = h.count > 0 && StandingFits(h, 0) ? Slot(h, h.first + h.count - 1).ind : -1;
   if (!ValidControl(control)) {
     t.LastDiscardInd = -1;
     return;
