@@ -40,10 +40,14 @@ void Table::maybeResolve() {
 }
 
 void Table::actForSeat(int seat) {
-  const robot::TurnMove move = robot::chooseTurnMove(hand_.seats[seat], hand_.afterDraw);
+  const SeatHand& s = hand_.seats[seat];
+  const robot::TurnMove move = robot::chooseTurnMove(s, hand_.afterDraw);
   if (move.kind == proto::kClaimHu) return win(seat, true);
   if (move.kind != 0 && selfKong(seat, move.kind, move.face)) return;
-  if (discard(seat, move.face, true)) return;
+  // A kong the table did not take (it always does for a consistent hand) leaves
+  // the turn to a discard rather than to nobody.
+  const int face = move.kind == 0 ? move.face : robot::chooseDiscard(s.hand, s.chiPending);
+  if (discard(seat, face, true)) return;
   // Nothing sensible held (cannot happen with a consistent hand): throw anything.
   for (int f = 0; f < kFaces; ++f)
     if (hand_.seats[seat].hand.c[f] > 0 && discard(seat, f, true)) return;
