@@ -305,12 +305,11 @@ void AutoPlayMove(Client& c) {
       if (!HoldsExtraTile(h) && ValidControl(control) && h.count > 0) {
         LoadSteps(c, Steps::Standing);
         const int last = At(h, StandingEnd(h) - 1).ind;
-        Control& k = f.MJ_Image[static_cast<std::size_t>(control)];
+        Control& k = Tile(c, control);
         ShowFace(c, control, kLyingOwn, c.table.LastDiscard);
         k.w = SX(c, 48);
         k.h = SY(c, 78);
-        k.x = (ValidControl(last) ? f.MJ_Image[static_cast<std::size_t>(last)].x
-                                  : StandingPlace(c, 0, StandingEnd(h) - 1).x) +
+        k.x = (ValidControl(last) ? Tile(c, last).x : StandingPlace(c, 0, StandingEnd(h) - 1).x) +
               k.w;
         k.y = h.handY;
         k.visible = true;

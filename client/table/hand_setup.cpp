@@ -142,7 +142,7 @@ void HandlePlayerNames(Client& c, const InfoRecord& r) {
   for (int i = 3; i >= 0; --i) {
     if (own != t.PlayerTag[static_cast<std::size_t>(i)]) continue;
     for (int k = 0; k < kSides; ++k) {
-      HandRecord& h = t.custom[static_cast<std::size_t>(k)];
+      HandRecord& h = Hand(c, k);
       h.seat = static_cast<std::uint8_t>(PowerOfTwo((i + 4 - k) % 4));
       h.name = t.PlayerTag[BitIndex(h.seat)];
     }
@@ -151,7 +151,6 @@ void HandlePlayerNames(Client& c, const InfoRecord& r) {
 }
 
 void StartHandView(Client& c) {
-  MainForm& f = c.view;
   TableModel& t = c.table;
   TableViewState& v = c.tableView;
   PlayState& ps = c.play;
@@ -164,13 +163,13 @@ void StartHandView(Client& c) {
     for (int layer = 0; layer < 3; ++layer) {
       const int control = 36 * side + layer;
       setTileImage(c, control, kWallBack[static_cast<std::size_t>(side)]);
-      f.MJ_Image[static_cast<std::size_t>(control)].visible = true;
+      Tile(c, control).visible = true;
     }
   for (int column = 1; column < 12; ++column) {
     for (int side = 0; side < kSides; ++side)
       for (int layer = 0; layer < 3; ++layer) {
-        Control& k = f.MJ_Image[static_cast<std::size_t>(36 * side + 3 * column + layer)];
-        k.picture = f.MJ_Image[static_cast<std::size_t>(36 * side + layer)].picture;
+        Control& k = Tile(c, 36 * side + 3 * column + layer);
+        k.picture = Tile(c, 36 * side + layer).picture;
         k.visible = true;
       }
     waitSeconds(c, 0.01f);
@@ -229,7 +228,7 @@ void HandleNewHand(Client& c, const InfoRecord& r) {
   std::array<std::int16_t, 12> dice = r.value;
   bool found = false;
   for (int s = 0; s < kSides && !found; ++s) {
-    HandRecord& h = t.custom[static_cast<std::size_t>(s)];
+    HandRecord& h = Hand(c, s);
     if (h.seat != r.seat) continue;
     found = true;
     h.isDealer = true;
@@ -324,7 +323,7 @@ void HandleFlower(Client& c, const InfoRecord& r) {
     ++t.OwnFlowerCount;
   else
     ++t.SideFlowerCount[static_cast<std::size_t>(side)];
-  ++t.custom[static_cast<std::size_t>(side)].flowers;
+  ++Hand(c, side).flowers;
   c.link.ContinueClockOn = false;
   if (t.Watching) {
     // A watcher sees every row face down: the flower was drawn as one of its

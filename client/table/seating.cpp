@@ -10,6 +10,7 @@
 #include "shell/dialogs.h"
 #include "shell/result_windows.h"
 #include "text/gbk.h"
+#include "view/access.h"
 
 namespace tavren {
 
@@ -112,7 +113,7 @@ void GoldShortage(Client& c, std::uint8_t staying) {
 
   c.link.ContinueClockOn = false;
   for (int s = 1; s < kSides; ++s) {
-    if ((shortSeats & t.custom[static_cast<std::size_t>(s)].seat) == 0) continue;
+    if ((shortSeats & Hand(c, s).seat) == 0) continue;
     t.TableCleared = false;
     OneSeatFewer(c);
     ClearSide(c, s);
@@ -194,7 +195,7 @@ void HandlePlayerGone(Client& c, const InfoRecord&) {
   if (!name.empty() && name == t.custom[0].name) EndProgram(c);
   c.link.ContinueClockOn = false;
   for (int s = 1; s < kSides; ++s) {
-    if (name.empty() || name != t.custom[static_cast<std::size_t>(s)].name) continue;
+    if (name.empty() || name != Hand(c, s).name) continue;
     t.TableCleared = false;
     OneSeatFewer(c);
     const std::string nick = t.PlayerInfo[static_cast<std::size_t>(s)].nick;

@@ -73,7 +73,7 @@ void PlaceAside(Client& c, int side, std::int16_t tile, bool red) {
 
 void PlaceAsideOn(Client& c, int side, std::int16_t tile, bool red, int control) {
   TableModel& t = c.table;
-  HandRecord& h = t.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   std::int16_t& n = red ? h.redAside : h.wildAside;
   const int j = n;
   if (side < 0 || side >= kSides || j < 0 || j >= kAsideColumns || control < 0 ||
@@ -200,7 +200,7 @@ void PlaceConcealed(Client& c, int side, std::span<const std::int16_t> list) {
 // tiles lie over the row.
 void RestoreOverlap(Client& c, int side) {
   TableModel& t = c.table;
-  HandRecord& h = t.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   auto aside = [&](int column) -> Control& {
     return Tile(c, t.AsideTiles[static_cast<std::size_t>(column)][static_cast<std::size_t>(side)]);
   };
@@ -318,7 +318,7 @@ void HandleSnapshot(Client& c, const InfoRecord& r) {
       melds[static_cast<std::size_t>(nMelds++)] = tile;
     }
   }
-  HandRecord& h = t.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   if (h.redAside + reds > kAsideColumns || h.wildAside + wilds > kAsideColumns ||
       h.meldCursor < 2 || h.first + nMelds + h.count + nConcealed > kSlots)
     throw BadRecord("snapshot record does not fit the side's slots");

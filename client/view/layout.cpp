@@ -278,7 +278,7 @@ void resetTableView(Client& c) {
       // Columns nearer the user's edge of the screen are stacked in front.
       const int col = side == 1 ? 11 - n : n;
       for (int layer = 2; layer >= 0; --layer) {
-        Control& k = f.MJ_Image[static_cast<std::size_t>(36 * side + 3 * col + layer)];
+        Control& k = Tile(c, 36 * side + 3 * col + layer);
         k.x = SX(c, w.x + w.columnDx * col);
         k.y = SY(c, w.y + w.columnDy * col + w.layerDy * layer);
         k.w = f.TileStepX[s];

@@ -278,7 +278,7 @@ void showDiscardWatching(Client& c, std::uint8_t seat, int tile) {
     PlayEffect(c, TileVoicePath(c, side, tile), false);
     SetEffectVolume(c, kFullVolume);
   }
-  HandRecord& h = t.custom[static_cast<std::size_t>(side)];
+  HandRecord& h = Hand(c, side);
   // An empty or broken row has no tile to discard; no earlier tile may pass
   // for this one when a claim takes it.
   const int control = h.count > 0 && StandingFits(h, 0) ? Slot(h, h.first + h.count - 1).ind : -1;
