@@ -481,19 +481,6 @@ TEST_F(PumpTest, AFailingHandlerRestoresTheLobbyAndEnds) {
   EXPECT_EQ(s.c.link.ReceiveRing.buffered(), 272u);
 }
 
-TEST_F(PumpTest, PauseBlocksEventsAndWaitHandlesThem) {
-  sim::Connection& conn = s.Connect();
-  conn.send(Frames(1));
-  s.Run(1);  // the bytes are in the ring
-  const std::int64_t t0 = s.Now();
-  RunEvent(s.c, [&] { pauseSeconds(s.c, 0.5f); });
-  EXPECT_EQ(s.Now() - t0, 500);
-  EXPECT_TRUE(g_seen.empty());  // no tick ran inside the pause
-  RunEvent(s.c, [&] { waitMillis(s.c, 200); });
-  EXPECT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(s.Now() - t0, 701);
-}
-
 }  // namespace
 }  // namespace tavren
 
@@ -553,27 +540,6 @@ TEST(LinkAlignment, ASteadyStreamIsTakenAFrameEveryTickWhileFramesWait) {
   t.Run(600);
   ASSERT_GE(g_seen.size(), 10u);
   for (std::size_t i = 1; i < 10; ++i) EXPECT_EQ(g_seen[i].first - g_seen[i - 1].first, 50) << i;
-}
-
-// The tile motion's pauses while whole frames wait: full for an ordinary
-// burst, shorter beyond it, none at a quarter of the ring.
-TEST(LinkAlignment, MotionPausesShortenWhileFramesPileUp) {
-  struct Case {
-    int waiting;
-    int pauseMs;
-  };
-  for (const Case& k : {Case{0, 1000}, Case{1, 1000}, Case{4, 1000}, Case{18, 500}, Case{25, 250},
-                        Case{32, 0}, Case{127, 0}}) {
-    SCOPED_TRACE("frames waiting: " + std::to_string(k.waiting));
-    SimClient t;
-    t.c.link.LinkReady = true;
-    const std::vector<std::uint8_t> bytes = DiscardFrames(k.waiting, 30);
-    RunEvent(t.c, [&] { DataArrival(t.c, bytes.data(), bytes.size()); });
-    EXPECT_EQ(CatchUpMillis(t.c, 1000), k.pauseMs);
-    const std::int64_t before = t.platform.pausedMs;
-    motionPause(t.c, 1.0f);
-    EXPECT_EQ(t.platform.pausedMs - before, k.pauseMs);
-  }
 }
 
 // Bytes that came after the proxy's connect reply go to the receive ring only
