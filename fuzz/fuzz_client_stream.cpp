@@ -13,6 +13,9 @@ using namespace tavren;
 namespace {
 
 constexpr const char* kHost = "10.0.0.7";
+// Longer than the client's longest wait: five minutes of a silent server
+// during a hand, then sixteen resume attempts 3 s apart.
+constexpr std::int64_t kTimeBudgetMs = 400'000;
 constexpr std::uint16_t kPort = 8000;
 
 constexpr std::array<std::uint32_t, 8> kLobbyMessages = {
@@ -28,10 +31,11 @@ void Feed(sim::ScriptedPeer& peer, const std::uint8_t* data, std::size_t n) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input in(data, size);
+  fuzz::TimeBudget budget(kTimeBudgetMs);
   sim::World world;
   sim::ScriptedPeer peer(world, kHost, kPort);
   sim::SimPlatform platform(world);
-  platform.folder = fuzz::ScratchFolder();
+  platform.folder = fuzz::FreshFolder();
   Client c(platform);
   platform.attach(c);
 
@@ -69,14 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 3:  // time for the pump's ticks, countdowns and timers
-        world.loop.runFor(in.u16() % 20000 + 1);
+        world.loop.runFor(budget.take(in.u16() % 20000 + 1));
         break;
-      case 4:  // a long silence: the link watch, reconnect attempts running out
-        world.loop.runFor((in.byte() + 1) * 5000);
+      case 4:  // a silence of 5 ms to 164 s, on every scale alike: blinks, keep-alives,
+               // resume attempts, and (twice in a row) the silent-server watch
+        world.loop.runFor(budget.take(std::int64_t{5} << (in.byte() % 16)));
         break;
       case 5:  // the server drops the connection
         if (sim::Connection* conn = peer.last(); conn != nullptr && conn->open()) conn->close();
-        world.loop.runFor(in.byte() * 50 + 1);
+        world.loop.runFor(budget.take(in.byte() * 50 + 1));
         break;
       case 6:  // the lobby says something
         OnLobbyMessage(c, kLobbyMessages[in.byte() % kLobbyMessages.size()], in.byte(), in.byte());

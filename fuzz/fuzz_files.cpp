@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string content = in.text(in.left());
   sim::World world;
   sim::SimPlatform platform(world);
-  platform.folder = fuzz::ScratchFolder();
+  platform.folder = fuzz::FreshFolder();
   Client c(platform);
   platform.attach(c);
   const std::string path =

@@ -6,12 +6,18 @@
 
 using namespace tavren;
 
+namespace {
+// Longer than the client's wait for a proxy that never answers (30 s), twice.
+constexpr std::int64_t kTimeBudgetMs = 90'000;
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input in(data, size);
+  fuzz::TimeBudget budget(kTimeBudgetMs);
   sim::World world;
   sim::ScriptedPeer proxy(world, "10.0.0.9", 1080);
   sim::SimPlatform platform(world);
-  platform.folder = fuzz::ScratchFolder();
+  platform.folder = fuzz::FreshFolder();
   Client c(platform);
   platform.attach(c);
   const bool withUser = in.byte() & 1;
@@ -27,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         conn->send({chunk.data(), chunk.size()});
       world.loop.runFor(1);
     } else if (op < 250) {
-      world.loop.runFor((op - 199) * 100);
+      world.loop.runFor(budget.take((op - 199) * 100));
     } else if (sim::Connection* conn = proxy.last(); conn != nullptr && conn->open()) {
       conn->close();
-      world.loop.runFor(100);
+      world.loop.runFor(budget.take(100));
     }
     fuzz::CheckClient(c);
     fuzz::Require(c.link.ProxyState <= 6, "proxy state", c.link.ProxyState);

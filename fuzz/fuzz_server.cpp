@@ -13,12 +13,24 @@ using namespace tavren;
 using tavren::server::ConnId;
 using tavren::server::Server;
 
+namespace {
+// A few hands of robot play (each about half a minute), past every timer of
+// the engine (the longest: a human's turn time and grace, 25 s).
+constexpr std::int64_t kTimeBudgetMs = 300'000;
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input in(data, size);
+  fuzz::TimeBudget budget(kTimeBudgetMs);
   Server::Config cfg;
   cfg.seed = in.byte();
-  cfg.tables = 1 + in.byte() % 2;
-  cfg.busyTables = in.byte() & 1;
+  const std::uint8_t shape = in.byte();
+  cfg.tables = 1 + shape % 2;
+  // Little gold, so that a human runs short after a hand or two.
+  if (shape & 2) cfg.startGold = 30;
+  const std::uint8_t play = in.byte();
+  cfg.busyTables = play & 1;
+  cfg.handsPerGame = (play >> 1) & 3;  // 0: endless; else a game over after 1 to 3 hands
   Server s(cfg);
   s.setHandSink([&](const server::HandRecord& r) {
     fuzz::Require(r.results[0] + r.results[1] + r.results[2] + r.results[3] == 0,
@@ -81,10 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 5:
-        s.advanceTo(s.nowMs() + in.u16() * 4);
+        s.advanceTo(s.nowMs() + budget.take(in.u16()));
         break;
-      default:
-        if (auto due = s.nextDueMs()) s.advanceTo(*due);
+      default:  // the next timer, while the budget lasts
+        if (auto due = s.nextDueMs()) s.advanceTo(s.nowMs() + budget.take(*due - s.nowMs()));
         break;
     }
     for (ConnId id : open) {

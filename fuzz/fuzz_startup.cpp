@@ -7,8 +7,15 @@
 
 using namespace tavren;
 
+namespace {
+// Longer than the login's wait for a connection that never answers (60 s),
+// twice over.
+constexpr std::int64_t kTimeBudgetMs = 150'000;
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input in(data, size);
+  fuzz::TimeBudget budget(kTimeBudgetMs);
   const std::string line = in.text(in.u16() % 600);
   if (auto h = ParseHandOver(line)) {
     fuzz::Require(h->field[1].size() <= kAccountBytes, "account length");
@@ -26,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     conn.sendFrame(ok);
   };
   sim::SimPlatform platform(world);
-  platform.folder = fuzz::ScratchFolder();
+  platform.folder = fuzz::FreshFolder();
   Client c(platform);
   platform.attach(c);
   StartUp(c, line);
@@ -39,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t op = in.byte();
     const std::uint32_t message = op & 0x80 ? in.u16() : kKnown[op % kKnown.size()];
     OnLobbyMessage(c, message, in.u16(), in.u16());
-    world.loop.runFor((op & 0x70) * 20 + 1);
+    world.loop.runFor(budget.take((op & 0x70) * 20 + 1));
     fuzz::CheckClient(c);
   }
   return 0;
