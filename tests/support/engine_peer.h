@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/sim/sim_world.h"
 #include "server/engine/server.h"
@@ -47,19 +48,27 @@ class EnginePeer : public sim::Listener {
   }
 
  private:
-  // Hands every waiting frame to its connection; closes what the server gave up.
+  // Hands every waiting frame to its connection. A connection the server gave
+  // up is closed after its last frames and then disconnected from the engine, as
+  // the real server does once the socket's queue is written; the engine may
+  // have news for the others then (a robot takes the seat), so they are
+  // flushed again.
   void flush() {
+    std::vector<server::ConnId> dropped;
     for (auto it = conns_.begin(); it != conns_.end();) {
       auto& [conn, id] = it->second;
       std::vector<std::uint8_t> out = server.takeOutput(id);
       if (!out.empty()) conn->send(out);
       if (server.isClosed(id)) {
         conn->close();
+        dropped.push_back(id);
         it = conns_.erase(it);
       } else {
         ++it;
       }
     }
+    for (server::ConnId id : dropped) server.disconnect(id);
+    if (!dropped.empty()) return flush();
     schedule();
   }
   // One wake-up at the server's next due time.
