@@ -142,9 +142,9 @@ struct HandState {
   void call(int tou, int mo);
 
   // ---- tiles
-  Tile drawFront();                           // kNoTile when only the reserve is left
-  Tile drawBack();                            // kNoTile when the wall is empty
-  Tile takeFront() { return wall[front++]; }  // the deal: no reserve yet
+  Tile drawFront();  // kNoTile when only the reserve is left
+  Tile drawBack();   // kNoTile when the wall is empty
+  Tile takeFront() { return front < back ? wall[front++] : kNoTile; }  // the deal: no reserve
   void give(int seat, Tile t);
   // The first flower the seat holds goes aside for a tile from the back.
   FlowerSwap replaceFlower(int seat);
