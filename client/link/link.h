@@ -55,6 +55,10 @@ struct LinkState {
   std::array<std::uint8_t, 2> LinkToken{};
   Frame LoginFrame{};
   bool LoginAwaited = false;
+  // The login or resume frame went out on the current connection. Queued
+  // requests wait for it: the server takes nothing before it, and on a proxy
+  // connection the handshake comes first.
+  bool LoginSent = false;
   bool Resumed = false;
 
   // Timeout auto-play.

@@ -119,7 +119,7 @@ void SendProxyRequest(Client& c) {
 
 void StartProxyLink(Client& c) {
   c.link.LinkReady = false;
-  c.platform.socketConnect(c.proxy.ProxyHost, c.proxy.ProxyPort);
+  OpenConnection(c, c.proxy.ProxyHost, c.proxy.ProxyPort);
   WaitUntil(
       c, [&] { return c.platform.socketState() != kSocketConnecting; }, kProxyConnectLimitMs);
   if (c.platform.socketState() != kSocketConnected) {

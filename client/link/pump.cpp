@@ -49,7 +49,7 @@ bool Connected(Client& c) {
 void SendTask(Client& c) {
   FrameRing& ring = c.link.SendRing;
   if (ring.buffered() >= p::kFrameSize) {
-    if (Connected(c)) {
+    if (Connected(c) && c.link.LoginSent) {
       const std::uint8_t* f = ring.buf.data() + ring.read;
       ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
       c.platform.socketSend(f, p::kFrameSize);
@@ -283,8 +283,14 @@ void TimerKeepAlive(Client& c) {
   SendKeepAlive(c);
 }
 
+void OpenConnection(Client& c, const std::string& host, std::uint16_t port) {
+  c.link.LoginSent = false;
+  c.platform.socketConnect(host, port);
+}
+
 void SendLoginFrame(Client& c) {
   c.platform.socketSend(c.link.LoginFrame.data(), c.link.LoginFrame.size());
+  c.link.LoginSent = true;
 }
 
 }  // namespace tavren

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tavren {
 
@@ -32,6 +33,10 @@ void SocketClosed(Client& c);
 
 // TimerKeepAlive: queue a keep-alive request.
 void TimerKeepAlive(Client& c);
+
+// Opens a new connection to `host`. Queued requests wait on it until the
+// login frame has gone out.
+void OpenConnection(Client& c, const std::string& host, std::uint16_t port);
 
 // Sends the login frame straight on the socket (login and resume).
 void SendLoginFrame(Client& c);

@@ -6,6 +6,7 @@
 #include "chat/bubbles.h"
 #include "core/client.h"
 #include "link/proxy.h"
+#include "link/pump.h"
 #include "view/windows.h"
 
 namespace tavren {
@@ -115,7 +116,7 @@ void ResumeLink(Client& c) {
   // What is left of the lost connection's stream belongs to no frame of the new one.
   c.link.ReceiveRing.clear();
   if (c.link.LinkMode == 0) {
-    c.platform.socketConnect(c.link.ServerHost, c.link.ServerPort);
+    OpenConnection(c, c.link.ServerHost, c.link.ServerPort);
     c.link.LoginPending = true;
     c.link.TickCount[kTaskLogin] = 0;
   } else if (c.link.LinkMode == 5) {

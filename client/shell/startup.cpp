@@ -58,7 +58,7 @@ void BuildLoginFrame(Client& c, const std::string& account, const std::string& k
 }
 
 void ConnectDirect(Client& c) {
-  c.platform.socketConnect(c.link.ServerHost, c.link.ServerPort);
+  OpenConnection(c, c.link.ServerHost, c.link.ServerPort);
   SetTimer(c, TimerId::Bong, true);
   c.link.LoginPending = true;
   c.link.TickCount[kTaskLogin] = 0;

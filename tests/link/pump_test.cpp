@@ -78,7 +78,7 @@ TEST_F(PumpTest, TenQueuedRequestsLeaveOnePerTickInOrder) {
   EXPECT_FALSE(s.c.link.SendPending);
 }
 
-TEST_F(PumpTest, RequestsQueuedBeforeTheConnectionLeaveInOrderOnceItStands) {
+TEST_F(PumpTest, RequestsQueuedBeforeTheConnectionLeaveInOrderAfterItsLoginFrame) {
   std::vector<int> arrived;
   s.server.onFrame = [&](sim::Connection&, const Frame& f) { arrived.push_back(f[15]); };
   SetTimer(s.c, TimerId::Bong, true);
@@ -86,9 +86,13 @@ TEST_F(PumpTest, RequestsQueuedBeforeTheConnectionLeaveInOrderOnceItStands) {
   s.Run(500);
   EXPECT_TRUE(arrived.empty());
   EXPECT_EQ(s.c.link.SendRing.buffered(), 4 * 272u);
-  s.platform.socketConnect(testing::kHost, testing::kPort);
+  RunEvent(s.c, [&] { OpenConnection(s.c, testing::kHost, testing::kPort); });
   s.Run(500);
-  EXPECT_EQ(arrived, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_TRUE(arrived.empty()) << "the server takes nothing before the login frame";
+  s.c.link.LoginFrame[15] = 99;
+  RunEvent(s.c, [&] { SendLoginFrame(s.c); });
+  s.Run(500);
+  EXPECT_EQ(arrived, (std::vector<int>{99, 1, 2, 3, 4}));
 }
 
 TEST_F(PumpTest, ChunksOfOddSizeLoseNothing) {

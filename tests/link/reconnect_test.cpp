@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/codec.h"
 #include "support/sim_client.h"
 
 namespace tavren {
@@ -61,6 +62,23 @@ TEST(Reconnect, ALossShowsTheDialogForOneSecondThenResumesWithTheToken) {
   h.s.Run(3000);  // connected: the next tick of the attempt timer unloads the dialog
   EXPECT_FALSE(f.loaded);
   EXPECT_FALSE(TimerEnabled(h.s.c, TimerId::Count));
+}
+
+// A request made while the link was down waits for the new connection's
+// resume frame: the server takes nothing before it.
+TEST(Reconnect, RequestsQueuedWhileTheLinkWasDownFollowTheResumeFrame) {
+  Harness h;
+  h.Break(0x4142);
+  RunEvent(h.s.c, [&] { SendDiscard(h.s.c, 0x13); });
+  const std::size_t before = h.got.size();
+  h.s.Run(5000);
+  ASSERT_EQ(h.s.server.connections().size(), 2u);
+  ASSERT_GE(h.got.size(), before + 2);
+  EXPECT_EQ(h.got[before][protocol::kTypeOffset], protocol::kReqResume);
+  int discards = 0;
+  for (std::size_t i = before + 1; i < h.got.size(); ++i)
+    discards += h.got[i][protocol::kTypeOffset] == protocol::kReqDiscard;
+  EXPECT_EQ(discards, 1);
 }
 
 TEST(Reconnect, ServerConfirmsTheResumeAndKeepsTheToken) {

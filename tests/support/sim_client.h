@@ -46,9 +46,11 @@ struct SimClient {
     c.link.LinkReady = true;
   }
 
-  // Connects the socket and starts the pump, as a direct connection does.
+  // Connects the socket and starts the pump, as a direct connection does once
+  // its login frame went out.
   sim::Connection& Connect() {
     platform.socketConnect(kHost, kPort);
+    c.link.LoginSent = true;
     world.loop.runFor(world.latencyMs);
     SetTimer(c, TimerId::Bong, true);
     return *server.last();
