@@ -71,120 +71,152 @@ void LoadTileCounts(Client& c) {
   }
 }
 
+namespace {
+
+using SuitRow = std::array<std::int16_t, 10>;
+
+// One suit while the evaluator takes its melds out: the tiles still held by
+// rank, those set aside in melds, and each rank's weight in the current pass.
+struct SuitCounts {
+  SuitRow& held;
+  SuitRow& melded;
+  SuitRow& weight;
+  int n(int k) const { return k >= 1 && k <= 9 ? held[static_cast<std::size_t>(k)] : 0; }
+  int w(int k) const { return k >= 1 && k <= 9 ? weight[static_cast<std::size_t>(k)] : 0; }
+  void take(int k, int count) {
+    held[static_cast<std::size_t>(k)] = I16(held[static_cast<std::size_t>(k)] - count);
+    melded[static_cast<std::size_t>(k)] = I16(melded[static_cast<std::size_t>(k)] + count);
+  }
+};
+
+// Weighs every rank by its neighbours and marks the melds it can start
+// (1: the two below, 2: one each side, 4: the two above, 8: three alike).
+std::array<int, 10> WeighRanks(SuitCounts& u, bool numbered) {
+  std::array<int, 10> mask{};
+  u.weight.fill(0);
+  for (int k = 1; k <= 9; ++k) {
+    if (u.n(k) < 1) continue;
+    int weight = 3 * u.n(k);
+    int m = 0;
+    if (numbered) {
+      weight = (k > 2 ? u.n(k - 2) : 0) + (k > 1 ? 2 * u.n(k - 1) : 0) + 3 * u.n(k) +
+               (k < 9 ? 2 * u.n(k + 1) : 0) + (k < 8 ? u.n(k + 2) : 0);
+      if (k > 2 && u.n(k - 1) > 0 && u.n(k - 2) > 0) m += 1;
+      if (k > 1 && k < 9 && u.n(k - 1) > 0 && u.n(k + 1) > 0) m += 2;
+      if (k < 8 && u.n(k + 1) > 0 && u.n(k + 2) > 0) m += 4;
+    }
+    if (u.n(k) > 2) m += 8;
+    mask[static_cast<std::size_t>(k)] = m;
+    u.weight[static_cast<std::size_t>(k)] = I16(m == 0 ? 0 : weight);
+  }
+  return mask;
+}
+
+// Takes out the meld of the lightest rank that starts one; false when none does.
+bool TakeLightestMeld(SuitCounts& u, bool numbered) {
+  const std::array<int, 10> mask = WeighRanks(u, numbered);
+  int pick = -1, best = 20000;
+  for (int k = 1; k <= 9; ++k)
+    if (u.w(k) > 0 && u.w(k) < best) {
+      best = u.w(k);
+      pick = k;
+    }
+  if (pick < 0) return false;
+  const int k = pick, m = mask[static_cast<std::size_t>(k)];
+  int meld = 0, least = 20000;
+  auto consider = [&](int bit, int value) {
+    if ((m & bit) != 0 && value < least) {
+      least = value;
+      meld = bit;
+    }
+  };
+  consider(8, 2 * u.w(k));
+  consider(4, u.w(k + 2) + u.w(k + 1));
+  consider(2, u.w(k + 1) + u.w(k - 1));
+  consider(1, u.w(k - 1) + u.w(k - 2));
+  switch (meld) {
+    case 8:
+      u.take(k, 3);
+      break;
+    case 4:
+      for (int j = k; j <= k + 2; ++j) u.take(j, 1);
+      break;
+    case 2:
+      for (int j = k - 1; j <= k + 1; ++j) u.take(j, 1);
+      break;
+    default:
+      for (int j = k - 2; j <= k; ++j) u.take(j, 1);
+      break;
+  }
+  return true;
+}
+
+// Honours: a loose tile costs, a pair a little, every melded tile counts.
+int HonourScore(const SuitCounts& u, const SuitRow& seen, int score) {
+  for (int k = 1; k <= 7; ++k) {
+    if (u.n(k) > 0) score -= u.n(k) == 1 ? 100 : 30;
+    score += 50 * u.melded[static_cast<std::size_t>(k)] - 2 * seen[static_cast<std::size_t>(k)];
+  }
+  return score;
+}
+
+// A numbered suit: each held rank by its eye value, its place in the suit and
+// the tiles near it.
+int NumberedScore(const AutoPlayState& a, const SuitCounts& u, const SuitRow& seen, int score) {
+  for (int k = 1; k <= 9; ++k) {
+    if (u.n(k) <= 0) continue;
+    int f = score - 2 * seen[static_cast<std::size_t>(k)] - 60;
+    if (k == 2 || k == 5 || k == 8) {
+      bool heldPair = false;
+      for (int K : {2, 5, 8})
+        if (u.n(K) > 1) heldPair = true;
+      if (heldPair) {
+        int pairs = 0;
+        for (int v = 1; v <= 3; ++v)
+          for (int K : {2, 5, 8})
+            pairs += a.TileCount[static_cast<std::size_t>(v)][static_cast<std::size_t>(K)] / 2;
+        f += pairs != 0 ? 50 : 10;
+        f += 4;
+      } else {
+        f += 10;
+      }
+      if (u.n(2) + u.n(5) + u.n(8) < 2) f += 8;
+    }
+    score = f + 4 - std::abs(k - 5);
+    for (int j = 1; j <= 9; ++j) {
+      if (u.n(j) <= 0) continue;
+      const int d = std::abs(j - k);
+      if (d <= 1)
+        score += (3 * u.n(j) * (10 - d)) / 2;
+      else if (d == 2)
+        score += (u.n(j) * 8) / 2;
+      else if (d <= 4)
+        score += (u.n(j) * (10 - d)) / 3;
+      const int melded = u.melded[static_cast<std::size_t>(j)];
+      if (melded > 0 && d < 3) score += (melded * (10 - d)) / 2;
+    }
+  }
+  return score;
+}
+
+}  // namespace
+
 int EvaluateSuit(Client& c, int mode, int tile) {
   AutoPlayState& a = c.autoplay;
   const int s = SuitOfCode(tile);
   const int r = TileRank(tile);
-  auto& C = a.TileCount[static_cast<std::size_t>(s)];
-  auto& M = a.MeldTiles[static_cast<std::size_t>(s)];
-  auto& W = a.Weight[static_cast<std::size_t>(s)];
-  const auto& seen = c.table.SeenCount[static_cast<std::size_t>(s)];
-  auto n = [&](int k) -> int { return k >= 1 && k <= 9 ? C[static_cast<std::size_t>(k)] : 0; };
-  auto w = [&](int k) -> int { return k >= 1 && k <= 9 ? W[static_cast<std::size_t>(k)] : 0; };
-  auto take = [&](int k, int count) {
-    C[static_cast<std::size_t>(k)] = I16(C[static_cast<std::size_t>(k)] - count);
-    M[static_cast<std::size_t>(k)] = I16(M[static_cast<std::size_t>(k)] + count);
-  };
+  const auto i = static_cast<std::size_t>(s);
+  SuitCounts u{a.TileCount[i], a.MeldTiles[i], a.Weight[i]};
+  const bool numbered = s > 0;
 
-  const bool removed = mode == 1 && r >= 1 && r <= 9 && n(r) > 0;
-  if (removed) --C[static_cast<std::size_t>(r)];
+  const bool removed = mode == 1 && r >= 1 && r <= 9 && u.n(r) > 0;
+  if (removed) --u.held[static_cast<std::size_t>(r)];
   int score = 0;
-
-  for (int pass = 0; pass < 5; ++pass) {
-    std::array<int, 10> mask{};
-    W.fill(0);
-    for (int k = 1; k <= 9; ++k) {
-      if (n(k) < 1) continue;
-      int weight = 3 * n(k);
-      int m = 0;
-      if (s > 0) {
-        weight = (k > 2 ? n(k - 2) : 0) + (k > 1 ? 2 * n(k - 1) : 0) + 3 * n(k) +
-                 (k < 9 ? 2 * n(k + 1) : 0) + (k < 8 ? n(k + 2) : 0);
-        if (k > 2 && n(k - 1) > 0 && n(k - 2) > 0) m += 1;
-        if (k > 1 && k < 9 && n(k - 1) > 0 && n(k + 1) > 0) m += 2;
-        if (k < 8 && n(k + 1) > 0 && n(k + 2) > 0) m += 4;
-      }
-      if (n(k) > 2) m += 8;
-      mask[static_cast<std::size_t>(k)] = m;
-      W[static_cast<std::size_t>(k)] = I16(m == 0 ? 0 : weight);
-    }
-    int pick = -1, best = 20000;
-    for (int k = 1; k <= 9; ++k)
-      if (w(k) > 0 && w(k) < best) {
-        best = w(k);
-        pick = k;
-      }
-    if (pick < 0) break;
-    const int k = pick, m = mask[static_cast<std::size_t>(k)];
-    int meld = 0, least = 20000;
-    auto consider = [&](int bit, int value) {
-      if ((m & bit) != 0 && value < least) {
-        least = value;
-        meld = bit;
-      }
-    };
-    consider(8, 2 * w(k));
-    consider(4, w(k + 2) + w(k + 1));
-    consider(2, w(k + 1) + w(k - 1));
-    consider(1, w(k - 1) + w(k - 2));
-    switch (meld) {
-      case 8:
-        take(k, 3);
-        break;
-      case 4:
-        for (int j = k; j <= k + 2; ++j) take(j, 1);
-        break;
-      case 2:
-        for (int j = k - 1; j <= k + 1; ++j) take(j, 1);
-        break;
-      default:
-        for (int j = k - 2; j <= k; ++j) take(j, 1);
-        break;
-    }
+  for (int pass = 0; pass < 5 && TakeLightestMeld(u, numbered); ++pass)
     if (mode <= 3) score += 1000;
-  }
-
-  if (s == 0) {
-    for (int k = 1; k <= 7; ++k) {
-      if (n(k) > 0) score -= n(k) == 1 ? 100 : 30;
-      score += 50 * M[static_cast<std::size_t>(k)] - 2 * seen[static_cast<std::size_t>(k)];
-    }
-  } else {
-    for (int k = 1; k <= 9; ++k) {
-      if (n(k) <= 0) continue;
-      int f = score - 2 * seen[static_cast<std::size_t>(k)] - 60;
-      if (k == 2 || k == 5 || k == 8) {
-        bool heldPair = false;
-        for (int K : {2, 5, 8})
-          if (n(K) > 1) heldPair = true;
-        if (heldPair) {
-          int pairs = 0;
-          for (int v = 1; v <= 3; ++v)
-            for (int K : {2, 5, 8})
-              pairs += a.TileCount[static_cast<std::size_t>(v)][static_cast<std::size_t>(K)] / 2;
-          f += pairs != 0 ? 50 : 10;
-          f += 4;
-        } else {
-          f += 10;
-        }
-        if (n(2) + n(5) + n(8) < 2) f += 8;
-      }
-      score = f + 4 - std::abs(k - 5);
-      for (int j = 1; j <= 9; ++j) {
-        if (n(j) <= 0) continue;
-        const int d = std::abs(j - k);
-        if (d <= 1)
-          score += (3 * n(j) * (10 - d)) / 2;
-        else if (d == 2)
-          score += (n(j) * 8) / 2;
-        else if (d <= 4)
-          score += (n(j) * (10 - d)) / 3;
-        const int melded = M[static_cast<std::size_t>(j)];
-        if (melded > 0 && d < 3) score += (melded * (10 - d)) / 2;
-      }
-    }
-  }
-  if (removed) ++C[static_cast<std::size_t>(r)];
+  const SuitRow& seen = c.table.SeenCount[i];
+  score = numbered ? NumberedScore(a, u, seen, score) : HonourScore(u, seen, score);
+  if (removed) ++u.held[static_cast<std::size_t>(r)];
   return score;
 }
 
