@@ -289,7 +289,10 @@ void Table::resolveClaims() {
 }
 
 void Table::drawFor(int seat) {
-  const Tile t = hand_.drawFront();
+  giveDrawn(seat, hand_.drawFront());
+}
+
+void Table::giveDrawn(int seat, Tile t) {
   if (t == kNoTile) return endHand(-1, false, -1);
   hand_.give(seat, t);
   if (seating_.wantsFrames(seat)) seating_.toSeat(seat, wire::draw(seat, t, hand_.wildFace));
@@ -343,13 +346,7 @@ void Table::completeKong(int seat, int kind, int face) {
 }
 
 void Table::drawReplacement(int seat) {
-  const Tile t = hand_.drawBack();
-  if (t == kNoTile) return endHand(-1, false, -1);
-  hand_.give(seat, t);
-  if (seating_.wantsFrames(seat)) seating_.toSeat(seat, wire::draw(seat, t, hand_.wildFace));
-  seating_.toAllBut(seat, wire::drawHidden(seat));
-  if (!replaceFlowers(seat)) return;
-  beginTurn(seat, true);
+  giveDrawn(seat, hand_.drawBack());
 }
 
 void Table::win(int seat, bool selfDrawn) {

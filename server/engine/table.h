@@ -88,6 +88,9 @@ class Table {
   bool setAside(int seat, int face);
   void completeKong(int seat, int kind, int face);
   void drawReplacement(int seat);
+  // Gives a tile drawn from either end to `seat`, or ends the hand drawn when
+  // the wall had none; then flowers are replaced and the seat's turn begins.
+  void giveDrawn(int seat, Tile t);
   void win(int seat, bool selfDrawn);
   void freeSeatOf(int seat, bool announce);
   void leave(int seat);

@@ -14,17 +14,8 @@
 namespace tavren {
 namespace {
 
-using testing::ServerFrame;
+using testing::DiscardFrames;
 using testing::SimClient;
-
-std::vector<std::uint8_t> DiscardFrames(int n, int firstValue) {
-  std::vector<std::uint8_t> bytes;
-  for (int i = 0; i < n; ++i) {
-    Frame f = ServerFrame(2, 0x02, {0, 0, 0, firstValue + i}, static_cast<std::uint16_t>(i + 1));
-    bytes.insert(bytes.end(), f.begin(), f.end());
-  }
-  return bytes;
-}
 
 int g_handled = 0;
 

@@ -15,6 +15,7 @@
 namespace tavren {
 namespace {
 
+using testing::DiscardFrames;
 using testing::ServerFrame;
 using testing::SimClient;
 
@@ -491,17 +492,9 @@ TEST_F(PumpTest, AFailingHandlerRestoresTheLobbyAndEnds) {
 namespace tavren {
 namespace {
 
+using testing::DiscardFrames;
 using testing::ServerFrame;
 using testing::SimClient;
-
-std::vector<std::uint8_t> DiscardFrames(int n, int firstValue) {
-  std::vector<std::uint8_t> bytes;
-  for (int i = 0; i < n; ++i) {
-    Frame f = ServerFrame(2, 0x02, {0, 0, 0, firstValue + i});
-    bytes.insert(bytes.end(), f.begin(), f.end());
-  }
-  return bytes;
-}
 
 // Emptying the rings for the next hand never cuts a frame: a part of one still
 // on its way stays, and the frames after it decode whole. The whole frames

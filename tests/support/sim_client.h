@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "core/client.h"
 #include "platform/sim/sim_world.h"
@@ -32,6 +33,16 @@ inline Frame ServerFrame(int type, std::uint8_t seat = 0, std::initializer_list<
 
 inline void PutText(Frame& f, std::size_t offset, const std::string& bytes) {
   std::memcpy(f.data() + offset, bytes.data(), bytes.size());
+}
+
+// `n` discards from seat bit 2 in a row, their tiles counting up from `firstValue`.
+inline std::vector<std::uint8_t> DiscardFrames(int n, int firstValue) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < n; ++i) {
+    Frame f = ServerFrame(2, 0x02, {0, 0, 0, firstValue + i});
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  return bytes;
 }
 
 struct SimClient {
