@@ -13,6 +13,7 @@
 #include "rules/settlement.h"
 #include "shell/dialogs.h"
 #include "shell/result_windows.h"
+#include "table/snapshot.h"
 #include "view/access.h"
 #include "view/melds.h"
 #include "view/motion.h"
@@ -329,6 +330,7 @@ void HandleFlower(Client& c, const InfoRecord& r) {
     // A watcher sees every row face down: the flower was drawn as one of its
     // backs, and the replacement takes that back's place. Only the wall's
     // replacement end gives up a tile; a tile added here would be one too many.
+    RefuseDuringSnapshot(c);
     Tile(c, WallPosition(t.MJFIRST)).visible = false;
     advanceBack(c);
   } else {

@@ -31,6 +31,7 @@ void ResetHandRecords(Client& c) {
   t.WildTileCode = -1;
   c.offer.MayDiscard = false;
   c.play.SeatCount = 0;
+  c.play.SnapshotOpen = false;
   c.view.Label3.caption.clear();
   for (auto& column : t.AsideTiles) column.fill(0);
   TableViewState& v = c.tableView;

@@ -48,6 +48,9 @@ struct PlayState {
   std::int16_t SnapFront = 0;
   std::int16_t SnapBack = 0;
   std::int16_t SnapWallOffset = 0;
+  // A snapshot's first record came and its fourth has not: the wall controls
+  // after MJPOINT are being handed out, so nothing else may take wall tiles.
+  bool SnapshotOpen = false;
 
   // The dice animation's random faces; seeded from the clock at first use
   // unless a test seeded it first.

@@ -219,6 +219,7 @@ void CompleteRestore(Client& c) {
   PlayState& ps = c.play;
   MainForm& f = c.view;
   ps.SeatCount = 0;
+  ps.SnapshotOpen = false;
 
   if (const auto index = TilePicIndex(kStandingOwn, t.WildTileCode)) {
     const int id = f.pics.TilePics[static_cast<std::size_t>(*index)];
@@ -278,6 +279,10 @@ void showWildIndicator(Client& c, int control) {
   k.visible = true;
 }
 
+void RefuseDuringSnapshot(const Client& c) {
+  if (c.play.SnapshotOpen) throw BadRecord("wall tiles taken in the middle of a table snapshot");
+}
+
 void HandleSnapshot(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
@@ -324,6 +329,7 @@ void HandleSnapshot(Client& c, const InfoRecord& r) {
     throw BadRecord("snapshot record does not fit the side's slots");
 
   ps.SnapDiscardCount[static_cast<std::size_t>(side)] = r.byte7;
+  ps.SnapshotOpen = true;
   ++ps.SeatCount;
   if (ps.SeatCount == 1) {
     ps.SnapFront = I16(front);

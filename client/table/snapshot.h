@@ -15,6 +15,11 @@ struct InfoRecord;
 // Instruction 40: one seat's record; the fourth completes the restore.
 void HandleSnapshot(Client& c, const InfoRecord& r);
 
+// While a snapshot is being applied its records hand out the wall controls
+// after MJPOINT: an instruction that takes wall tiles in between would hand
+// the same controls out twice, so it is refused as a bad record.
+void RefuseDuringSnapshot(const Client& c);
+
 // A 中 (`red`) or a wild tile the side sets aside goes onto control `control`
 // in the side's set-aside column, stacked upwards at the head of its meld row.
 void PlaceAsideOn(Client& c, int side, std::int16_t tile, bool red, int control);

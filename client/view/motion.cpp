@@ -5,6 +5,7 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "rules/sort_hand.h"
+#include "table/snapshot.h"
 #include "view/access.h"
 #include "view/scene.h"
 #include "view/seats.h"
@@ -269,6 +270,7 @@ void TurnTableFaceUp(Client& c) {
 
 void takeWallTiles(Client& c, std::uint8_t seat, int n, std::span<const std::int16_t> tiles,
                    bool replacement) {
+  RefuseDuringSnapshot(c);
   const int side = SideOf(c, seat);
   if (!replacement) LayDiscardOnShow(c, side, n);
   LoadSteps(c, Steps::Standing);

@@ -5,6 +5,7 @@
 
 #include "core/client.h"
 #include "core/waits.h"
+#include "table/snapshot.h"
 #include "view/access.h"
 #include "view/scene.h"
 
@@ -215,6 +216,7 @@ void layDiscard(Client& c, int side, int control) {
 }
 
 void takeWallTilesWatching(Client& c, std::uint8_t seat, int n, std::span<std::int16_t> tiles) {
+  RefuseDuringSnapshot(c);
   const int side = SideOf(c, seat);
   LoadSteps(c, Steps::Standing);
   HandRecord& h = Hand(c, side);

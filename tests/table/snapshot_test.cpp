@@ -215,6 +215,35 @@ TEST(Snapshot, TheIndicatorAndTheDiscardsFollowTheRestoredTiles) {
   EXPECT_EQ(s.c.play.SnapWallOffset, 44);
 }
 
+// A record's tiles come from the wall controls after MJPOINT; a deal, a draw
+// or a flower before the fourth record would hand the same controls out again.
+TEST(Snapshot, WallTilesTakenBeforeTheFourthRecordEndTheClient) {
+  for (int type : {p::kInsDeal, p::kInsDraw, p::kInsFlower}) {
+    for (bool watching : {true, false}) {
+      Joined s;
+      s.c.table.Watching = watching;
+      Record r;
+      r.side = 1;
+      r.exposed = {0x41, 0x41, 0x41};
+      s.Snap(r);
+      ASSERT_FALSE(s.c.ended);
+      s.Feed(type, 1, {0x21, 0x21, 0, 0x21});
+      EXPECT_TRUE(s.c.ended) << type << " " << watching;
+      EXPECT_EQ(s.platform.lobby.received.back().wParam, kScRestore) << type;
+    }
+  }
+}
+
+TEST(Snapshot, AfterTheFourthRecordTheHandGoesOn) {
+  Joined s;
+  Record r;
+  r.side = 1;
+  s.SnapWith(r);
+  ASSERT_FALSE(s.c.play.SnapshotOpen);
+  s.Feed(p::kInsDraw, 2, {0x21});
+  EXPECT_FALSE(s.c.ended);
+}
+
 TEST(Snapshot, RecordsTheSlotsCannotHoldEndTheClient) {
   struct Case {
     const char* what;
