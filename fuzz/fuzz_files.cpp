@@ -8,6 +8,7 @@
 #include "shell/ini_file.h"
 #include "shell/record_file.h"
 #include "shell/shell.h"
+#include "text/gbk.h"
 
 using namespace tavren;
 
@@ -31,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   classIniFile ini;
   ini.INIFileName = path;
   const std::string value = ini.GetIniKey(section, key);
-  fuzz::Require(value.size() <= 1023, "profile value length", static_cast<long>(value.size()));
+  // The cut at 1023 bytes is on the file's GBK bytes; in UTF-8 a double-byte
+  // character takes three bytes and so does the mark of a byte that is not GBK.
+  fuzz::Require(Utf8ToGbk(value).size() <= 1023, "profile value length",
+                static_cast<long>(Utf8ToGbk(value).size()));
   fuzz::Require(value.find('\0') == std::string::npos, "NUL in a profile value");
   if (which & 1) {
     RunGuardedEvent(c, [&] {
