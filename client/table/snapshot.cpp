@@ -327,6 +327,9 @@ void HandleSnapshot(Client& c, const InfoRecord& r) {
   if (h.redAside + reds > kAsideColumns || h.wildAside + wilds > kAsideColumns ||
       h.meldCursor < 2 || h.first + nMelds + h.count + nConcealed > kSlots)
     throw BadRecord("snapshot record does not fit the side's slots");
+  // Melds go in front of the standing row; under a row already standing they
+  // would push it over slots that hold no tile.
+  if (nMelds > 0 && h.count > 0) throw BadRecord("snapshot melds under a standing row");
 
   ps.SnapDiscardCount[static_cast<std::size_t>(side)] = r.byte7;
   ps.SnapshotOpen = true;

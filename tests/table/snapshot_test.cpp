@@ -267,5 +267,23 @@ TEST(Snapshot, RecordsTheSlotsCannotHoldEndTheClient) {
   }
 }
 
+// Melds are laid in front of the standing row; a second record that brings
+// melds to a side whose row already stands would leave the row pointing at
+// slots without a tile.
+TEST(Snapshot, MeldsForASideWhoseRowAlreadyStandsEndTheClient) {
+  Joined s;
+  Record first;
+  first.side = 3;
+  first.concealed = std::vector<int>(13, 0x22);
+  s.Snap(first);
+  ASSERT_FALSE(s.c.ended);
+  Record second;
+  second.side = 3;
+  second.exposed = {0x41, 0x41, 0x41};
+  s.Snap(second);
+  EXPECT_TRUE(s.c.ended);
+  EXPECT_EQ(s.platform.lobby.received.back().wParam, kScRestore);
+}
+
 }  // namespace
 }  // namespace tavren
