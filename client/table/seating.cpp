@@ -11,6 +11,7 @@
 #include "shell/result_windows.h"
 #include "text/gbk.h"
 #include "view/access.h"
+#include "view/seats.h"
 
 namespace tavren {
 
@@ -247,6 +248,10 @@ void HandleTableJoined(Client& c, const InfoRecord& r) {
   ResetHandRecords(c);
   c.play.SeatCount = 0;
   t.TableCleared = true;
+  // The snapshot that follows hands out the controls from MJPOINT on and moves
+  // the back end from MJFIRST; the back end starts where a deal puts it, the
+  // column before the front, so replacements never reach the tiles handed out.
+  t.MJFIRST = I16(WallPosition(t.MJPOINT + kWallTiles - 3));
 
   for (int i = 0; i < 3; ++i) {
     Control& button = f.AnNiu[static_cast<std::size_t>(i)];

@@ -230,17 +230,29 @@ void CompleteRestore(Client& c) {
   const int d = 143 - ps.SnapBack;
   const bool even = d % 2 == 0;
   t.MJFIRST = I16(WallPosition(t.MJFIRST + ps.SnapBack + (even ? 1 : 141)));
-  const int front = WallPosition(t.MJPOINT + ps.SnapFront);
+  // The records handed out controls from MJPOINT on, and the indicator takes
+  // the next. Tiles that came from the back (a kong's, before any discard)
+  // can carry them past the front mark; the live front then starts after
+  // them, so no later draw takes a control a hand holds, and the wall laid
+  // here never turns a held tile into a wall back.
+  const int inPlay = std::max<int>(ps.SnapFront, ps.SnapWallOffset + 1);
+  if (inPlay >= kWallTiles) throw BadRecord("snapshot leaves no wall");
+  const int front = WallPosition(t.MJPOINT + inPlay);
+  const int start = t.MJPOINT;
+  auto held = [&](int pos) { return WallPosition(pos - start + kWallTiles) < inPlay; };
+  auto layWall = [&](int pos) {
+    if (!held(pos)) LyingBack(c, pos);
+  };
   if (front <= t.MJFIRST) {
-    for (int pos = front; pos <= t.MJFIRST; ++pos) LyingBack(c, pos);
+    for (int pos = front; pos <= t.MJFIRST; ++pos) layWall(pos);
   } else {
-    for (int pos = front; pos < kWallTiles; ++pos) LyingBack(c, pos);
-    for (int pos = 0; pos <= t.MJFIRST; ++pos) LyingBack(c, pos);
+    for (int pos = front; pos < kWallTiles; ++pos) layWall(pos);
+    for (int pos = 0; pos <= t.MJFIRST; ++pos) layWall(pos);
   }
   if (even)
-    LyingBack(c, WallPosition(t.MJFIRST + 1));
-  else
-    Tile(c, WallPosition(t.MJFIRST + 143)).visible = false;
+    layWall(WallPosition(t.MJFIRST + 1));
+  else if (const int end = WallPosition(t.MJFIRST + 143); !held(end))
+    Tile(c, end).visible = false;
 
   showWildIndicator(c, NextControl(c));
   Handed(c);

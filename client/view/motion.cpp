@@ -114,8 +114,8 @@ void OwnSingleTile(Client& c, std::span<const std::int16_t> tiles) {
   TableViewState& v = c.tableView;
   HandRecord& h = Hand(c, 0);
   if (tiles.size() < 4 || !StandingFits(h, 1)) return;
+  // The row grows once the tile is taken: the wall checks the row as it stands.
   const int k = h.first + h.count;
-  ++h.count;
   if (t.WildTileCode > 0) {
     // Closes the gap left by the previous drawn tile.
     for (int s = h.first; s < k; ++s) {
@@ -127,7 +127,7 @@ void OwnSingleTile(Client& c, std::span<const std::int16_t> tiles) {
       tile.y = p.y;
       BringToFront(c.view, tile);
     }
-    if (!v.DrawFromFront) SortHand(c, 0, h.count - 1);
+    if (!v.DrawFromFront) SortHand(c, 0, h.count);
   }
   const bool fromFront = v.DrawFromFront;
   const int control = WallPosition(fromFront ? t.MJPOINT : t.MJFIRST);
@@ -135,6 +135,7 @@ void OwnSingleTile(Client& c, std::span<const std::int16_t> tiles) {
     advanceFront(c);
   else
     advanceBack(c);
+  ++h.count;
   Slot(h, k) = {kSlotStanding, tiles[3], I16(control)};
   ShowStandingFace(c, 0, control, tiles[3]);
   PlaceOwnStanding(c, k, control);
@@ -145,15 +146,15 @@ void OwnDealBatch(Client& c, int n, std::span<const std::int16_t> tiles) {
   HandRecord& h = Hand(c, 0);
   if (n < 1 || static_cast<std::size_t>(n) > tiles.size() || !StandingFits(h, n)) return;
   const int k0 = h.first + h.count;
-  h.count = I16(h.count + n);
   for (int i = 0; i < n; ++i) {
     const int control = WallPosition(c.table.MJPOINT);
+    advanceFront(c);
     const std::int16_t tile = tiles[static_cast<std::size_t>(i)];
     Slot(h, k0 + i) = {kSlotStanding, tile, I16(control)};
     ShowStandingFace(c, 0, control, tile);
     PlaceOwnStanding(c, k0 + i, control);
-    advanceFront(c);
   }
+  h.count = I16(h.count + n);
 }
 
 void OtherSideTiles(Client& c, int side, int n) {
@@ -170,7 +171,6 @@ void OtherSideTiles(Client& c, int side, int n) {
   }
   if (n < 1 || !StandingFits(h, n)) return;
   const int k0 = h.first + h.count;
-  h.count = I16(h.count + n);
   const bool fromBack = n == 1 && !v.DrawFromFront;
   for (int i = 0; i < n; ++i) {
     const int control = WallPosition(fromBack ? t.MJFIRST : t.MJPOINT);
@@ -184,6 +184,7 @@ void OtherSideTiles(Client& c, int side, int n) {
     ShowBack(c, control, side, true);
     placeInStandingRow(c, side, k0 + i, control);
   }
+  h.count = I16(h.count + n);
   if (n == 1 && (fromBack || t.WildTileCode > 0 || h.count == 14))
     applyDrawnGap(c, side, Slot(h, k0).ind);
 }

@@ -182,11 +182,30 @@ std::int16_t NextBackPosition(int pos) {
   return I16(pos % 3 == 2 ? (pos + 139) % kWallTiles : pos + 1);
 }
 
+namespace {
+
+// The wall's next tile is never one a hand holds: a server that hands out more
+// tiles than the wall has left would otherwise put one control in two places.
+void RefuseHeldControl(const Client& c, int pos) {
+  const int control = WallPosition(pos);
+  for (const HandRecord& h : c.table.custom)
+    for (int k = 0; k < kSlots; ++k) {
+      const TileSlot& s = Slot(h, k);
+      const bool row = k >= h.first && k < h.first + h.count;
+      if (s.ind == control && (row || s.typ >= kSlotChi))
+        throw BadRecord("the wall ran into tiles in play");
+    }
+}
+
+}  // namespace
+
 void advanceFront(Client& c) {
+  RefuseHeldControl(c, c.table.MJPOINT);
   c.table.MJPOINT = I16((WallPosition(c.table.MJPOINT) + 1) % kWallTiles);
 }
 
 void advanceBack(Client& c) {
+  RefuseHeldControl(c, c.table.MJFIRST);
   c.table.MJFIRST = NextBackPosition(c.table.MJFIRST);
 }
 

@@ -267,6 +267,49 @@ TEST(Snapshot, RecordsTheSlotsCannotHoldEndTheClient) {
   }
 }
 
+// A kong's tile comes from the back of the wall; restored before any discard,
+// the hands hold more controls than the front mark counts. Later draws and
+// the wall laid at the end must not reach the held ones.
+TEST(Snapshot, HandsHoldingMoreThanTheFrontMarkKeepTheirControls) {
+  for (bool watching : {true, false}) {
+    Joined s;
+    s.c.table.Watching = watching;
+    Record r;
+    r.side = 2;
+    r.front = 50;  // 52 tiles in the hands below, then the indicator
+    r.exposed = {0x45, 0x45, 0x45};
+    r.concealed = std::vector<int>(10, 0x22);
+    s.SnapWith(r);
+    ASSERT_FALSE(s.c.ended);
+    for (int back = 0; back < 4; ++back) {
+      const int wallBack = s.Picture(TileBackIndex(back, false));
+      for (int ind : s.HeldControls()) EXPECT_NE(s.tile(ind).picture, wallBack) << ind;
+    }
+    for (int seat : {2, 4, 8}) s.Feed(p::kInsDraw, seat, {0x21});
+    ASSERT_FALSE(s.c.ended);
+    std::set<int> controls;
+    for (int ind : s.HeldControls())
+      EXPECT_TRUE(controls.insert(ind).second) << ind << " " << watching;
+  }
+}
+
+// A fresh watcher's wall ends both start at 0; the back end must still start
+// behind the tiles the records hand out, so a flower's replacement hides a
+// wall tile and not one a hand holds.
+TEST(Snapshot, AWatchersFirstReplacementAfterJoiningTakesAWallTile) {
+  Joined s;
+  ASSERT_EQ(s.c.table.MJPOINT, 0);
+  Record r;
+  r.side = 1;
+  r.back = 143;  // nothing taken from the back yet
+  r.concealed = std::vector<int>(13, 0x22);
+  s.SnapWith(r);
+  ASSERT_FALSE(s.c.ended);
+  s.Feed(p::kInsFlower, 2, {0, 0x01, 0, 0});
+  ASSERT_FALSE(s.c.ended);
+  for (int ind : s.HeldControls()) EXPECT_TRUE(s.tile(ind).visible) << ind;
+}
+
 // Melds are laid in front of the standing row; a second record that brings
 // melds to a side whose row already stands would leave the row pointing at
 // slots without a tile.

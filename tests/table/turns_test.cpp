@@ -262,5 +262,24 @@ TEST(Reveal, TheFirstRecordNamesTheWallTilesAndWhereTheyLie) {
   }
 }
 
+// A server that goes on handing out tiles after the wall is used up would
+// make the wall's next control one a hand still holds: the client refuses the
+// record (back to the lobby, end) instead of showing one tile in two places.
+TEST(Draw, AWallRunIntoTheTilesInPlayEndsTheClient) {
+  Play s;
+  s.StartHand(0, {1, 1, 1, 1}, kDealTiles, 0x29);
+  ASSERT_FALSE(s.c.ended);
+  int draws = 0;
+  for (; draws < 200 && !s.c.ended; ++draws) {
+    s.Feed(p::kInsDraw, 1, {0x21});
+    if (s.c.ended) break;
+    ExpectDistinct(s.HeldControls());
+    s.Feed(p::kInsDiscard, 1, {0, 0, 0, 0x21});
+  }
+  EXPECT_TRUE(s.c.ended);
+  EXPECT_LT(draws, 144);
+  EXPECT_EQ(s.platform.lobby.received.back().wParam, kScRestore);
+}
+
 }  // namespace
 }  // namespace tavren
