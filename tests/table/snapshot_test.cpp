@@ -285,7 +285,7 @@ TEST(Snapshot, HandsHoldingMoreThanTheFrontMarkKeepTheirControls) {
       const int wallBack = s.Picture(TileBackIndex(back, false));
       for (int ind : s.HeldControls()) EXPECT_NE(s.tile(ind).picture, wallBack) << ind;
     }
-    for (int seat : {2, 4, 8}) s.Feed(p::kInsDraw, seat, {0x21});
+    for (int side : {1, 2, 3}) s.Feed(p::kInsDraw, side, {0x21});
     ASSERT_FALSE(s.c.ended);
     std::set<int> controls;
     for (int ind : s.HeldControls())
