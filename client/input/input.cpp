@@ -229,14 +229,21 @@ void OnOperationClick(Client& c, int index) {
         PlayOwnClaimVoice(c, kVoicePeng);
         SendPengRequest(c, c.table.LastDiscard);
         break;
-      case kButtonKong:
+      case kButtonKong: {
+        const bool mayDiscard = o.MayDiscard;
         o.MayDiscard = false;
         HideButtons(c, {kButtonChi, kButtonPeng, kButtonHu, kButtonPass});
         if (o.OfferMask & kOfferConcealedKong) SortHand(c, 0, Own(c).count);
         FindKongChoices(c);
         // No kong can be formed: the countdown answers the offer in the end.
-        if (o.KongCount == 0) StartTurnClock(c, o.TurnTime);
+        // On the user's own turn that answer is a discard (the server waits
+        // for one), so the turn keeps its discard.
+        if (o.KongCount == 0) {
+          o.MayDiscard = mayDiscard;
+          StartTurnClock(c, o.TurnTime);
+        }
         break;
+      }
       case kButtonHu:
         o.MayDiscard = false;
         SendHuRequest(c);

@@ -332,6 +332,23 @@ TEST(OperationButtons, AKongThatCannotBeFormedLeavesTheAnswerToTheCountdown) {
   EXPECT_EQ(t.take(), (std::vector<Request>{Req(7, 1)}));
 }
 
+// On the user's own turn the server waits for a discard: a kong button that
+// finds no kong (a set-aside offer, say) must leave the turn a discard, by the
+// user or by the countdown, or the table stalls.
+TEST(OperationButtons, AKongThatCannotBeFormedOnTheUsersTurnStillEndsInADiscard) {
+  PumpTable t;
+  t.hand({Wan(1), Wan(5), Tong(3), Tiao(2), Tiao(7)});
+  t.offer(1 + 64);
+  ASSERT_TRUE(t.c.offer.MayDiscard);
+  OnOperationClick(t.c, kButtonKong);
+  EXPECT_TRUE(t.c.offer.MayDiscard);
+  EXPECT_TRUE(t.c.link.TurnClockOn);
+  t.Run(30000);
+  bool discarded = false;
+  for (const Request& r : t.take()) discarded = discarded || r.type == 2;
+  EXPECT_TRUE(discarded);
+}
+
 TEST(ControlBar, ADisabledButtonDoesNothing) {
   PlayTable t;
   t.c.input.TableActive = false;
