@@ -14,10 +14,12 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "engine/out_queue.h"
 #include "engine/server.h"
+#include "protocol/options.h"
 
 #ifndef TAVREN_VERSION
 #define TAVREN_VERSION "0"
@@ -39,54 +41,76 @@ struct Options {
 };
 
 void usage(std::FILE* to) {
-  std::fprintf(
-      to,
-      "usage: tavrenmj-server [--bind ADDR] [--port N] [--seed N] [--turn-time S] [--tables N]\n"
-      "                       [--robot-delay MS] [--stake N] [--hands-per-game N] [--page-url "
-      "URL]\n"
-      "                       [--chat-spacing MS] [--busy]\n"
-      "  --busy   tables without any client play robots-only games too\n"
-      "  --help, --version   this text; the version\n");
+  std::fprintf(to,
+               "usage: tavrenmj-server [OPTION]...\n"
+               "The Tavren mahjong table server: tables of four seats, robot players in the seats\n"
+               "no person has taken. It listens on the loopback address 127.0.0.1 only, so only\n"
+               "this machine can join; --bind 0.0.0.0 (or one of this machine's addresses) opens\n"
+               "it to the network, and the firewall must then let TCP to the port in.\n"
+               "\n"
+               "  --bind ADDR            the address to listen on (default 127.0.0.1)\n"
+               "  --port N               the TCP port, 0 for any free one (default 7000)\n"
+               "  --tables N             tables, 1 to 1000 (default 1)\n"
+               "  --seed N               the random seed of the deals (default: from the clock)\n"
+               "  --turn-time S          seconds for a turn, 1 to 15\n"
+               "  --robot-delay MS       how long a robot thinks, 0 to 60000 ms\n"
+               "  --stake N              coins a point is worth, 1 to 30000\n"
+               "  --hands-per-game N     hands in a game, 0 for no end\n"
+               "  --page-url URL         the page the client's help button opens\n"
+               "  --chat-spacing MS      the least time between two chat lines of one player\n"
+               "  --busy                 tables without any client play robots-only games too\n"
+               "  --help, --version      this text; the version\n"
+               "Options take their value as --port 7000 or --port=7000.\n");
 }
 
-bool parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](long lo, long hi, long& out) {
-      if (i + 1 >= argc) return false;
-      char* end = nullptr;
-      out = std::strtol(argv[++i], &end, 10);
-      return *end == 0 && out >= lo && out <= hi;
-    };
-    long v = 0;
-    if (a == "--bind" && i + 1 < argc) {
-      o.bind = argv[++i];
-    } else if (a == "--port" && value(0, 65535, v)) {
-      o.port = static_cast<int>(v);
-    } else if (a == "--seed" && value(0, 0x7FFFFFFF, v)) {
-      o.config.seed = static_cast<std::uint64_t>(v);
+// GNU-style, in order: --help and --version answer at once, and the first bad
+// option or value is named on standard error.
+enum class Parsed { Run, Answered, Refused };
+
+Parsed parse(tavren::options::Parser& p, Options& o) {
+  while (p.next()) {
+    if (p.is("--help", "-h")) {
+      if (!p.flag()) break;
+      usage(stdout);
+      return Parsed::Answered;
+    } else if (p.is("--version")) {
+      if (!p.flag()) break;
+      std::printf("tavrenmj-server %s\n", TAVREN_VERSION);
+      return Parsed::Answered;
+    } else if (p.is("--bind")) {
+      o.bind = p.value();
+      asio::error_code ec;
+      if (!p.failed()) asio::ip::make_address(o.bind, ec);
+      if (ec)
+        p.error("invalid address '" + o.bind +
+                "' for '--bind': an IPv4 or IPv6 address is expected (0.0.0.0 for every "
+                "interface)");
+    } else if (p.is("--port")) {
+      o.port = static_cast<int>(p.number(0, 65535));
+    } else if (p.is("--seed")) {
+      o.config.seed = static_cast<std::uint64_t>(p.number(0, 0x7FFFFFFF));
       o.seedGiven = true;
-    } else if (a == "--turn-time" && value(1, 15, v)) {
-      o.config.turnTimeSec = static_cast<int>(v);
-    } else if (a == "--tables" && value(1, 1000, v)) {
-      o.config.tables = static_cast<int>(v);
-    } else if (a == "--robot-delay" && value(0, 60000, v)) {
-      o.config.robotDelayMs = static_cast<int>(v);
-    } else if (a == "--chat-spacing" && value(0, 60000, v)) {
-      o.config.chatSpacingMs = static_cast<int>(v);
-    } else if (a == "--stake" && value(1, 30000, v)) {
-      o.config.stake = static_cast<int>(v);
-    } else if (a == "--hands-per-game" && value(0, 100000, v)) {
-      o.config.handsPerGame = static_cast<int>(v);
-    } else if (a == "--page-url" && i + 1 < argc) {
-      o.config.pageUrl = argv[++i];
-    } else if (a == "--busy") {
-      o.config.busyTables = true;
+    } else if (p.is("--turn-time")) {
+      o.config.turnTimeSec = static_cast<int>(p.number(1, 15));
+    } else if (p.is("--tables")) {
+      o.config.tables = static_cast<int>(p.number(1, 1000));
+    } else if (p.is("--robot-delay")) {
+      o.config.robotDelayMs = static_cast<int>(p.number(0, 60000));
+    } else if (p.is("--chat-spacing")) {
+      o.config.chatSpacingMs = static_cast<int>(p.number(0, 60000));
+    } else if (p.is("--stake")) {
+      o.config.stake = static_cast<int>(p.number(1, 30000));
+    } else if (p.is("--hands-per-game")) {
+      o.config.handsPerGame = static_cast<int>(p.number(0, 100000));
+    } else if (p.is("--page-url")) {
+      o.config.pageUrl = p.value();
+    } else if (p.is("--busy")) {
+      o.config.busyTables = p.flag();
     } else {
-      return false;
+      p.unknown();
     }
   }
-  return true;
+  return p.failed() ? Parsed::Refused : Parsed::Run;
 }
 
 class App {
@@ -99,10 +123,18 @@ class App {
         signals_(io, SIGINT, SIGTERM),
         start_(Clock::now()) {
     tcp::endpoint ep(asio::ip::make_address(o.bind), static_cast<unsigned short>(o.port));
-    acceptor_.open(ep.protocol());
-    acceptor_.set_option(tcp::acceptor::reuse_address(true));
-    acceptor_.bind(ep);
-    acceptor_.listen();
+    try {
+      acceptor_.open(ep.protocol());
+      acceptor_.set_option(tcp::acceptor::reuse_address(true));
+      acceptor_.bind(ep);
+      acceptor_.listen();
+    } catch (const asio::system_error& e) {
+      // Name what was asked for: an address this machine does not have, or a
+      // port in use, reads better than the bare system message.
+      const std::string where = ep.address().is_v6() ? "[" + o.bind + "]" : o.bind;
+      throw std::runtime_error("cannot listen on " + where + ":" + std::to_string(o.port) + ": " +
+                               e.code().message());
+    }
     std::printf("tavrenmj-server listening on %s:%u, %d table(s), seed %llu\n", o.bind.c_str(),
                 static_cast<unsigned>(acceptor_.local_endpoint().port()), server_.tableCount(),
                 static_cast<unsigned long long>(o.config.seed));
@@ -308,21 +340,15 @@ class App {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      usage(stdout);
-      return 0;
-    }
-    if (a == "--version") {
-      std::printf("tavrenmj-server %s\n", TAVREN_VERSION);
-      return 0;
-    }
-  }
   Options o;
-  if (!parse(argc, argv, o)) {
-    usage(stderr);
-    return 2;
+  tavren::options::Parser args("tavrenmj-server", argc, argv);
+  switch (parse(args, o)) {
+    case Parsed::Answered:
+      return 0;
+    case Parsed::Refused:
+      return args.fail();
+    case Parsed::Run:
+      break;
   }
   if (!o.seedGiven)
     o.config.seed =

@@ -67,12 +67,12 @@ class ClientProcess : public ::testing::Test {
     return out;
   }
 
-  void expectCleanEnd() {
+  void expectCleanEnd(int status = 0) {
     ASSERT_TRUE(rig.waitFor([&] { return !rig.running(); }, kAnswerMs))
         << "the client did not end; stderr:\n"
         << rig.stderrText();
     EXPECT_TRUE(rig.ended()->exited) << "killed by signal " << rig.ended()->status;
-    EXPECT_EQ(rig.ended()->status, 0);
+    EXPECT_EQ(rig.ended()->status, status);
   }
 
   Rig rig;
@@ -306,18 +306,22 @@ TEST_F(ClientProcess, ARefusedLoginWithTheLobbyGoneStillEndsCleanly) {
 
 TEST_F(ClientProcess, WithoutACommandLineTheClientSaysItNeedsTheLobbyAndEnds) {
   rig.start({});
-  expectCleanEnd();
+  expectCleanEnd(2);  // not started as designed: a usage error
   EXPECT_NE(rig.stderrText().find("messagebox: 警告: 本游戏需从游戏大厅中启动！\n"),
             std::string::npos)
+      << rig.stderrText();
+  EXPECT_NE(rig.stderrText().find("To play, run tavrenmj-play"), std::string::npos)
       << rig.stderrText();
   EXPECT_FALSE(rig.serverConnected());
 }
 
 TEST_F(ClientProcess, ACommandLineThatCannotBeParsedRestoresTheLobbyAndEnds) {
   rig.start({"acc$key$127.0.0.1$port$T1$0$$0$$$0$$$"});
-  expectCleanEnd();
+  expectCleanEnd(2);
   EXPECT_TRUE(
       rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; }, kAnswerMs));
+  EXPECT_NE(rig.stderrText().find("not a lobby's hand-over"), std::string::npos)
+      << rig.stderrText();
   EXPECT_FALSE(rig.serverConnected());
 }
 
