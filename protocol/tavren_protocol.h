@@ -44,6 +44,9 @@ enum Request : std::uint16_t {
   kReqChat = 19,
   kReqKeepAlive = 24,
   kReqResume = 28,
+  // Not a client's: a lobby asks a server for its tables on a connection that
+  // has not logged in. Operand 0 is the first table wanted.
+  kReqTableList = 40,
 };
 
 // Instructions, server to client (frame byte 3).
@@ -71,6 +74,8 @@ enum Instruction : std::uint8_t {
   kInsResumed = 29,
   kInsSnapshot = 40,
   kInsTableJoined = 41,
+  // Never sent to a client: one frame per table, the answer to kReqTableList.
+  kInsTableList = 42,
 };
 
 // Claim and meld kinds: offer masks, claim requests and melds share them.
@@ -110,5 +115,27 @@ inline constexpr int kLoginBadSeat = 2;
 
 // Instruction 29 (value(3)): the seat is resumed; 0 refuses the resume.
 inline constexpr int kResumeDone = 1;
+
+// Instruction 42, one table of a server's list: operand 0 the table, operand 1
+// the number of tables, operand 2 its state, operand 3 its watchers; byte 7 bit 0
+// set when a game there waits for every player's 开始. Then four seats of
+// kTableListSeatBytes from kPayloadOffset: kind, ready (0/1), two spare bytes,
+// the user id (8 bytes little-endian), the account (kNameBytes).
+inline constexpr std::size_t kTableListSeatBytes = 28;
+inline constexpr std::size_t kTableListUserIdOffset = 4;
+inline constexpr std::size_t kTableListNameOffset = 12;
+inline constexpr int kTableListMaxFrames = 16;  // tables answered per request
+enum TableState : std::uint8_t {
+  kTableIdle = 0,          // nobody there, no game
+  kTableWaitingStart = 1,  // seated players, no hand yet: waiting for 开始
+  kTableBetweenHands = 2,
+  kTablePlaying = 3,
+};
+enum SeatKind : std::uint8_t {
+  kSeatFree = 0,    // a robot keeps the seat warm; no game runs
+  kSeatRobot = 1,   // a robot plays it; a player who sits takes it from the next hand
+  kSeatPlayer = 2,  // a client holds it
+  kSeatAway = 3,    // its client's connection broke during the hand
+};
 
 }  // namespace tavren::protocol

@@ -58,6 +58,10 @@ void usage(std::FILE* to) {
                "  --hands-per-game N     hands in a game, 0 for no end\n"
                "  --page-url URL         the page the client's help button opens\n"
                "  --chat-spacing MS      the least time between two chat lines of one player\n"
+               "  --start-pause MS       from a client's seating to a game's first hand\n"
+               "                         (default 3000)\n"
+               "  --wait-for-start       a game's first hand waits for every seated client's\n"
+               "                         开始 (a hosted table)\n"
                "  --busy                 tables without any client play robots-only games too\n"
                "  --help, --version      this text; the version\n"
                "Options take their value as --port 7000 or --port=7000.\n");
@@ -104,6 +108,10 @@ Parsed parse(tavren::options::Parser& p, Options& o) {
       o.config.handsPerGame = static_cast<int>(p.number(0, 100000));
     } else if (p.is("--page-url")) {
       o.config.pageUrl = p.value();
+    } else if (p.is("--start-pause")) {
+      o.config.startPauseMs = static_cast<int>(p.number(0, 60000));
+    } else if (p.is("--wait-for-start")) {
+      o.config.waitForStart = p.flag();
     } else if (p.is("--busy")) {
       o.config.busyTables = p.flag();
     } else {

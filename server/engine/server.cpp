@@ -20,6 +20,7 @@ struct Server::Conn {
   bool closed = false;  // the server dropped it
   int table = -1;
   std::int64_t heardMs = 0;  // when its last bytes arrived
+  std::int64_t listMs = -1;  // when its last table-list request was answered
   std::vector<std::uint8_t> in;
   std::vector<std::uint8_t> out;
 };
@@ -197,6 +198,7 @@ void Server::handleFrame(ConnId id, const std::uint8_t* data) {
     return;
   }
   if (c->table < 0) {
+    if (type == proto::kReqTableList) return tableList(id, data);
     if (type != proto::kReqKeepAlive)
       log("refused from connection " + std::to_string(id) + ": a request before the login");
     return;
@@ -267,6 +269,20 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   if (k.watch >= tableCount() || k.seat > 3) return refuseLogin(id, proto::kLoginBadSeat);
   conn(id)->table = k.watch;
   tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat);
+}
+
+// One frame per table from the one asked for, at most kTableListMaxFrames: a
+// lobby pages through a long list; a connection asking faster than the spacing
+// is not answered (each answer is many frames for one).
+void Server::tableList(ConnId id, const std::uint8_t* data) {
+  Conn* c = conn(id);
+  if (c->listMs >= 0 && now_ - c->listMs < config_.tableListSpacingMs) return;
+  c->listMs = now_;
+  Frame f;
+  std::copy(data, data + proto::kFrameSize, f.b.begin());
+  const int first = std::clamp(f.operand(0), 0, tableCount() - 1);
+  const int end = std::min(tableCount(), first + proto::kTableListMaxFrames);
+  for (int t = first; t < end; ++t) sendTo(id, tables_[t]->listEntry(tableCount()).b.data());
 }
 
 // A refusal: value 2 for a seat that cannot be had, anything else for the rest.

@@ -97,6 +97,12 @@ class Server {
     int readyTimeoutMs = 20000;  // the next hand starts by then even if someone is not ready
     bool busyTables = false;     // robots-only tables play too (benchmarks, ./run table)
     int handsPerGame = 0;        // 0: endless; else a game-over notice after this many hands
+    // A hosted table: no game's first hand starts before every seated client has
+    // said it is ready (the 开始 button); robots then play the seats still free.
+    bool waitForStart = false;
+    // A lobby's table-list requests on one connection are answered at most one
+    // per this many ms; more are dropped.
+    int tableListSpacingMs = 200;
   };
 
   explicit Server(Config config);
@@ -159,6 +165,8 @@ class Server {
   void resumeLogin(ConnId id, const std::string& account, const LoginKey& k, std::uint16_t token);
   void seatLogin(ConnId id, const std::string& account, const LoginKey& k);
   void refuseLogin(ConnId id, int verdict);
+  // A lobby's request for the tables (before any login on the connection).
+  void tableList(ConnId id, const std::uint8_t* data);
   // Seat and watcher tokens come from the system's secure random source.
   std::uint16_t randomToken();
   // Open, not given up, and heard from within kLiveWindowMs.

@@ -32,6 +32,33 @@ TableView Table::view() const {
   return v;
 }
 
+Frame Table::listEntry(int tableCount) const {
+  int state = proto::kTableIdle;
+  if (handRunning())
+    state = proto::kTablePlaying;
+  else if (gameStarted_ && firstHand_)
+    state = proto::kTableWaitingStart;
+  else if (gameStarted_)
+    state = proto::kTableBetweenHands;
+  Frame f(proto::kInsTableList, 0);
+  f.operand(0, index_)
+      .operand(1, tableCount)
+      .operand(2, state)
+      .operand(3, static_cast<int>(seating_.watchers().size()));
+  f.byteAt(proto::kByte7Offset, config_.waitForStart ? 1 : 0);
+  for (int seat = 0; seat < 4; ++seat) {
+    const Seat& s = seating_[seat];
+    const std::size_t at = proto::kPayloadOffset + proto::kTableListSeatBytes * seat;
+    int kind = gameStarted_ ? proto::kSeatRobot : proto::kSeatFree;
+    if (s.human) kind = s.away ? proto::kSeatAway : proto::kSeatPlayer;
+    f.byteAt(at, kind).byteAt(at + 1, s.human && s.ready ? 1 : 0);
+    if (!s.human) continue;
+    f.u64(at + proto::kTableListUserIdOffset, s.userId);
+    f.text(at + proto::kTableListNameOffset, proto::kNameBytes, s.account);
+  }
+  return f;
+}
+
 // ---------------------------------------------------------------- seating
 
 void Table::seatHuman(int seat, ConnId conn, const std::string& account,
@@ -56,7 +83,7 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account,
   // clients seated when the game was set; later the newcomer is not ready until
   // it says so.
   if (firstHand_) {
-    s.ready = true;
+    s.ready = !config_.waitForStart;
     announceStart(seat);
   }
   checkAllReady();
@@ -139,7 +166,8 @@ void Table::startGame() {
   hand_.startGame();
   // The first hand waits for no 开始 button: a client seated now is ready, and
   // is told when the hand starts. Later hands wait for each client's ready.
-  for (auto& s : seating_.seats()) s.ready = !s.human || !s.waiting;
+  // A hosted table waits for every client's 开始 instead, however long it takes.
+  for (auto& s : seating_.seats()) s.ready = !s.human || (!s.waiting && !config_.waitForStart);
   auto playing = [&](int s) { return seating_[s].human && !seating_[s].waiting; };
   for (int s = 0; s < 4; ++s)
     if (playing(s)) seating_.sendSeating(s, hand_.dealer);
@@ -151,12 +179,14 @@ void Table::startGame() {
   for (const auto& w : seating_.watchers()) seating_.sendSeatingToWatcher(w.conn);
   phase_ = Phase::AfterHand;
   firstHand_ = true;
-  deadline_ = now() + config_.readyTimeoutMs;
+  deadline_ = config_.waitForStart ? -1 : now() + config_.readyTimeoutMs;
   checkAllReady();
 }
 
 // A system line for a client waiting for a game's first hand: when it starts.
 void Table::announceStart(int seat) {
+  if (config_.waitForStart) return seating_.toSeat(seat, wire::waitForStartNotice());
+  if (config_.startPauseMs < 1000) return;  // it starts at once: nothing to wait for
   seating_.toSeat(seat, wire::startNotice((config_.startPauseMs + 999) / 1000));
 }
 

@@ -61,6 +61,8 @@ class Table {
   int wallLeft() const { return hand_.wallLeft(); }
   TableView view() const;
   int handsPlayed() const { return handsPlayed_; }
+  // The table as a lobby's list shows it.
+  Frame listEntry(int tableCount) const;
 
  private:
   enum class Phase { Idle, Call, Turn, Claims, AfterHand };

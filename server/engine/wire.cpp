@@ -128,6 +128,13 @@ Frame startNotice(int seconds) {
   return f;
 }
 
+Frame waitForStartNotice() {
+  Frame f(proto::kInsChat, 0);
+  f.text(proto::kPayloadOffset, proto::kChatTextBytes,
+         toGbk("系统提示: 所有玩家都按“开始”后牌局开始，空位由机器人补上"));
+  return f;
+}
+
 Frame chat(const Frame& request, int fromSeat) {
   Frame out(proto::kInsChat, fromSeat >= 0 ? seatBit(fromSeat) : 0);
   out.operand(0, request.operand(0) & 0xFF)

@@ -36,6 +36,8 @@ Frame ready(int seat, const std::string& account);
 Frame playerGone(int seat, const std::string& account);
 // The system line for a client waiting for a game's first hand.
 Frame startNotice(int seconds);
+// The same at a hosted table, which waits for every client's 开始.
+Frame waitForStartNotice();
 // A chat request as the table relays it.
 Frame chat(const Frame& request, int fromSeat);
 Frame gameOver(std::string_view noticeGbk);
