@@ -1,11 +1,14 @@
 #include "lobby/lobby_link.h"
 
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tavren::lobby {
 
@@ -60,11 +63,57 @@ std::string lobbyDirectory() {
   return "/tmp/tavren-lobby-" + std::to_string(getuid());
 }
 
-bool ensureDirectory(const std::string& dir) {
-  if (mkdir(dir.c_str(), 0700) == 0) return true;
-  if (errno != EEXIST) return false;
+bool ensureDirectory(const std::string& dir, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+    return fail("cannot create the lobby folder " + dir + ": " + std::strerror(errno));
   struct stat st {};
-  return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (lstat(dir.c_str(), &st) != 0)
+    return fail("cannot read the lobby folder " + dir + ": " + std::strerror(errno));
+  if (!S_ISDIR(st.st_mode)) return fail("the lobby folder " + dir + " is not a folder");
+  if (st.st_uid != geteuid())
+    return fail("the lobby folder " + dir + " belongs to another user (uid " +
+                std::to_string(st.st_uid) + "); remove it or set TAVREN_LOBBY_DIR");
+  if ((st.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return fail("the lobby folder " + dir + " is open to other users (mode " + mode +
+                "); make it private (chmod 700) or remove it");
+  }
+  return true;
+}
+
+std::string accountProblem(std::string_view name) {
+  if (name.empty()) return "请输入名字。";
+  if (name.size() > 15) return "名字最多15个字符。";
+  for (unsigned char c : name)
+    if (c <= 0x20 || c >= 0x7F || c == '$')
+      return "名字只能用英文字母、数字和符号（不能有空格和$）。";
+  return {};
+}
+
+std::string newSeatPass() {
+  unsigned char bytes[16];
+  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return {};
+  static const char kHex[] = "0123456789abcdef";
+  std::string pass;
+  for (unsigned char b : bytes) {
+    pass += kHex[b >> 4];
+    pass += kHex[b & 15];
+  }
+  return pass;
+}
+
+std::string programFolder() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = 0;
+  const std::string p(buf);
+  return p.substr(0, p.rfind('/'));
 }
 
 std::string encodeCaption(std::string_view caption) {

@@ -31,8 +31,11 @@ std::string messageName(const Message& m);
 
 // $TAVREN_LOBBY_DIR, else $XDG_RUNTIME_DIR/tavren-lobby, else /tmp/tavren-lobby-<uid>.
 std::string lobbyDirectory();
-// Creates the directory (mode 0700) if needed; false when that fails.
-bool ensureDirectory(const std::string& dir);
+// Creates the directory (mode 0700) if needed and checks it is fit to hold a
+// lobby's socket: a real folder (not a link), the user's own, open to nobody
+// else. Otherwise false with the reason in `error` (another local user could
+// plant a socket there that the client would talk to).
+bool ensureDirectory(const std::string& dir, std::string* error = nullptr);
 // Every UTF-8 byte outside A-Z a-z 0-9 . _ - as %XX.
 std::string encodeCaption(std::string_view caption);
 std::string socketPath(std::string_view caption);
@@ -56,5 +59,16 @@ struct HandOver {
 // A player's line ends with "$". A watcher's line has the watched user id where
 // the connection mode would stand and no final "$" (see lobby/README.md).
 std::string commandLine(const HandOver& h);
+
+// Why a player's name cannot be an account (a sentence in Chinese for the
+// window), or empty when it can: 1 to 15 printable ASCII characters, no blank
+// and no "$" (the hand-over's separator).
+std::string accountProblem(std::string_view name);
+
+// A fresh secret for a seat (32 hex digits from the system's random source);
+// empty when there is none.
+std::string newSeatPass();
+// The folder of the running program.
+std::string programFolder();
 
 }  // namespace tavren::lobby

@@ -1,43 +1,67 @@
-// tavrenmj-lobby: the stand-in lobby. It listens on the lobby socket of its
-// caption, starts the client with the hand-over command line, prints every
-// message the client posts, and sends messages typed on standard input.
+// tavrenmj-lobby: the stand-in lobby. With --window (and as tavrenmj-play with
+// no argument) it opens the lobby window. Otherwise it listens on the lobby
+// socket of its caption, starts the client with the hand-over command line,
+// prints every message the client posts, and sends messages typed on standard
+// input; --robots and --host start the table server too, --join goes to a
+// friend's.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/random.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "lobby/children.h"
+#include "lobby/link_server.h"
 #include "lobby/lobby_link.h"
+#include "lobby/window/window_main.h"
+#include "protocol/options.h"
 
 #ifndef TAVREN_VERSION
 #define TAVREN_VERSION "0"
 #endif
 
-extern char** environ;
-
 namespace {
 
 using namespace tavren::lobby;
 
-void usage(std::FILE* to) {
+void usage(std::FILE* to, bool play) {
+  if (play) {
+    std::fprintf(to,
+                 "usage: tavrenmj-play                       open the lobby window\n"
+                 "       tavrenmj-play --robots [--bind ADDR] [--port N]\n"
+                 "       tavrenmj-play --host [--port N]\n"
+                 "       tavrenmj-play --join HOST[:PORT] [--table N] [--seat S] [--name NAME]\n"
+                 "  --robots        a table on this machine, robots in the empty seats\n"
+                 "  --host          a table friends can join: the server on every network\n"
+                 "                  interface (port 7753 unless --port), its addresses printed;\n"
+                 "                  the first hand waits until every seated player pressed 开始\n"
+                 "  --join HOST[:PORT]  sit at a friend's table (port 7753 unless given)\n"
+                 "  --table N (1..1000) --seat S (0..3)  the seat to take (default: a free one)\n"
+                 "  --name NAME     the player's name (default $USER)\n"
+                 "  --help, --version   this text; the version\n");
+    return;
+  }
   std::fprintf(to,
                "usage: tavrenmj-lobby [options]\n"
+               "  --window              open the lobby window\n"
+               "  --robots | --host | --join HOST[:PORT]   as tavrenmj-play: start the table\n"
+               "                        server too (robots, hosted) or go to a friend's\n"
+               "  --bind ADDR           the table server's address with --robots or --host\n"
                "  --caption TEXT        lobby caption (default Qixo山庄)\n"
                "  --client PATH         client program (default: tavrenmj beside this program)\n"
-               "  --account NAME        account (default player)\n"
+               "  --server-program PATH table server (default: tavrenmj-server beside it)\n"
+               "  --account NAME, --name NAME   account (default player)\n"
                "  --key TEXT            login key (default: built from --table/--seat or --watch,\n"
                "                        with a fresh pass that only this client learns)\n"
-               "  --table N --seat S    the seat to take (key table=N;seat=S)\n"
+               "  --table N --seat S    the seat to take (table 0..999, seat 0..3)\n"
                "  --server HOST --port N  game server (default 127.0.0.1 7000)\n"
                "  --location TEXT       table caption shown by the client\n"
                "  --proxy HOST:PORT --proxy-user U --proxy-pass P   connect through SOCKS5\n"
@@ -52,226 +76,291 @@ void usage(std::FILE* to) {
                "  sit (0x16), send MSG [WPARAM [LPARAM]], quit\n");
 }
 
-std::string selfDir() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = 0;
-  std::string p(buf);
-  return p.substr(0, p.rfind('/'));
-}
-
-// A secret for the seat: the client brings it again when it resumes a broken
-// connection, so nobody who only sees the table can take the seat over.
-std::string newPass() {
-  unsigned char bytes[16];
-  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return {};
-  static const char kHex[] = "0123456789abcdef";
-  std::string pass;
-  for (unsigned char b : bytes) {
-    pass += kHex[b >> 4];
-    pass += kHex[b & 15];
-  }
-  return pass;
-}
-
 void say(const std::string& line) {
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
+std::int64_t monotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// This machine's IPv4 addresses other than loopback, for friends to join.
+std::vector<std::string> networkAddresses() {
+  std::vector<std::string> out;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return out;
+  for (ifaddrs* i = list; i; i = i->ifa_next) {
+    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+    char buf[INET_ADDRSTRLEN];
+    const auto* a = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+    if (ntohl(a->sin_addr.s_addr) >> 24 == 127) continue;
+    if (inet_ntop(AF_INET, &a->sin_addr, buf, sizeof buf)) out.push_back(buf);
+  }
+  freeifaddrs(list);
+  return out;
+}
+
+volatile sig_atomic_t gStop = 0;
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::string self = argv[0];
+  self = self.substr(self.rfind('/') + 1);
+  const bool play = self == "tavrenmj-play";
+  const char* program = play ? "tavrenmj-play" : "tavrenmj-lobby";
+
   HandOver h;
-  std::string caption = "Qixo山庄", client = selfDir() + "/tavrenmj";
-  int table = 0, seat = -1;
-  bool keyGiven = false, startClient = true, printOnly = false, exitWithClient = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    const char* v = nullptr;
-    if (a == "--help" || a == "-h") {
-      usage(stdout);
+  if (play) {
+    const char* user = std::getenv("USER");
+    if (user && accountProblem(user).empty()) h.account = user;
+  }
+  std::string caption = "Qixo山庄", client = programFolder() + "/tavrenmj";
+  std::string serverProgram = programFolder() + "/tavrenmj-server", bind;
+  int table = -1, seat = -1, port = -1;
+  bool keyGiven = false, startClient = true, printOnly = false, exitWithClient = play;
+  bool window = play && argc == 1, robots = false, hosting = false;
+  std::string joinAddress;
+  tavren::options::Parser p(program, argc, argv);
+  while (p.next()) {
+    if (p.is("--help", "-h")) {
+      usage(stdout, play);
       return 0;
-    } else if (a == "--version") {
-      std::printf("tavrenmj-lobby %s\n", TAVREN_VERSION);
+    } else if (p.is("--version")) {
+      std::printf("%s %s\n", program, TAVREN_VERSION);
       return 0;
-    } else if (a == "--no-client") {
-      startClient = false;
-    } else if (a == "--print-command") {
-      printOnly = true;
-    } else if (a == "--exit-with-client") {
-      exitWithClient = true;
-    } else if (a == "--unattended") {
-      h.unattended = true;
-    } else if (!(v = next())) {
-      usage(stderr);
-      return 2;
-    } else if (a == "--caption") {
-      caption = v;
-    } else if (a == "--client") {
-      client = v;
-    } else if (a == "--account") {
-      h.account = v;
-    } else if (a == "--key") {
-      h.key = v;
+    } else if (p.is("--robots")) {
+      robots = p.flag();
+    } else if (p.is("--host")) {
+      hosting = p.flag();
+    } else if (p.is("--join")) {
+      joinAddress = p.value();
+    } else if (p.is("--bind")) {
+      bind = p.value();
+      if (!p.failed() && inet_addr(bind.c_str()) == INADDR_NONE && bind != "255.255.255.255")
+        p.error("invalid address '" + bind + "' for '--bind': an IPv4 address is expected");
+    } else if (p.is("--port")) {
+      port = static_cast<int>(p.number(0, 65535));
+    } else if (p.is("--table")) {
+      // tavrenmj-play counts tables from 1 as the window does.
+      table = static_cast<int>(play ? p.number(1, 1000) - 1 : p.number(0, 999));
+    } else if (p.is("--seat")) {
+      seat = static_cast<int>(p.number(0, 3));
+    } else if (p.is("--name") || (!play && p.is("--account"))) {
+      h.account = p.value();
+      if (!p.failed() && !accountProblem(h.account).empty())
+        p.error("invalid name '" + h.account +
+                "': 1 to 15 printable ASCII characters without blanks or '$'");
+    } else if (play) {
+      p.unknown();
+    } else if (p.is("--window")) {
+      window = p.flag();
+    } else if (p.is("--no-client")) {
+      startClient = !p.flag();
+    } else if (p.is("--print-command")) {
+      printOnly = p.flag();
+    } else if (p.is("--exit-with-client")) {
+      exitWithClient = p.flag();
+    } else if (p.is("--unattended")) {
+      h.unattended = p.flag();
+    } else if (p.is("--caption")) {
+      caption = p.value();
+    } else if (p.is("--client")) {
+      client = p.value();
+    } else if (p.is("--server-program")) {
+      serverProgram = p.value();
+    } else if (p.is("--key")) {
+      h.key = p.value();
       keyGiven = true;
-    } else if (a == "--table") {
-      table = std::atoi(v);
-    } else if (a == "--seat") {
-      seat = std::atoi(v);
-    } else if (a == "--server") {
-      h.host = v;
-    } else if (a == "--port") {
-      h.port = std::atoi(v);
-    } else if (a == "--location") {
-      h.location = v;
-    } else if (a == "--proxy") {
-      std::string p = v;
-      auto colon = p.rfind(':');
+    } else if (p.is("--server")) {
+      h.host = p.value();
+    } else if (p.is("--location")) {
+      h.location = p.value();
+    } else if (p.is("--proxy")) {
+      const std::string v = p.value();
+      const auto colon = v.rfind(':');
       h.proxy = true;
-      h.proxyHost = p.substr(0, colon);
-      if (colon != std::string::npos) h.proxyPort = std::atoi(p.c_str() + colon + 1);
-    } else if (a == "--proxy-user") {
-      h.proxyUser = v;
-    } else if (a == "--proxy-pass") {
-      h.proxyPass = v;
-    } else if (a == "--main-caption") {
-      h.mainCaption = v;
-    } else if (a == "--watch") {
-      h.watchUserId = std::strtoull(v, nullptr, 10);
+      h.proxyHost = v.substr(0, colon);
+      if (!p.failed() && colon != std::string::npos) {
+        char* end = nullptr;
+        const long n = std::strtol(v.c_str() + colon + 1, &end, 10);
+        if (*end != 0 || n < 1 || n > 65535)
+          p.error("invalid port in '" + v + "' for '--proxy': 1 to 65535 is expected");
+        h.proxyPort = static_cast<int>(n);
+      }
+    } else if (p.is("--proxy-user")) {
+      h.proxyUser = p.value();
+    } else if (p.is("--proxy-pass")) {
+      h.proxyPass = p.value();
+    } else if (p.is("--main-caption")) {
+      h.mainCaption = p.value();
+    } else if (p.is("--watch")) {
+      const std::string v = p.value();
+      char* end = nullptr;
+      errno = 0;
+      h.watchUserId = std::strtoull(v.c_str(), &end, 10);
+      if (!p.failed() && (v.empty() || *end != 0 || errno == ERANGE || v[0] == '-'))
+        p.error("invalid user id '" + v + "' for '--watch'");
     } else {
-      usage(stderr);
-      return 2;
+      p.unknown();
     }
   }
-  h.lobbyCaption = caption;
+  if (!p.failed() && robots + hosting + !joinAddress.empty() > 1)
+    p.error("--robots, --host and --join go to different tables: give one of them");
+  if (!joinAddress.empty() && !p.failed()) {
+    const auto colon = joinAddress.rfind(':');
+    h.host = joinAddress.substr(0, colon);
+    if (colon != std::string::npos) {
+      char* end = nullptr;
+      const long n = std::strtol(joinAddress.c_str() + colon + 1, &end, 10);
+      if (*end != 0 || n < 1 || n > 65535)
+        p.error("invalid port in '" + joinAddress + "' for '--join': 1 to 65535 is expected");
+      h.port = static_cast<int>(n);
+    } else {
+      h.port = port > 0 ? port : 7753;
+    }
+    if (h.host.empty() || h.host.find('$') != std::string::npos)
+      p.error("invalid address '" + joinAddress + "' for '--join'");
+  }
+  // tavrenmj-play with only --bind/--port (as before): a robot table on that address.
+  if (play && !window && !hosting && joinAddress.empty()) robots = true;
+  if ((robots || hosting) && port == 0 && hosting && !p.failed())
+    p.error("--host needs a port friends can be told: give --port 1..65535");
+  if (!joinAddress.empty() && !bind.empty() && !p.failed())
+    p.error("--bind is for --robots and --host; --join takes HOST[:PORT]");
+  if (p.failed()) return p.fail();
+
+  if (window) {
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM")) {
+      std::fprintf(stderr,
+                   "%s: no display to open the lobby window on.\n"
+                   "Without one: %s --robots, --host or --join HOST (see --help).\n",
+                   program, program);
+      return 1;
+    }
+    WindowStart ws;
+    ws.caption = caption;
+    ws.clientProgram = client;
+    ws.serverProgram = serverProgram;
+    if (port > 0) ws.hostPort = port;
+    return runLobbyWindow(argc, argv, ws);
+  }
+
+  ServerChild server;
+  if (robots || hosting) {
+    if (bind.empty()) bind = hosting ? "0.0.0.0" : "127.0.0.1";
+    const int serverPort = port >= 0 ? port : (hosting ? 7753 : 0);
+    std::vector<std::string> extra = {"--start-pause", hosting ? "3000" : "0"};
+    if (hosting) extra.push_back("--wait-for-start");
+    std::string error;
+    if (!startServer(serverProgram, bind, serverPort, extra, server, &error)) {
+      std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+      return 1;
+    }
+    h.host = bind == "0.0.0.0" ? "127.0.0.1" : bind;
+    h.port = server.port;
+    h.location = hosting ? "Qixo山庄 房间 第1桌" : "Qixo山庄 第1桌";
+    if (table < 0) table = 0;
+    if (robots && seat < 0) seat = 0;
+    say("table server on " + bind + ":" + std::to_string(server.port) +
+        (hosting ? " (the first hand waits for every player's 开始)" : ", robots in free seats"));
+    if (hosting) {
+      const auto addresses = networkAddresses();
+      if (addresses.empty()) say("this machine has no network address: friends cannot join");
+      for (const auto& a : addresses)
+        say("friends join with: tavrenmj-play --join " + a + ":" + std::to_string(server.port));
+    }
+  } else if (port >= 0 && joinAddress.empty()) {
+    h.port = port;
+  }
   if (!keyGiven) {
-    h.key = (h.watchUserId ? "watch=" : "table=") + std::to_string(table);
-    if (seat >= 0) h.key += ";seat=" + std::to_string(seat);
+    std::vector<std::string> fields;
+    if (h.watchUserId)
+      fields.push_back("watch=" + std::to_string(table < 0 ? 0 : table));
+    else if (table >= 0 || joinAddress.empty())
+      fields.push_back("table=" + std::to_string(table < 0 ? 0 : table));
+    if (seat >= 0) fields.push_back("seat=" + std::to_string(seat));
     if (!h.watchUserId) {
-      const std::string pass = newPass();
+      const std::string pass = newSeatPass();
       if (pass.empty()) {
-        std::fprintf(stderr, "tavrenmj-lobby: no random source for the seat's pass\n");
+        std::fprintf(stderr, "%s: no random source for the seat's pass\n", program);
         return 1;
       }
-      h.key += ";pass=" + pass;
+      fields.push_back("pass=" + pass);
     }
+    for (std::size_t i = 0; i < fields.size(); ++i) h.key += (i ? ";" : "") + fields[i];
   }
+  h.lobbyCaption = caption;
   const std::string line = commandLine(h);
   if (printOnly) {
     say(line);
     return 0;
   }
 
+  LinkServer link(say, {});
+  std::string error;
   const std::string dir = lobbyDirectory();
-  if (!ensureDirectory(dir)) {
-    std::fprintf(stderr, "tavrenmj-lobby: cannot create %s\n", dir.c_str());
-    return 1;
-  }
-  const std::string path = socketPath(caption);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) {
-    std::fprintf(stderr, "tavrenmj-lobby: socket path too long: %s\n", path.c_str());
-    return 1;
-  }
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-  unlink(path.c_str());  // a socket left by an earlier lobby of this caption
-  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(listener, 4) != 0) {
-    std::fprintf(stderr, "tavrenmj-lobby: cannot listen on %s: %s\n", path.c_str(),
-                 std::strerror(errno));
+  if (!link.listen(dir, caption, &error)) {
+    std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+    stopChild(server.pid);
     return 1;
   }
   signal(SIGPIPE, SIG_IGN);
-  say("lobby listening on " + path);
+  struct sigaction sa {};
+  sa.sa_handler = [](int) { gStop = 1; };
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  say("lobby listening on " + link.path());
 
   pid_t child = -1;
   if (startClient) {
-    std::vector<char*> cargv = {client.data(), const_cast<char*>(line.c_str()), nullptr};
-    if (posix_spawn(&child, client.c_str(), nullptr, nullptr, cargv.data(), environ) != 0) {
-      std::fprintf(stderr, "tavrenmj-lobby: cannot start %s\n", client.c_str());
-      child = -1;
-    } else {
+    child = spawnProgram(client, {client, line});
+    if (child < 0)
+      std::fprintf(stderr, "%s: cannot start %s\n", program, client.c_str());
+    else
       say("started " + client + " " + line);
-    }
+    if (child < 0 && exitWithClient) gStop = 1;
   }
 
-  std::vector<int> peers;
-  struct Pending {
-    std::vector<std::uint8_t> bytes;
-  };
-  std::vector<Pending> inbox;
   std::string input;
-  bool stdinOpen = true, quit = false;
+  // tavrenmj-play takes no commands: it may run from a desktop with no terminal.
+  bool stdinOpen = !play, quit = false;
   auto broadcast = [&](const Message& m) {
-    const auto b = encode(m);
-    if (peers.empty()) say("no client is connected; not sent: " + messageName(m));
-    for (int fd : peers)
-      if (send(fd, b.data(), b.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(b.size()))
-        say("send failed");
-    if (!peers.empty()) say("sent " + messageName(m));
+    if (link.clientCount() == 0) return say("no client is connected; not sent: " + messageName(m));
+    say(link.broadcast(m) ? "sent " + messageName(m) : "send failed");
   };
-  while (!quit) {
+  while (!quit && !gStop) {
     std::vector<pollfd> fds;
-    fds.push_back({listener, POLLIN, 0});
     fds.push_back({stdinOpen ? 0 : -1, POLLIN, 0});
-    for (int fd : peers) fds.push_back({fd, POLLIN, 0});
-    poll(fds.data(), fds.size(), 200);
+    for (int fd : link.descriptors()) fds.push_back({fd, POLLIN, 0});
+    int timeout = link.timeoutMs(monotonicMs());
+    if (timeout < 0 || timeout > 200) timeout = 200;  // the client's end is polled
+    poll(fds.data(), fds.size(), timeout);
+    link.service(monotonicMs());
     if (child > 0) {
-      int status = 0;
-      if (waitpid(child, &status, WNOHANG) == child) {
-        say("client ended with status " +
-            std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1));
-        child = -1;
+      const int status = reapIfEnded(child);
+      if (status >= 0) {
+        say("client ended with status " + std::to_string(status));
         if (exitWithClient) quit = true;
       }
     }
-    if (fds[0].revents & POLLIN) {
-      int fd = accept(listener, nullptr, nullptr);
-      if (fd >= 0) {
-        peers.push_back(fd);
-        inbox.push_back({});
-        say("client connected");
-      }
+    if (server.pid > 0 && reapIfEnded(server.pid) >= 0) {
+      say("the table server ended");
+      server.pid = -1;
     }
-    for (std::size_t i = 2; i < fds.size(); ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      const std::size_t k = i - 2;
-      std::uint8_t buf[1200];
-      ssize_t n = recv(fds[i].fd, buf, sizeof buf, 0);
-      if (n <= 0) {
-        close(fds[i].fd);
-        peers[k] = -1;
-        say("client disconnected");
-        continue;
-      }
-      auto& in = inbox[k].bytes;
-      in.insert(in.end(), buf, buf + n);
-      std::size_t at = 0;
-      for (; in.size() - at >= 12; at += 12) {
-        const Message m = decode(in.data() + at);
-        say("received " + messageName(m) + " wParam " + std::to_string(m.wParam) + " lParam " +
-            std::to_string(m.lParam));
-      }
-      in.erase(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(at));
-    }
-    for (std::size_t k = peers.size(); k-- > 0;)
-      if (peers[k] < 0) {
-        peers.erase(peers.begin() + static_cast<std::ptrdiff_t>(k));
-        inbox.erase(inbox.begin() + static_cast<std::ptrdiff_t>(k));
-      }
-    if (stdinOpen && (fds[1].revents & (POLLIN | POLLHUP))) {
+    if (stdinOpen && (fds[0].revents & (POLLIN | POLLHUP))) {
       char buf[256];
-      ssize_t n = read(0, buf, sizeof buf);
-      if (n <= 0) {
+      const ssize_t n = read(0, buf, sizeof buf);
+      if (n <= 0)
         stdinOpen = false;
-      } else {
+      else
         input.append(buf, static_cast<std::size_t>(n));
-      }
+      // A line longer than any command is dropped, not kept growing.
+      if (input.size() > 4096 && input.find('\n') == std::string::npos) input.clear();
       for (std::size_t nl; (nl = input.find('\n')) != std::string::npos;) {
         std::string cmd = input.substr(0, nl);
         input.erase(0, nl + 1);
@@ -285,11 +374,11 @@ int main(int argc, char** argv) {
           broadcast({kEndSession, 0, 0});
         } else if (cmd.rfind("send ", 0) == 0) {
           unsigned long v[3] = {0, 0, 0};
-          const char* p = cmd.c_str() + 5;
+          const char* q = cmd.c_str() + 5;
           for (auto& x : v) {
             char* end = nullptr;
-            x = std::strtoul(p, &end, 0);
-            p = end;
+            x = std::strtoul(q, &end, 0);
+            q = end;
           }
           broadcast({static_cast<std::uint32_t>(v[0]), static_cast<std::uint32_t>(v[1]),
                      static_cast<std::uint32_t>(v[2])});
@@ -301,13 +390,9 @@ int main(int argc, char** argv) {
       }
     }
   }
-  for (int fd : peers) close(fd);
-  close(listener);
-  unlink(path.c_str());
-  if (child > 0) {
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
-  }
+  link.close();
+  if (child > 0) stopChild(child);
+  stopChild(server.pid);
   say("lobby closed");
   return 0;
 }

@@ -1,0 +1,127 @@
+#include "lobby/children.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+extern char** environ;
+
+namespace tavren::lobby {
+
+namespace {
+
+std::int64_t monotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+pid_t spawnProgram(const std::string& program, const std::vector<std::string>& args,
+                   bool quietStdout) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quietStdout) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+int reapIfEnded(pid_t& child) {
+  if (child <= 0) return -2;
+  int status = 0;
+  const pid_t r = waitpid(child, &status, WNOHANG);
+  if (r == 0) return -1;
+  child = -1;
+  if (r < 0) return 0;
+  return WIFEXITED(status) ? WEXITSTATUS(status)
+                           : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+void stopChild(pid_t& child, int graceMs) {
+  if (child <= 0) return;
+  kill(child, SIGTERM);
+  const std::int64_t until = monotonicMs() + graceMs;
+  while (monotonicMs() < until) {
+    if (reapIfEnded(child) != -1) return;
+    poll(nullptr, 0, 20);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  child = -1;
+}
+
+int freePort(const std::string& bind) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  if (inet_pton(AF_INET, bind.c_str(), &a.sin_addr) != 1)
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int port = 0;
+  socklen_t len = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  close(fd);
+  return port;
+}
+
+bool waitForPort(const std::string& host, int port, pid_t& child, int limitMs) {
+  const std::int64_t until = monotonicMs() + limitMs;
+  for (int wait = 5; monotonicMs() < until; wait = wait < 100 ? wait * 2 : 100) {
+    if (child > 0 && reapIfEnded(child) != -1) return false;
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (host == "0.0.0.0" || inet_pton(AF_INET, host.c_str(), &a.sin_addr) != 1)
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    if (ok) return true;
+    poll(nullptr, 0, wait);
+  }
+  return false;
+}
+
+bool startServer(const std::string& program, const std::string& bind, int port,
+                 const std::vector<std::string>& extra, ServerChild& out, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (port == 0) port = freePort(bind);
+  if (port == 0) return fail("no free port on " + bind);
+  std::vector<std::string> args = {program, "--bind", bind, "--port", std::to_string(port)};
+  args.insert(args.end(), extra.begin(), extra.end());
+  pid_t pid = spawnProgram(program, args, true);
+  if (pid < 0) return fail("cannot start " + program + ": " + std::strerror(errno));
+  if (!waitForPort(bind, port, pid, 10000)) {
+    const bool ended = pid < 0;
+    stopChild(pid);
+    return fail(ended
+                    ? "the table server ended at once (is port " + std::to_string(port) + " taken?)"
+                    : "the table server did not start listening on port " + std::to_string(port));
+  }
+  out.pid = pid;
+  out.port = port;
+  return true;
+}
+
+}  // namespace tavren::lobby

@@ -1,0 +1,230 @@
+// The lobby window on the offscreen platform: its fields and buttons, the
+// remembered name, a real table server's list, and a seat click starting a
+// (fake) client that speaks the lobby link.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTcpSocket>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+
+#include "lobby/children.h"
+#include "lobby/window/lobby_window.h"
+#include "protocol/tavren_protocol.h"
+
+namespace tavren::lobby {
+namespace {
+
+const std::string kBin = TAVREN_BIN_DIR;
+
+// Processes events until `done` holds or `limitMs` pass.
+bool waitUntil(const std::function<bool()>& done, int limitMs = 15000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > limitMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream f(path);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+struct Scratch {
+  std::string dir;
+  Scratch() {
+    char tmpl[] = "/tmp/tavren-lobbywin-XXXXXX";
+    dir = mkdtemp(tmpl) ? tmpl : "";
+  }
+  ~Scratch() { std::filesystem::remove_all(dir); }
+};
+
+// A real table server on a free loopback port.
+struct RealServer {
+  ServerChild child;
+  explicit RealServer(std::vector<std::string> extra = {}) {
+    std::string error;
+    if (!startServer(kBin + "/tavrenmj-server", "127.0.0.1", 0, extra, child, &error))
+      ADD_FAILURE() << error;
+  }
+  ~RealServer() { stopChild(child.pid); }
+};
+
+struct WindowTest : ::testing::Test {
+  Scratch scratch;
+  std::string argsFile;
+  std::unique_ptr<LobbyWindow> window;
+
+  void SetUp() override {
+    argsFile = scratch.dir + "/args";
+    setenv("FAKE_CLIENT_OUT", argsFile.c_str(), 1);
+    setenv("FAKE_CLIENT_SOCKET", (scratch.dir + "/link/T.sock").c_str(), 1);
+    LobbyWindow::Options o;
+    o.caption = "T";
+    o.clientProgram = kBin + "/fake_lobby_client";
+    o.serverProgram = kBin + "/tavrenmj-server";
+    o.lobbyDirectory = scratch.dir + "/link";
+    window = std::make_unique<LobbyWindow>(o);
+    std::string error;
+    ASSERT_TRUE(window->start(&error)) << error;
+    window->show();
+    field("name")->setText("amy");
+  }
+  void TearDown() override { window.reset(); }
+
+  QLineEdit* field(const char* name) { return window->findChild<QLineEdit*>(name); }
+  QPushButton* button(const char* name) { return window->findChild<QPushButton*>(name); }
+  QTableWidget* list() { return window->findChild<QTableWidget*>("tableList"); }
+  QString cell(int r, int c) {
+    auto* item = list()->item(r, c);
+    return item ? item->text() : QString();
+  }
+};
+
+TEST_F(WindowTest, FieldsButtonsAndTheRememberedName) {
+  for (const char* name : {"name", "hostPort", "joinHost", "joinPort"})
+    EXPECT_NE(field(name), nullptr) << name;
+  for (const char* name : {"robots", "host", "join", "sit", "watch", "leave", "sitAgain"})
+    EXPECT_NE(button(name), nullptr) << name;
+  EXPECT_TRUE(button("robots")->isDefault());
+  EXPECT_EQ(button("robots")->text(), QStringLiteral("与机器人对局(&R)"));
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("T"));
+  // Leave and sit-again only while a table runs.
+  EXPECT_FALSE(button("leave")->isVisible());
+  // A name the server cannot take is refused with a reason; nothing starts.
+  field("name")->setText("a b");
+  QTest::mouseClick(button("robots"), Qt::LeftButton);
+  EXPECT_FALSE(window->clientRunning());
+  EXPECT_TRUE(window->statusText().contains(QStringLiteral("名字")))
+      << window->statusText().toStdString();
+  // The name and the friend's address are remembered in the config folder.
+  field("name")->setText("amy2");
+  field("joinHost")->setText("10.1.2.3");
+  window->close();
+  const std::string ini = std::string(std::getenv("XDG_CONFIG_HOME")) + "/tavrenmj/lobby.ini";
+  const std::string text = readFile(ini);
+  EXPECT_NE(text.find("name=amy2"), std::string::npos) << text;
+  EXPECT_NE(text.find("joinHost=10.1.2.3"), std::string::npos) << text;
+  LobbyWindow again(LobbyWindow::Options{});
+  EXPECT_EQ(again.findChild<QLineEdit*>("name")->text(), QStringLiteral("amy2"));
+  EXPECT_EQ(again.findChild<QLineEdit*>("joinHost")->text(), QStringLiteral("10.1.2.3"));
+}
+
+TEST_F(WindowTest, JoinListsTheServersTablesAndASeatClickStartsTheClient) {
+  RealServer server({"--tables", "3"});
+  field("joinHost")->setText("127.0.0.1");
+  field("joinPort")->setText(QString::number(server.child.port));
+  // Enter in the address field joins.
+  field("joinHost")->setFocus();
+  QTest::keyClick(field("joinHost"), Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return list()->rowCount() == 3; }))
+      << window->statusText().toStdString();
+  EXPECT_EQ(cell(0, 0), QStringLiteral("第1桌"));
+  EXPECT_EQ(cell(2, 1), QStringLiteral("空桌"));
+  EXPECT_EQ(cell(1, 3), QStringLiteral("空位"));
+
+  // Someone sits at table 3: the open list shows it at its next refresh.
+  QTcpSocket zed;
+  zed.connectToHost("127.0.0.1", static_cast<quint16>(server.child.port));
+  ASSERT_TRUE(zed.waitForConnected(5000));
+  QByteArray login(272, 0);
+  login[3] = protocol::kReqLogin;
+  login.replace(16, 3, "zed");
+  const QByteArray key = "table=2;seat=3";
+  login.replace(32, key.size(), key);
+  zed.write(login);
+  ASSERT_TRUE(waitUntil([&] { return cell(2, 5) == QStringLiteral("zed"); }));
+  EXPECT_NE(cell(2, 1), QStringLiteral("空桌"));
+  // A player's seat can be watched, not taken; a free one taken, not watched.
+  list()->setCurrentCell(2, 5);
+  EXPECT_TRUE(button("watch")->isEnabled());
+  EXPECT_FALSE(button("sit")->isEnabled());
+  list()->setCurrentCell(1, 3);
+  EXPECT_TRUE(button("sit")->isEnabled());
+  EXPECT_FALSE(button("watch")->isEnabled());
+
+  QTest::mouseClick(button("sit"), Qt::LeftButton);
+  ASSERT_TRUE(window->clientRunning());
+  // The client got the seat's hand-over and speaks the lobby link: it logs in
+  // and minimises the lobby window.
+  ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }));
+  const std::string args = readFile(argsFile);
+  EXPECT_TRUE(std::regex_search(
+      args, std::regex("amy\\$table=1;seat=1;pass=[0-9a-f]{32}\\$127\\.0\\.0\\.1\\$" +
+                       std::to_string(server.child.port) + "\\$第2桌\\$0\\$")))
+      << args;
+  EXPECT_FALSE(button("sit")->isEnabled());
+  EXPECT_FALSE(button("join")->isEnabled());
+  EXPECT_TRUE(button("leave")->isVisible());
+  // Leave: the client answers and ends; the lobby window comes back.
+  QTest::mouseClick(button("leave"), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return !window->clientRunning(); }));
+  EXPECT_FALSE(window->isMinimized());
+  EXPECT_TRUE(button("join")->isEnabled());
+  EXPECT_TRUE(window->statusText().contains(QStringLiteral("牌桌已关闭")));
+  // Esc goes back from the friend's list.
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_FALSE(list()->isVisible());
+}
+
+TEST_F(WindowTest, TheRobotTableStartsAServerAndSeatsThePlayerThere) {
+  // Enter anywhere else takes the default way: the robot table.
+  QTest::keyClick(field("name"), Qt::Key_Return);
+  ASSERT_TRUE(window->clientRunning()) << window->statusText().toStdString();
+  ASSERT_TRUE(waitUntil([&] { return !readFile(argsFile).empty(); }));
+  const std::string args = readFile(argsFile);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      args, m,
+      std::regex("amy\\$table=0;seat=0;pass=[0-9a-f]{32}\\$127\\.0\\.0\\.1\\$([0-9]+)\\$")))
+      << args;
+  const int port = std::stoi(m[1]);
+  // The server is there for the client.
+  pid_t none = -1;
+  EXPECT_TRUE(waitForPort("127.0.0.1", port, none, 5000));
+  ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }));
+  QTest::mouseClick(window->findChild<QPushButton*>("leave"), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return !window->clientRunning(); }));
+  // The table's end stops its server.
+  EXPECT_FALSE(waitForPort("127.0.0.1", port, none, 300));
+}
+
+TEST_F(WindowTest, AServerNobodyAnswersOnIsNamedInTheStatus) {
+  const int port = freePort("127.0.0.1");
+  field("joinHost")->setText("127.0.0.1");
+  field("joinPort")->setText(QString::number(port));
+  QTest::mouseClick(button("join"), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return window->statusText().contains(QStringLiteral("无法连接")); }));
+  EXPECT_TRUE(window->statusText().contains(QString::number(port)));
+  EXPECT_EQ(list()->rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace tavren::lobby
+
+int main(int argc, char** argv) {
+  // The remembered fields go to a scratch config folder, never the user's.
+  char tmpl[] = "/tmp/tavren-lobbywin-config-XXXXXX";
+  const char* config = mkdtemp(tmpl);
+  if (config) setenv("XDG_CONFIG_HOME", config, 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  const int rc = RUN_ALL_TESTS();
+  if (config) std::filesystem::remove_all(config);
+  return rc;
+}
