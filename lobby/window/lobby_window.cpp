@@ -143,6 +143,7 @@ LobbyWindow::LobbyWindow(Options options)
   listTitle_ = new QLabel(listBox_);
   listLayout->addWidget(listTitle_);
   tableList_ = new QTableWidget(0, 6, listBox_);
+  listTitle_->setBuddy(tableList_);
   tableList_->setObjectName("tableList");
   QStringList headers = {QStringLiteral("桌"), QStringLiteral("状态")};
   for (const char* s : kSeatNames) headers << QString::fromUtf8(s);
@@ -256,6 +257,7 @@ QString LobbyWindow::statusText() const {
 }
 
 void LobbyWindow::setStatus(const QString& text) {
+  if (text == status_->text()) return;
   status_->setText(text);
   std::fprintf(stderr, "lobby: %s\n", text.toUtf8().constData());
 }
@@ -389,7 +391,7 @@ void LobbyWindow::showTableList(const QString& host, int port) {
   tables_.clear();
   fillTableList();
   listTitle_->setText(
-      QStringLiteral("%1:%2 的牌桌（选中座位后按“坐下”或“观看”）").arg(host).arg(port));
+      QStringLiteral("%1:%2 的牌桌(&T)（选中座位后按“坐下”或“观看”）").arg(host).arg(port));
   listBox_->show();
   setStatus(QStringLiteral("正在连接 %1:%2 …").arg(host).arg(port));
   refreshTableList();
@@ -398,6 +400,7 @@ void LobbyWindow::showTableList(const QString& host, int port) {
 
 void LobbyWindow::hideTableList() {
   refreshTimer_->stop();
+  listSummary_.clear();
   if (listSocket_) {
     listSocket_->disconnect(this);
     listSocket_->abort();
@@ -411,8 +414,11 @@ void LobbyWindow::hideTableList() {
 
 void LobbyWindow::refreshTableList() {
   if (listSocket_) {
-    // The last one has not answered in time.
-    if (listSocket_->state() != QAbstractSocket::ConnectedState || tables_.empty())
+    // A slow answer (a name still being looked up, a far network) is given its time.
+    if (!listAnswered_ && nowMs() - listStartedMs_ < kListTimeoutMs &&
+        listSocket_->state() != QAbstractSocket::UnconnectedState)
+      return;
+    if (!listAnswered_)
       setStatus(QStringLiteral("无法连接 %1:%2：%3")
                     .arg(listHost_)
                     .arg(listPort_)
@@ -424,6 +430,8 @@ void LobbyWindow::refreshTableList() {
     listSocket_->deleteLater();
     listSocket_ = nullptr;
   }
+  listAnswered_ = false;
+  listStartedMs_ = nowMs();
   listBytes_.clear();
   incoming_.clear();
   listSocket_ = new QTcpSocket(this);
@@ -441,10 +449,6 @@ void LobbyWindow::refreshTableList() {
     fillTableList();
   });
   s->connectToHost(listHost_, static_cast<quint16>(listPort_));
-  QTimer::singleShot(kListTimeoutMs, s, [this, s] {
-    if (s == listSocket_ && incoming_.empty() && s->state() != QAbstractSocket::ConnectedState)
-      setStatus(QStringLiteral("无法连接 %1:%2：没有回答").arg(listHost_).arg(listPort_));
-  });
 }
 
 void LobbyWindow::readTableList() {
@@ -475,6 +479,21 @@ void LobbyWindow::readTableList() {
   }
   tables_ = incoming_;
   fillTableList();
+  if (have >= count) {
+    // One line when what the list shows changes (scripts wait for it).
+    std::string summary;
+    for (const TableEntry& t : tables_) {
+      summary += " [" + std::to_string(t.table + 1) + " " + stateText(t);
+      for (const SeatEntry& seat : t.seats) summary += " " + seatText(seat);
+      summary += "]";
+    }
+    if (summary != listSummary_) {
+      listSummary_ = summary;
+      std::fprintf(stderr, "lobby: tables of %s:%d:%s\n", listHost_.toUtf8().constData(), listPort_,
+                   summary.c_str());
+    }
+  }
+  if (have >= count) listAnswered_ = true;
   if (have >= count && client_ <= 0)
     setStatus(QStringLiteral("已连接 %1:%2，%3张桌。选一个座位坐下，或选一位玩家观看。")
                   .arg(listHost_)
@@ -502,8 +521,17 @@ void LobbyWindow::fillTableList() {
     set(1, state, false);
     for (int s = 0; s < 4; ++s) set(2 + s, Q(seatText(t.seats[s])), true);
   }
-  if (keepRow >= 0 && keepRow < tableList_->rowCount() && keepColumn >= 2)
+  if (keepRow >= 0 && keepRow < tableList_->rowCount() && keepColumn >= 2) {
     tableList_->setCurrentCell(keepRow, keepColumn);
+  } else {
+    // The first seat that can be taken is where the keyboard starts.
+    for (int r = 0; r < static_cast<int>(tables_.size()) && tableList_->currentColumn() < 2; ++r)
+      for (int seat = 0; seat < 4; ++seat)
+        if (seatCanBeTaken(tables_[static_cast<std::size_t>(r)].seats[seat])) {
+          tableList_->setCurrentCell(r, 2 + seat);
+          break;
+        }
+  }
   selectionChanged();
 }
 

@@ -120,8 +120,11 @@ class LobbyWindow : public QWidget {
   int listPort_ = 0;
   QTcpSocket* listSocket_ = nullptr;
   QByteArray listBytes_;
+  bool listAnswered_ = false;  // the last request got its whole list
+  std::int64_t listStartedMs_ = 0;
   std::vector<TableEntry> tables_;
   std::vector<TableEntry> incoming_;
+  std::string listSummary_;  // what the list showed, as last printed
 };
 
 }  // namespace tavren::lobby

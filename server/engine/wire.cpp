@@ -131,7 +131,7 @@ Frame startNotice(int seconds) {
 Frame waitForStartNotice() {
   Frame f(proto::kInsChat, 0);
   f.text(proto::kPayloadOffset, proto::kChatTextBytes,
-         toGbk("系统提示: 所有玩家都按“开始”后牌局开始，空位由机器人补上"));
+         toGbk("系统提示: 所有玩家按“开始”后牌局开始"));
   return f;
 }
 
