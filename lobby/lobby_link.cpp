@@ -70,6 +70,14 @@ bool ensureDirectory(const std::string& dir, std::string* error) {
   };
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
     return fail("cannot create the lobby folder " + dir + ": " + std::strerror(errno));
+  return privateDirectory(dir, error);
+}
+
+bool privateDirectory(const std::string& dir, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
   struct stat st {};
   if (lstat(dir.c_str(), &st) != 0)
     return fail("cannot read the lobby folder " + dir + ": " + std::strerror(errno));

@@ -36,6 +36,9 @@ std::string lobbyDirectory();
 // else. Otherwise false with the reason in `error` (another local user could
 // plant a socket there that the client would talk to).
 bool ensureDirectory(const std::string& dir, std::string* error = nullptr);
+// The same check without creating anything: the client uses it before it
+// connects to a lobby's socket there.
+bool privateDirectory(const std::string& dir, std::string* error = nullptr);
 // Every UTF-8 byte outside A-Z a-z 0-9 . _ - as %XX.
 std::string encodeCaption(std::string_view caption);
 std::string socketPath(std::string_view caption);

@@ -1,10 +1,13 @@
 #include "qt/lobby_link.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 
 #include <QLocalSocket>
+#include <cstdio>
 #include <utility>
 
+#include "lobby/lobby_link.h"
 #include "qt/world_paths.h"
 
 namespace tavren::qt {
@@ -69,6 +72,17 @@ bool LobbyLink::find(const std::string& caption) {
       socket_->state() == QLocalSocket::ConnectedState && !peerGone())
     return true;
   drop();
+
+  // A folder another local user could plant a socket in is not a lobby's.
+  // (No folder at all is simply no lobby.)
+  std::string why;
+  struct stat st {};
+  if (::lstat(directory_.c_str(), &st) != 0) return false;
+  if (!tavren::lobby::privateDirectory(directory_, &why)) {
+    if (!folderRefused_) std::fprintf(stderr, "tavrenmj: %s\n", why.c_str());
+    folderRefused_ = true;
+    return false;
+  }
 
   auto* s = new QLocalSocket(this);
   const std::string path = LobbySocketPath(directory_, caption);

@@ -44,6 +44,7 @@ class LobbyLink : public QObject {
   QPointer<QLocalSocket> socket_;
   std::string caption_;
   QByteArray pending_;
+  bool folderRefused_ = false;  // said once on standard error
 };
 
 }  // namespace tavren::qt

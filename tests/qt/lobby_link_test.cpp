@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -140,6 +141,15 @@ TEST_F(LobbyLinkTest, NoLobbyMeansNotFound) {
   lobby.crash();  // a socket file nobody listens on
   EXPECT_FALSE(link_.find(caption_));
   EXPECT_FALSE(link_.find("Another lobby"));
+}
+
+TEST_F(LobbyLinkTest, AFolderOpenToOthersIsNoLobbysFolder) {
+  FakeLobby lobby(dir_);
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  // Another local user could have planted the socket: the link is not made.
+  EXPECT_FALSE(link_.find(caption_));
+  ASSERT_EQ(::chmod(dir_.c_str(), 0700), 0);
+  EXPECT_TRUE(link_.find(caption_));
 }
 
 TEST_F(LobbyLinkTest, WritesOneLittleEndianRecord) {
