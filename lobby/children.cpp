@@ -100,7 +100,7 @@ bool waitForPort(const std::string& host, int port, pid_t& child, int limitMs) {
   return false;
 }
 
-bool startServer(const std::string& program, const std::string& bind, int port,
+bool spawnServer(const std::string& program, const std::string& bind, int port,
                  const std::vector<std::string>& extra, ServerChild& out, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
@@ -110,18 +110,33 @@ bool startServer(const std::string& program, const std::string& bind, int port,
   if (port == 0) return fail("no free port on " + bind);
   std::vector<std::string> args = {program, "--bind", bind, "--port", std::to_string(port)};
   args.insert(args.end(), extra.begin(), extra.end());
-  pid_t pid = spawnProgram(program, args, true);
+  const pid_t pid = spawnProgram(program, args, true);
   if (pid < 0) return fail("cannot start " + program + ": " + std::strerror(errno));
-  if (!waitForPort(bind, port, pid, 10000)) {
-    const bool ended = pid < 0;
-    stopChild(pid);
-    return fail(ended
-                    ? "the table server ended at once (is port " + std::to_string(port) + " taken?)"
-                    : "the table server did not start listening on port " + std::to_string(port));
-  }
   out.pid = pid;
   out.port = port;
   return true;
+}
+
+bool serverReady(const std::string& bind, ServerChild& server, std::string* error) {
+  pid_t pid = server.pid;
+  const int port = server.port;
+  server = {};
+  if (!waitForPort(bind, port, pid, 10000)) {
+    const bool ended = pid < 0;
+    stopChild(pid);
+    if (!error) return false;
+    *error = (ended ? "the table server ended at once (is port " + std::to_string(port) + " taken?)"
+                    : "the table server did not start listening on port " + std::to_string(port));
+    return false;
+  }
+  server.pid = pid;
+  server.port = port;
+  return true;
+}
+
+bool startServer(const std::string& program, const std::string& bind, int port,
+                 const std::vector<std::string>& extra, ServerChild& out, std::string* error) {
+  return spawnServer(program, bind, port, extra, out, error) && serverReady(bind, out, error);
 }
 
 }  // namespace tavren::lobby

@@ -29,7 +29,12 @@ struct ServerChild {
   pid_t pid = -1;
   int port = 0;
 };
-// On failure the reason is in `error` (the port taken, the program missing).
+// Starts it without waiting; serverReady then waits until it accepts (up to
+// 10 s), and on failure stops it and clears `server`.
+bool spawnServer(const std::string& program, const std::string& bind, int port,
+                 const std::vector<std::string>& extra, ServerChild& out, std::string* error);
+bool serverReady(const std::string& bind, ServerChild& server, std::string* error);
+// Both. On failure the reason is in `error` (the port taken, the program missing).
 bool startServer(const std::string& program, const std::string& bind, int port,
                  const std::vector<std::string>& extra, ServerChild& out, std::string* error);
 

@@ -5,6 +5,7 @@
 
 #include "core/client.h"
 #include "view/access.h"
+#include "view/catalogue.h"
 
 namespace tavren::qt {
 
@@ -49,7 +50,17 @@ std::string SceneSummary(const Client& c) {
     first = false;
     Rect(o, c, Tile(c, ind));
   }
-  o << "],\"continue\":";
+  // How many of them show their face, not the back (the deal stands them face down).
+  const auto back = TileBackIndex(kStandingOwn, true);
+  const int backPicture = back ? c.view.pics.TilePics[static_cast<std::size_t>(*back)] : -1;
+  int faceUp = 0;
+  for (int s = own.first; s < own.first + own.count && s < kSlots && s >= 0; ++s) {
+    const int ind = Slot(own, s).ind;
+    if (ind < 0 || ind >= kWallTiles) continue;
+    const Control& t = Tile(c, ind);
+    if (t.visible && t.picture != 0 && t.picture != backPicture) ++faceUp;
+  }
+  o << "],\"faceUp\":" << faceUp << ",\"continue\":";
   Rect(o, c, c.view.AnNiu[2]);
   const SmallForm& prompt = c.forms[FormId::tishi];
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";

@@ -240,6 +240,8 @@ void LobbyWindow::shutDown() {
   reapTimer_->stop();
   if (client_ > 0) stopChild(client_);
   stopServer();
+  if (spare_.pid > 0) stopChild(spare_.pid);
+  spare_ = {};
   link_.close();
   notifiers_.clear();
 }
@@ -249,6 +251,7 @@ bool LobbyWindow::start(std::string* error) {
       options_.lobbyDirectory.empty() ? lobbyDirectory() : options_.lobbyDirectory;
   if (!link_.listen(dir, options_.caption, error)) return false;
   syncNotifiers();
+  spawnRobotServer();
   return true;
 }
 
@@ -292,6 +295,16 @@ void LobbyWindow::rememberFields() {
   settings().sync();
 }
 
+// A table of one player starts at once (the pause exists for friends to sit
+// down), and its server is already there when the button is pressed.
+void LobbyWindow::spawnRobotServer() {
+  std::string error;
+  if (spare_.pid <= 0 &&
+      !spawnServer(options_.serverProgram, "127.0.0.1", 0,
+                   {"--start-pause", std::to_string(options_.startPauseMs)}, spare_, &error))
+    std::fprintf(stderr, "lobby: %s\n", error.c_str());
+}
+
 void LobbyWindow::stopServer() {
   if (server_.pid > 0) stopChild(server_.pid);
   server_ = {};
@@ -306,8 +319,14 @@ void LobbyWindow::playRobots() {
   stopServer();
   addresses_->hide();
   std::string error;
-  // A table of one player starts at once: the pause exists for friends to sit down.
-  if (!startServer(options_.serverProgram, "127.0.0.1", 0,
+  // The robot table's server was started when the window opened.
+  if (spare_.pid <= 0) spawnRobotServer();
+  server_ = spare_;
+  spare_ = {};
+  const bool ready = server_.pid > 0 && serverReady("127.0.0.1", server_, &error);
+  // One fresh try if the server started ahead is gone.
+  if (!ready &&
+      !startServer(options_.serverProgram, "127.0.0.1", 0,
                    {"--start-pause", std::to_string(options_.startPauseMs)}, server_, &error)) {
     setStatus(QStringLiteral("无法开桌：") + Q(error));
     return;
@@ -613,6 +632,7 @@ void LobbyWindow::clientEnded(int status) {
   QString text = QStringLiteral("牌桌已关闭。");
   if (mode_ == Mode::Robots || mode_ == Mode::Host) {
     stopServer();
+    if (mode_ == Mode::Robots) spawnRobotServer();
     if (mode_ == Mode::Host) {
       text = QStringLiteral("牌桌已关闭，房间也已关闭。");
       hideTableList();

@@ -73,6 +73,7 @@ class LobbyWindow : public QWidget {
   void rememberFields();
   void startClient(const HandOver& h);
   void clientEnded(int status);
+  void spawnRobotServer();
   void stopServer();
   void setStatus(const QString& text);
   void updateButtons();
@@ -115,6 +116,7 @@ class LobbyWindow : public QWidget {
   bool returnTaken_ = false;  // a field acted on the Enter the window gets too
   pid_t client_ = -1;
   ServerChild server_;
+  ServerChild spare_;  // the next robot table's server, started ahead
   enum class Mode { None, Robots, Host, Join } mode_ = Mode::None;
   QString listHost_;
   int listPort_ = 0;
