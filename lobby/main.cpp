@@ -298,6 +298,7 @@ int main(int argc, char** argv) {
   const std::string line = commandLine(h);
   if (printOnly) {
     say(line);
+    stopChild(server.pid);  // --robots or --host started one for the line
     return 0;
   }
 

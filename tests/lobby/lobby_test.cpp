@@ -2,6 +2,7 @@
 // hands over, and one real run with a fake client on the lobby socket.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -259,6 +260,9 @@ TEST(LobbyOptions, BadOptionsAndValuesAreNamedInOneLine) {
        "tavrenmj-play: invalid value '0' for '--table': a number from 1 to 1000 is expected"},
       // Options of the command-line lobby are not tavrenmj-play's.
       {"tavrenmj-play", {"--no-client"}, "tavrenmj-play: unrecognized option '--no-client'"},
+      {"tavrenmj-play",
+       {"--host", "--port", "0"},
+       "tavrenmj-play: --host needs a port friends can be told: give --port 1..65535"},
   };
   for (const auto& c : cases) {
     std::string line = c.program;
@@ -499,6 +503,92 @@ TEST(LinkServer, AtTheDescriptorLimitAcceptingBacksOff) {
   link.service(1060);
   EXPECT_EQ(link.clientCount(), 6u);
   for (int c : clients) close(c);
+}
+
+int freeTcpPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  socklen_t len = sizeof a;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  close(fd);
+  return port;
+}
+
+bool someoneListens(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  close(fd);
+  return ok;
+}
+
+// Waits up to 10 s for the process to end; its exit status, or -1.
+int exitStatus(pid_t& pid) {
+  int status = 0;
+  for (int i = 0; i < 200; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      pid = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    usleep(50000);
+  }
+  return -1;
+}
+
+TEST(LobbyModes, ARobotTableOnEveryInterfaceHandsTheClientItsPort) {
+  // As tavrenmj-play --bind 0.0.0.0 --port N: the client goes to that port on
+  // loopback, and the server the lobby started for it is stopped again.
+  const int port = freeTcpPort();
+  Proc lobby({std::string(TAVREN_BIN_DIR) + "/tavrenmj-lobby", "--robots", "--bind", "0.0.0.0",
+              "--port", std::to_string(port), "--account", "amy", "--print-command"});
+  ASSERT_TRUE(lobby.waitFor("$\n")) << lobby.text;
+  EXPECT_NE(lobby.text.find("table server on 0.0.0.0:" + std::to_string(port)), std::string::npos)
+      << lobby.text;
+  EXPECT_TRUE(std::regex_search(
+      lobby.text, std::regex("amy\\$table=0;seat=0;pass=[0-9a-f]{32}\\$127\\.0\\.0\\.1\\$" +
+                             std::to_string(port) + "\\$Qixo山庄 第1桌\\$0\\$")))
+      << lobby.text;
+  EXPECT_EQ(exitStatus(lobby.pid), 0);
+  EXPECT_FALSE(someoneListens(port));
+}
+
+TEST(LobbyModes, AHostedTableSaysWhereFriendsJoinAndSeatsTheHost) {
+  Scratch s;
+  setenv("TAVREN_LOBBY_DIR", (s.dir + "/link").c_str(), 1);
+  setenv("FAKE_CLIENT_SOCKET", (s.dir + "/link/Qixo%E5%B1%B1%E5%BA%84.sock").c_str(), 1);
+  const std::string argsFile = s.dir + "/args";
+  setenv("FAKE_CLIENT_OUT", argsFile.c_str(), 1);
+  const int port = freeTcpPort();
+  Proc lobby({std::string(TAVREN_BIN_DIR) + "/tavrenmj-lobby", "--host", "--port",
+              std::to_string(port), "--client", std::string(TAVREN_BIN_DIR) + "/fake_lobby_client",
+              "--account", "amy", "--exit-with-client"});
+  ASSERT_TRUE(lobby.waitFor("table server on 0.0.0.0:" + std::to_string(port))) << lobby.text;
+  ASSERT_TRUE(lobby.waitFor("received WM_SYSCOMMAND minimise")) << lobby.text;
+  // Every address of this machine, with the command a friend types, or why there is none.
+  EXPECT_TRUE(lobby.text.find("friends join with: tavrenmj-play --join ") != std::string::npos ||
+              lobby.text.find("no network address") != std::string::npos)
+      << lobby.text;
+  EXPECT_TRUE(someoneListens(port));
+  std::ifstream f(argsFile);
+  std::string argc, line;
+  std::getline(f, argc);
+  std::getline(f, line);
+  EXPECT_TRUE(
+      std::regex_search(line, std::regex("^amy\\$table=0;pass=[0-9a-f]{32}\\$127\\.0\\.0\\.1\\$" +
+                                         std::to_string(port) + "\\$")))
+      << line;
+  // The client leaves and ends: so do the lobby and the server.
+  lobby.say("leave\n");
+  EXPECT_EQ(exitStatus(lobby.pid), 0) << lobby.text;
+  EXPECT_FALSE(someoneListens(port));
+  unsetenv("TAVREN_LOBBY_DIR");
 }
 
 }  // namespace

@@ -176,6 +176,20 @@ TEST_F(WindowTest, JoinListsTheServersTablesAndASeatClickStartsTheClient) {
   EXPECT_FALSE(window->isMinimized());
   EXPECT_TRUE(button("join")->isEnabled());
   EXPECT_TRUE(window->statusText().contains(QStringLiteral("牌桌已关闭")));
+  // Watching zed: the watcher's hand-over, with zed's user id from the list.
+  list()->setCurrentCell(2, 5);
+  QTest::mouseClick(button("watch"), Qt::LeftButton);
+  ASSERT_TRUE(window->clientRunning());
+  ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }));
+  const std::string watching = readFile(argsFile);
+  const std::uint64_t zedId = window->tables()[2].seats[3].userId;
+  EXPECT_NE(zedId, 0u);
+  EXPECT_NE(watching.find("amy$watch=2;seat=3$127.0.0.1$" + std::to_string(server.child.port) +
+                          "$第3桌 观看$" + std::to_string(zedId) + "$0$"),
+            std::string::npos)
+      << watching;
+  QTest::mouseClick(button("leave"), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return !window->clientRunning(); }));
   // Esc goes back from the friend's list.
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_FALSE(list()->isVisible());
