@@ -73,19 +73,99 @@ QImage drawTitleButton(bool close, int state) {
   });
 }
 
+namespace {
+
+// The icon's parts in its 64 x 64 design, shared by the pictures and the SVG.
+const QRectF kIconSquare(1, 1, 62, 62);
+constexpr qreal kIconSquareRadius = 12;
+const QColor kIconRed(0xA8, 0x14, 0x10);
+const QRectF kIconTile(16, 7, 32, 50);
+constexpr qreal kIconTileRadius = 5;
+const QColor kIconTileSide(0x0C, 0x52, 0x31);
+const QColor kIconTileFace(0xFF, 0xFA, 0xEC);
+const QColor kIconWordColour(0xC8, 0x12, 0x1A);
+constexpr qreal kIconWordBold = 2.0;
+
+QString iconWord() {
+  return QStringLiteral("中");
+}
+QRectF iconWordBox() {
+  return kIconTile.adjusted(3, 7, -3, -7);
+}
+
+QString number(qreal v) {
+  // Two decimals are finer than any screen shows the icon; fixed text, same bytes.
+  QString s = QString::number(v, 'f', 2);
+  while (s.endsWith(QLatin1Char('0'))) s.chop(1);
+  if (s.endsWith(QLatin1Char('.'))) s.chop(1);
+  return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
+QString svgPath(const QPainterPath& path) {
+  QString d;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      d += QStringLiteral("M%1 %2").arg(number(e.x), number(e.y));
+    } else if (e.isLineTo()) {
+      d += QStringLiteral("L%1 %2").arg(number(e.x), number(e.y));
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      const QPainterPath::Element c2 = path.elementAt(i + 1);
+      const QPainterPath::Element to = path.elementAt(i + 2);
+      d += QStringLiteral("C%1 %2 %3 %4 %5 %6")
+               .arg(number(e.x), number(e.y), number(c2.x), number(c2.y), number(to.x),
+                    number(to.y));
+      i += 2;
+    }
+  }
+  return d;
+}
+
+QString svgRect(const QRectF& r, qreal radius, const QColor& fill) {
+  return QStringLiteral(
+             "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" fill=\"%6\"")
+      .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()), number(radius),
+           fill.name());
+}
+
+}  // namespace
+
 QImage drawIcon(int px) {
   // a standing 中 tile on a red square
   return render(QSize(px, px), QSizeF(64, 64), [&](QPainter& p) {
-    p.fillPath(roundRect(QRectF(1, 1, 62, 62), 12), QColor(0xA8, 0x14, 0x10));
-    p.strokePath(roundRect(QRectF(1, 1, 62, 62), 12), QPen(kGold, 2.0));
-    const QRectF tile(16, 7, 32, 50);
-    p.fillPath(roundRect(tile.translated(0, 3), 5), QColor(0x0C, 0x52, 0x31));
-    p.fillPath(roundRect(tile, 5), QColor(0xFF, 0xFA, 0xEC));
+    p.fillPath(roundRect(kIconSquare, kIconSquareRadius), kIconRed);
+    p.strokePath(roundRect(kIconSquare, kIconSquareRadius), QPen(kGold, 2.0));
+    p.fillPath(roundRect(kIconTile.translated(0, 3), kIconTileRadius), kIconTileSide);
+    p.fillPath(roundRect(kIconTile, kIconTileRadius), kIconTileFace);
     TextStyle t;
-    t.fill = QColor(0xC8, 0x12, 0x1A);
-    t.bold = 2.0;
-    drawText(p, tile.adjusted(3, 7, -3, -7), QStringLiteral("中"), t);
+    t.fill = kIconWordColour;
+    t.bold = kIconWordBold;
+    drawText(p, iconWordBox(), iconWord(), t);
   });
+}
+
+QByteArray drawIconSvg() {
+  // The word is written as its outline, so the icon does not need the font.
+  const QPainterPath word = textInBox(iconWordBox(), iconWord(), Fit::Cell);
+  QString svg;
+  svg += QStringLiteral(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" "
+      "viewBox=\"0 0 64 64\">\n");
+  svg += svgRect(kIconSquare, kIconSquareRadius, kIconRed) +
+         QStringLiteral(" stroke=\"%1\" stroke-width=\"2\"/>\n").arg(kGold.name());
+  svg +=
+      svgRect(kIconTile.translated(0, 3), kIconTileRadius, kIconTileSide) + QStringLiteral("/>\n");
+  svg += svgRect(kIconTile, kIconTileRadius, kIconTileFace) + QStringLiteral("/>\n");
+  svg += QStringLiteral(
+             "  <path fill=\"%1\" fill-rule=\"%2\" stroke=\"%1\" stroke-width=\"%3\" "
+             "stroke-linecap=\"round\" stroke-linejoin=\"round\" d=\"%4\"/>\n")
+             .arg(kIconWordColour.name(),
+                  word.fillRule() == Qt::WindingFill ? QStringLiteral("nonzero")
+                                                     : QStringLiteral("evenodd"),
+                  number(kIconWordBold), svgPath(word));
+  svg += QStringLiteral("</svg>\n");
+  return svg.toUtf8();
 }
 
 }  // namespace picgen

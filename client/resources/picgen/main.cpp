@@ -1,5 +1,6 @@
 // tavren-picgen OUTDIR: draws every picture of the catalogue as OUTDIR/<id>.png, the
-// window chrome pictures, and OUTDIR/pictures.qrc listing them all. The same program
+// window chrome pictures, and OUTDIR/pictures.qrc listing them all; beside them the
+// desktop icons (desktop-icon-<px>.png, desktop-icon.svg), which are not embedded. The same program
 // always writes the same bytes: no clock, no unseeded randomness, one fixed font.
 
 #include <QDir>
@@ -143,6 +144,21 @@ int main(int argc, char** argv) {
         QStringLiteral("%1.png").arg(tavren::kPicPhrases1));
   write(picgen::drawPhraseButton(caption(u"问候用语"), QSize(57, 13)),
         QStringLiteral("%1.png").arg(tavren::kPicPhrases2));
+
+  // The desktop's icons, installed by the package and not embedded: the window
+  // icon's drawing at the icon theme's sizes, and as SVG.
+  for (int px : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QString name = QStringLiteral("desktop-icon-%1.png").arg(px);
+    if (!save(picgen::drawIcon(px), out.filePath(name))) {
+      std::fprintf(stderr, "tavren-picgen: cannot write %s\n", qPrintable(out.filePath(name)));
+      return 1;
+    }
+  }
+  QSaveFile svg(out.filePath(QStringLiteral("desktop-icon.svg")));
+  if (!svg.open(QIODevice::WriteOnly) || svg.write(picgen::drawIconSvg()) < 0 || !svg.commit()) {
+    std::fprintf(stderr, "tavren-picgen: cannot write desktop-icon.svg\n");
+    return 1;
+  }
 
   QSaveFile qrc(out.filePath(QStringLiteral("pictures.qrc")));
   if (!qrc.open(QIODevice::WriteOnly)) return 1;

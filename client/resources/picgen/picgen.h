@@ -1,6 +1,7 @@
 #pragma once
 // The generator's drawing entry points, one per kind of picture.
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -45,5 +46,7 @@ QImage drawSkin(QSize size);
 QImage drawSkinPieces();
 QImage drawTitleButton(bool close, int state);
 QImage drawIcon(int px);
+// The same icon as scalable SVG text.
+QByteArray drawIconSvg();
 
 }  // namespace picgen
