@@ -35,6 +35,9 @@ TEST(ProgramFolder, ChosenFromTheEnvironmentAndTheInstall) {
        "/home/a/.local/share/tavrenmj/table", "/opt/r/usr/share/tavrenmj"},
       {"no home at all", nullptr, nullptr, nullptr, "/usr/bin", true, "/tmp/tavrenmj/table",
        "/usr/share/tavrenmj"},
+      // The package puts the programs in /usr/games: the data stays /usr/share/tavrenmj.
+      {"installed as a game", nullptr, nullptr, "/home/a", "/usr/games", true,
+       "/home/a/.local/share/tavrenmj/table", "/usr/share/tavrenmj"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -53,6 +56,7 @@ TEST(ProgramFolder, ChosenFromTheEnvironmentAndTheInstall) {
     EXPECT_EQ(plan.links[1].second, std::string(c.data) + "/table/chat.ini");
   }
   EXPECT_EQ(PackageDataFolder("/usr/bin"), "/usr/share/tavrenmj");
+  EXPECT_EQ(PackageDataFolder("/usr/games"), "/usr/share/tavrenmj");
   EXPECT_EQ(PackageDataFolder("/usr/local/bin/"), "/usr/local/share/tavrenmj");
 }
 
