@@ -97,16 +97,12 @@ void PrepareBubble(Client& c, int side) {
   if (!ShapeBubble(c, side)) return;
   SmallForm& f = Form(c, side);
   f.find("labPhrase")->caption = "  ";
-  // Parked out of sight until its first phrase.
-  if (side <= 1) {
-    f.left = -f.w;
-    f.top = ScreenTop(c, side);
-  } else {
-    f.left = ScreenLeft(c, side);
-    f.top = -f.h;
-  }
+  // Out of sight until its first phrase: hidden, not moved off the screen,
+  // since a window manager may pull a window back onto the screen.
+  f.left = ScreenLeft(c, side);
+  f.top = ScreenTop(c, side);
   SetTopmost(c, f, true);
-  f.visible = true;
+  f.visible = false;
 }
 
 void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fadeInStep,
@@ -121,6 +117,7 @@ void showMe(Client& c, int side, const std::string& text, int maxAlpha, int fade
   b.FadeOutStep = static_cast<std::int16_t>(fadeOutStep);
   b.HoldTicks = static_cast<std::int16_t>(holdTicks);
   f.find("labPhrase")->caption = text;
+  f.visible = true;
   // A phrase that replaces one still fading starts again from transparent.
   SetWindowAlpha(c, f, 0);
   b.AlphaCount = 0;
@@ -141,7 +138,8 @@ void FadeInTick(Client& c) {
       if (b.MaxAlpha <= 1) {
         b.fading = false;
         if (Control* label = f.find("labPhrase")) label->caption.clear();
-        f.left = -2 * f.w;
+        // Put away until the next phrase (hidden: see PrepareBubble).
+        f.visible = false;
       }
     }
   }

@@ -74,6 +74,21 @@ std::vector<std::string>& History(Client& c) {
   return f.find("Text1")->items;
 }
 
+// The history shows its newest line after every line added.
+void ScrollHistoryToLast(Client& c) {
+  Control* history = LoadTalk(c).find("Text1");
+  if (!history->items.empty()) ++history->scrollToLast;
+}
+
+// Lines received while nobody types would otherwise pile up all evening: the
+// history keeps its newest lines, one more than a key press lets stand, so the
+// next key in the chat box still empties it.
+void BoundHistory(std::vector<std::string>& history) {
+  constexpr std::size_t kKept = kTalkHistoryLines + 1;
+  if (history.size() > kKept)
+    history.erase(history.begin(), history.end() - static_cast<std::ptrdiff_t>(kKept));
+}
+
 // The message area scrolls up by one line; each box holds one line.
 void ShowInMessageArea(Client& c, const std::string& line) {
   const std::string top = c.view.Sysmsg[0].text();
@@ -233,6 +248,8 @@ void ChatKeyPress(Client& c, int key) {
         SendTypedLine(c, false);
       } else if (!ChatBox(c).caption.empty()) {
         history.push_back(kChatTooFast);
+        BoundHistory(history);
+        ScrollHistoryToLast(c);
       }
       return;
     }
@@ -331,7 +348,10 @@ void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string
     }
   }
   line = FilterText(line);
-  WrapChatLine(History(c), line, kTalkWrapColumns);
+  std::vector<std::string>& history = History(c);
+  WrapChatLine(history, line, kTalkWrapColumns);
+  BoundHistory(history);
+  ScrollHistoryToLast(c);
   ShowInMessageArea(c, Utf8Prefix(line, kSysmsgChars));
   if (side != 0) c.chat.ChatFlash = kChatFlashSteps;
 }

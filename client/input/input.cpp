@@ -21,12 +21,6 @@ HandRecord& Own(Client& c) {
   return c.table.custom[0];
 }
 
-// The height a hovered standing tile is raised by; the table's hover rule
-// lowers it by the same measure.
-int Raise(const Client& c) {
-  return SY(c, 10);
-}
-
 // The standing image of the last standing slot (the tile just drawn), −1 when none.
 int LastStandingInd(const HandRecord& h) {
   const int last = h.first + h.count - 1;
@@ -162,7 +156,7 @@ void OnTileHover(Client& c, int control) {
     InputState& in = c.input;
     HandRecord& h = Own(c);
     Control& k = Tile(c, control);
-    const int raised = h.handY - Raise(c);
+    const int raised = h.handY - kTileRise;
     if (k.y < raised || c.table.Watching || !in.TableActive || !HoldsTileInd(c, control)) {
       in.Pointer = kPointerDefault;
       return;

@@ -17,6 +17,9 @@ inline constexpr int kKeyAlt = 18;
 inline constexpr int kKeyC = 67;
 
 inline constexpr int kControlBarButtons = 9;
+// How far a hovered standing tile rises, in table pixels at every screen size;
+// the table's hover lowers it by the same measure.
+inline constexpr int kTileRise = 10;
 inline constexpr int kPointerDefault = 0;
 inline constexpr int kPointerHand = 99;
 

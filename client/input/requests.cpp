@@ -123,6 +123,8 @@ bool DiscardStandingSlot(Client& c, int slot) {
     k.y = (c.view.pic1H - k.h) / 2;
     k.visible = true;
     SendToBack(c.view, k);
+    // Behind the other tiles, but never under the compass in the middle.
+    PlaceAbove(c.view, k, c.view.ZhiNan);
   }
   const int end = h.first + h.count;
   LoadSteps(c, Steps::Standing);

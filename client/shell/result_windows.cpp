@@ -97,6 +97,8 @@ void BuildScore(Client& c, SmallForm& f) {
     const int i = k < 4 ? AddControl(f, ControlType::List, "State", k, x, 102, kColumnW, 378)
                         : AddControl(f, ControlType::List, "State", k, x, 484, kColumnW, 36);
     f.controls[static_cast<std::size_t>(i)].fontSize = 9;
+    // A long hand-type line keeps its points: it wraps rather than being cut.
+    f.controls[static_cast<std::size_t>(i)].wrap = true;
   }
   AddCloseButton(f);
   c.forms.handlers[static_cast<std::size_t>(FormId::Score)].click = ScoreClick;
@@ -108,12 +110,18 @@ void BuildHero(Client& c, SmallForm& f) {
   f.h = kHeroH;
   f.background = kWindowColour;
   f.opacity = 255;
-  AddLabel(f, "Label1", 0, 10, 4, 140, 20, "点击查看明细");
+  // The hint, the faces and the names drag the window like its background.
+  f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 10, 4, 140, 20, "点击查看明细"))]
+      .drags = true;
   AddControl(f, ControlType::List, "Num", 0, 10, 102, 90, 240);
   for (int s = 0; s < kSides; ++s) {
     const int x = 106 + 111 * s;
-    AddControl(f, ControlType::Image, "Tou", s, x + (105 - kTouW) / 2, 26, kTouW, kTouH);
-    AddLabel(f, "ID", s, x, 82, 105, 18, "玩家" + std::to_string(s));
+    f.controls[static_cast<std::size_t>(AddControl(f, ControlType::Image, "Tou", s,
+                                                   x + (105 - kTouW) / 2, 26, kTouW, kTouH))]
+        .drags = true;
+    f.controls[static_cast<std::size_t>(
+                   AddLabel(f, "ID", s, x, 82, 105, 18, "玩家" + std::to_string(s)))]
+        .drags = true;
     AddControl(f, ControlType::List, "Grade", s, x, 102, 105, 240);
     AddLabel(f, "sumScore", s, x, 350, 105, 20, "");
   }
@@ -127,6 +135,13 @@ void BuildHero(Client& c, SmallForm& f) {
 void ShowCentred(Client& c, SmallForm& f) {
   CentreOverTable(c, f);
   f.visible = true;
+}
+
+// The ranking window opens on its latest hands; the hand numbers scroll with
+// the results so that each row stays one hand.
+void ScrollToLatestHands(SmallForm& hero) {
+  for (Control& k : hero.controls)
+    if ((Named(k, "Num") || Named(k, "Grade")) && !k.items.empty()) ++k.scrollToLast;
 }
 
 }  // namespace
@@ -170,7 +185,9 @@ void ShowResultWindow(Client& c) {
 }
 
 void ShowRankingWindow(Client& c) {
-  ShowCentred(c, HeroWindow(c));
+  SmallForm& f = HeroWindow(c);
+  if (!f.visible) ScrollToLatestHands(f);
+  ShowCentred(c, f);
 }
 
 void ToggleScoreWindow(Client& c, int handNo) {
@@ -190,6 +207,7 @@ void ToggleHeroWindow(Client& c) {
     Hide(c, f);
     return;
   }
+  ScrollToLatestHands(f);
   f.topmost = true;
   f.visible = true;
 }

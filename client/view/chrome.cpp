@@ -7,6 +7,7 @@
 #include "chat/bubbles.h"
 #include "chat/phrases.h"
 #include "core/client.h"
+#include "input/input.h"
 #include "input/side_windows.h"
 #include "shell/dialogs.h"
 #include "view/access.h"
@@ -77,6 +78,8 @@ void OnWindowMinimized(Client& c) {
 void OnWindowRestored(Client& c) {
   RunEvent(c, [&] {
     c.view.minimized = false;
+    // Back on top of the other windows, without staying there.
+    c.view.raiseRequested = true;
     if (c.link.BossMode) {
       c.link.BossMode = false;
       c.offer.TurnTime = c.shell.UnattendedMode ? 5 : 8;
@@ -129,14 +132,14 @@ void ShowPlayerDetails(Client& c, int side) {
 // The pointer over the bare table: a raised tile it left goes back down, and
 // the player details close.
 void SurfaceHover(Client& c, int x, int y) {
-  if (!c.table.Watching && c.table.LoginAccepted) {
+  if (!c.table.Watching && c.input.TableActive) {
     const HandRecord& h = c.table.custom[0];
     for (int k = h.first; k < h.first + h.count && k < kSlots; ++k) {
       const int ind = Slot(h, k).ind;
       if (ind < 0 || ind >= kWallTiles) continue;
       Control& t = Tile(c, ind);
-      if (t.y != h.handY - SY(c, 10)) continue;
-      const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + SY(c, 10);
+      if (t.y != h.handY - kTileRise) continue;
+      const bool over = t.x < x && x < t.x + t.w && t.y < y && y < t.y + t.h + kTileRise;
       if (!over) {
         t.y = h.handY;
       }

@@ -219,7 +219,11 @@ void layoutTableWidgets(Client& c) {
     box.fontSize = 10;
     Show(c, box, true);
   }
+  // The chat window's label beside the message lines, in two lines of one character.
   Place(c, f.Lbchat, 594, 694, 25, 33);
+  f.Lbchat.caption = "聊\n天";
+  f.Lbchat.color = kLabelGold;
+  Show(c, f.Lbchat, true);
   Place(c, f.Chat, 318, 729, 244, 18);
   Show(c, f.Chat, true);
   Place(c, f.Bird, 936, 680, 82, 80);

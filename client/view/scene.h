@@ -46,6 +46,10 @@ struct Control {
   int fontSize = 10;
   std::vector<std::string> items;  // list boxes in the small windows
   int selected = -1;
+  bool wrap = false;   // a list line too long for the box goes on in the next line
+  bool drags = false;  // a press on it drags its small window, as the bare background does
+  // A list is scrolled to its last line (as far down as it goes) each time this changes.
+  unsigned scrollToLast = 0;
   bool contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
 };
 

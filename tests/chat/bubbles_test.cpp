@@ -192,7 +192,7 @@ TEST(SpeechBubble, NoBubbleWithoutThePhraseWhileMinimisedOrSwitchedOff) {
   }
 }
 
-TEST(SpeechBubble, FadesInHoldsFadesOutAndParksByTicks) {
+TEST(SpeechBubble, FadesInHoldsFadesOutAndIsHiddenByTicks) {
   Phrases s;
   s.Receive(2, 1, 1, "狗说道: 快点吧");
   const SmallForm& f = s.Bubble(3);
@@ -207,9 +207,10 @@ TEST(SpeechBubble, FadesInHoldsFadesOutAndParksByTicks) {
     EXPECT_EQ(f.opacity, k.opacity) << "tick " << k.tick;
     EXPECT_TRUE(TimerEnabled(s.c, TimerId::FadeIn));
   }
-  s.Ticks(1);  // tick 329: parked out of sight
+  EXPECT_TRUE(f.visible);
+  s.Ticks(1);  // tick 329: hidden (a window parked off the screen may be pulled back onto it)
   EXPECT_EQ(f.opacity, 2);
-  EXPECT_EQ(f.left, -2 * f.w);
+  EXPECT_FALSE(f.visible);
   EXPECT_EQ(s.BubbleText(3), "");
   EXPECT_FALSE(TimerEnabled(s.c, TimerId::FadeIn));
   EXPECT_TRUE(f.loaded);  // kept for the side's next phrase
@@ -222,7 +223,7 @@ TEST(SpeechBubble, TheWholeFadeLastsAboutFiveSecondsMostOfThemHeld) {
   const SmallForm& f = s.Bubble(3);
   const int shownLeft = s.c.view.windowLeft + 11400 / 15;
   // Milliseconds after the line arrived: in within half a second, held past four
-  // seconds, out and parked a little after five.
+  // seconds, out and hidden a little after five.
   struct Moment {
     int ms, opacity;
     bool onScreen;
@@ -233,7 +234,8 @@ TEST(SpeechBubble, TheWholeFadeLastsAboutFiveSecondsMostOfThemHeld) {
     s.Run(k.ms - now);
     now = k.ms;
     EXPECT_EQ(f.opacity, k.opacity) << k.ms << " ms";
-    EXPECT_EQ(f.left, k.onScreen ? shownLeft : -2 * f.w) << k.ms << " ms";
+    EXPECT_EQ(f.visible, k.onScreen) << k.ms << " ms";
+    EXPECT_EQ(f.left, shownLeft) << k.ms << " ms";
     EXPECT_EQ(s.BubbleText(3), k.onScreen ? "快点吧" : "") << k.ms << " ms";
   }
 }
@@ -254,17 +256,20 @@ TEST(SpeechBubble, ASecondPhraseOfASideReusesItsBubbleAndFadesInAgain) {
   EXPECT_EQ(s.Bubble(2).opacity, 8);
 }
 
-TEST(SpeechBubble, PrepareParksANewBubbleAndShapeRefusesASecondWindow) {
+TEST(SpeechBubble, PrepareKeepsANewBubbleHiddenAndShapeRefusesASecondWindow) {
   Phrases s;
   LayOutTable(s.c);
   PrepareBubble(s.c, 1);
   const SmallForm& left = s.Bubble(1);
-  EXPECT_EQ(left.left, -left.w);
+  EXPECT_TRUE(left.loaded);
+  EXPECT_FALSE(left.visible);
+  EXPECT_EQ(left.left, s.c.view.windowLeft + 1050 / 15);
   EXPECT_EQ(left.top, s.c.view.windowTop + 3000 / 15);
   EXPECT_EQ(s.BubbleText(1), "  ");
   EXPECT_FALSE(ShapeBubble(s.c, 1));
   PrepareBubble(s.c, 3);
-  EXPECT_EQ(s.Bubble(3).top, -s.Bubble(3).h);
+  EXPECT_FALSE(s.Bubble(3).visible);
+  EXPECT_EQ(s.Bubble(3).top, s.c.view.windowTop + 3000 / 15);
   EXPECT_EQ(s.Bubble(3).left, s.c.view.windowLeft + 11400 / 15);
 }
 

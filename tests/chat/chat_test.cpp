@@ -212,6 +212,21 @@ TEST(ReceivedLine, TheUsersNameReadsYouTheFilterCutsWordsAndOthersBlinkTheButton
   }
 }
 
+TEST(ReceivedLine, TheHistoryKeepsItsNewestLinesWhileNobodyTypes) {
+  Chatting s;
+  for (int i = 0; i < 500; ++i) s.Receive(2, "line " + std::to_string(i));
+  ASSERT_EQ(s.History().size(), 101u);
+  EXPECT_EQ(s.History().front(), "line 399");
+  EXPECT_EQ(s.History().back(), "line 499");
+  // A long line wraps in two and still leaves the newest lines.
+  s.Receive(2, std::string(50, 'x'));
+  ASSERT_EQ(s.History().size(), 101u);
+  EXPECT_EQ(s.History().back(), " xxx");
+  // The next key in the chat box empties it, as after any hundred lines.
+  ChatKeyPress(s.c, 'a');
+  EXPECT_TRUE(s.History().empty());
+}
+
 TEST(ReceivedLine, LongLinesWrapInTheHistoryAndTheMessageAreaScrolls) {
   Chatting s;
   const std::string line(50, 'x');
@@ -292,7 +307,6 @@ TEST(TableClicks, TheChatLabelPortraitsAndPhraseLabelsReachTheChat) {
   Chatting s;
   LayOutTable(s.c);
   for (Control& k : s.c.view.Tou) k.visible = true;
-  s.c.view.Lbchat.visible = true;
   ClickOn(s.c, s.c.view.Lbchat);
   EXPECT_TRUE(s.c.forms[FormId::Talk].visible);
   ClickOn(s.c, s.c.view.Lbchat);

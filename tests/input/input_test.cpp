@@ -5,11 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "autoplay/autoplay.h"
-#include "support/play_table.h"
 #include "rules/offer.h"
+#include "support/play_table.h"
 #include "view/chrome.h"
 
 namespace tavren {
@@ -49,14 +50,22 @@ TEST(TileClick, ADiscardAnswersTheOpenOfferWithOnePassFirst) {
     EXPECT_EQ(t.own().mj[6].ind, 43);
     EXPECT_EQ(t.tile(43).x, StandingPlace(t.c, 0, 6).x);
     EXPECT_EQ(t.own().mj[8].ind, -1);
-    // The discard lies face up in the centre, behind the other tiles.
+    // The discard lies face up in the centre, behind the other tiles but in
+    // front of the compass there.
     const Control& d = t.tile(42);
     EXPECT_EQ(d.w, 36);
     EXPECT_EQ(d.h, 50);
     EXPECT_EQ(d.x, (t.c.view.pic1W - 36) / 2);
     EXPECT_EQ(d.y, (t.c.view.pic1H - 50) / 2);
     EXPECT_EQ(d.picture, t.c.view.pics.TilePics[static_cast<std::size_t>(FaceIndex(Tong(3)))]);
-    EXPECT_EQ(t.c.view.order.front(), &d);
+    const auto& order = t.c.view.order;
+    const auto at = std::find(order.begin(), order.end(), &d);
+    const auto compass = std::find(order.begin(), order.end(), &t.c.view.ZhiNan);
+    EXPECT_EQ(at, compass + 1);
+    for (const Control& k : t.c.view.MJ_Image) {
+      if (&k == &d) continue;
+      EXPECT_LT(at, std::find(order.begin(), order.end(), &k));
+    }
     EXPECT_EQ(t.c.table.LastDiscardInd, 42);
     EXPECT_EQ(t.c.offer.ActionPhase, 2);
     EXPECT_FALSE(t.c.offer.MayDiscard);
@@ -181,6 +190,15 @@ TEST(TileHover, RaisesTheStandingTileUnderThePointer) {
   t.c.input.TableActive = false;
   OnTileHover(t.c, 40);
   EXPECT_EQ(t.tile(40).y, y);
+}
+
+TEST(TileHover, TheRiseIsTenTablePixelsOnASmallScreenToo) {
+  PlayTable t({800, 600});
+  t.stand({Wan(1), Wan(2)});
+  const int y = t.own().handY;
+  ASSERT_LT(t.c.view.ScaleY, 1.0f);
+  OnTileHover(t.c, 41);
+  EXPECT_EQ(t.tile(41).y, y - 10);
 }
 
 TEST(OperationButtons, EachClaimSendsItsRequest) {

@@ -25,7 +25,8 @@ inline Request Req(int type, int v0 = 0, int v1 = 0, int v2 = 0, int v3 = 0) {
 struct PlayTable : SimClient {
   std::vector<Request> seen;
 
-  PlayTable() {
+  explicit PlayTable(PixelSize screen = {1280, 1024}) {
+    platform.screen = screen;
     LayOutTable(c);
     c.table.LoginAccepted = true;
     c.offer.TurnTime = 8;

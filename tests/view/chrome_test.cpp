@@ -53,28 +53,49 @@ TEST(Chrome, RestoringWithoutTheLobbyEndsTheProgram) {
   EXPECT_TRUE(s.c.ended);
 }
 
-TEST(Chrome, ARaisedTileGoesDownWhenThePointerLeavesIt) {
+TEST(Chrome, ARaisedTileGoesDownWhenThePointerLeavesItWhileTheUserTakesPart) {
+  // The rise is 10 table pixels at every screen size; only a user who takes
+  // part in the hand (not merely logged in) has tiles to lower.
+  struct Case {
+    PixelSize screen;
+    bool active;
+    bool lowered;
+  } cases[] = {{{1280, 1024}, true, true}, {{800, 600}, true, true}, {{1280, 1024}, false, false}};
+  for (const Case& k : cases) {
+    SimClient s;
+    s.platform.screen = k.screen;
+    layoutMainWindow(s.c);
+    resetTableView(s.c);
+    s.c.table.LoginAccepted = true;
+    s.c.input.TableActive = k.active;
+    HandRecord& h = s.c.table.custom[0];
+    h.first = 4;
+    h.count = 2;
+    h.mj[4] = {1, 0x21, 10};
+    h.mj[5] = {1, 0x22, 11};
+    Control& t = s.c.view.MJ_Image[11];
+    t.x = h.handX + 48;
+    t.y = h.handY - 10;
+    t.w = 48;
+    t.h = 78;
+    SCOPED_TRACE(::testing::Message() << k.screen.w << (k.active ? " active" : " not active"));
+    TableMouseMove(s.c, t.x + 5, t.y + 5);  // over it: stays up
+    EXPECT_EQ(t.y, h.handY - 10);
+    TableMouseMove(s.c, t.x + 5, t.y + 78 + 5);  // the 10 pixels below still count
+    EXPECT_EQ(t.y, h.handY - 10);
+    TableMouseMove(s.c, 5, 5);
+    EXPECT_EQ(t.y, k.lowered ? h.handY : h.handY - 10);
+    EXPECT_EQ(t.x, h.handX + 48);
+  }
+}
+
+TEST(Chrome, RestoringBringsTheWindowToTheTop) {
   SimClient s;
-  layoutMainWindow(s.c);
-  resetTableView(s.c);
-  s.c.table.LoginAccepted = true;
-  HandRecord& h = s.c.table.custom[0];
-  h.first = 4;
-  h.count = 2;
-  h.mj[4] = {1, 0x21, 10};
-  h.mj[5] = {1, 0x22, 11};
-  Control& t = s.c.view.MJ_Image[11];
-  t.x = h.handX + 48;
-  t.y = h.handY - 10;
-  t.w = 48;
-  t.h = 78;
-  TableMouseMove(s.c, t.x + 5, t.y + 5);  // over it: stays up
-  EXPECT_EQ(t.y, h.handY - 10);
-  TableMouseMove(s.c, t.x + 5, t.y + 78 + 5);  // the 10 pixels below still count
-  EXPECT_EQ(t.y, h.handY - 10);
-  TableMouseMove(s.c, 5, 5);
-  EXPECT_EQ(t.y, h.handY);
-  EXPECT_EQ(t.x, h.handX + 48);
+  s.c.view.raiseRequested = false;
+  OnWindowMinimized(s.c);
+  EXPECT_FALSE(s.c.view.raiseRequested);
+  OnWindowRestored(s.c);
+  EXPECT_TRUE(s.c.view.raiseRequested);
 }
 
 TEST(Chrome, HoveringAPortraitShowsThePlayersDetailsAndTheTableHidesThem) {
