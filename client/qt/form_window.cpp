@@ -87,9 +87,10 @@ std::uint64_t FormWindow::fingerprint() const {
     h.num(v);
   for (const Control& k : f.controls) {
     h.str(k.name);
-    for (int v : {static_cast<int>(k.type), k.index, k.x, k.y, k.w, k.h,
-                  static_cast<int>(k.visible), static_cast<int>(k.enabled), k.picture,
-                  static_cast<int>(k.color), k.fontSize, k.selected})
+    for (int v :
+         {static_cast<int>(k.type), k.index, k.x, k.y, k.w, k.h, static_cast<int>(k.visible),
+          static_cast<int>(k.enabled), k.picture, static_cast<int>(k.color), k.fontSize, k.selected,
+          static_cast<int>(k.wrap), static_cast<int>(k.drags), static_cast<int>(k.scrollToLast)})
       h.num(v);
     h.str(k.caption);
     h.num(static_cast<std::int64_t>(k.items.size()));
@@ -100,7 +101,10 @@ std::uint64_t FormWindow::fingerprint() const {
 
 void FormWindow::sync() {
   const SmallForm& f = form();
-  const bool show = f.loaded && f.visible && !client_.ended && !owner_.isMinimized();
+  // A fully transparent window is not shown at all: without a compositor it
+  // would be drawn opaque.
+  const bool show =
+      f.loaded && f.visible && f.opacity > 0 && !client_.ended && !owner_.isMinimized();
   if (!show) {
     if (isVisible()) hide();
     shown_ = 0;
@@ -195,6 +199,13 @@ void FormWindow::syncList(int i, const Control& k) {
   }
   list->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
   list->setVisible(k.visible);
+  if (list->wordWrap() != k.wrap) {
+    // Lines of a wrapping list differ in height and are never cut with "…".
+    list->setWordWrap(k.wrap);
+    list->setUniformItemSizes(!k.wrap);
+    list->setTextElideMode(k.wrap ? Qt::ElideNone : Qt::ElideRight);
+    list->setResizeMode(k.wrap ? QListView::Adjust : QListView::Fixed);
+  }
   list->setFont(Font(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9));
   const QString style =
       QStringLiteral(
@@ -219,6 +230,13 @@ void FormWindow::syncList(int i, const Control& k) {
       list->scrollToBottom();
     else if (!wasEmpty)
       bar->setValue(keep);
+  }
+  // The core asked for the last line: the list goes as far down as it scrolls.
+  unsigned& scrolled = scrolledToLast_[i];
+  if (scrolled != k.scrollToLast) {
+    scrolled = k.scrollToLast;
+    if (list->count() > 0)
+      list->scrollToItem(list->item(list->count() - 1), QAbstractItemView::PositionAtTop);
   }
   const QSignalBlocker quiet(list);
   if (k.selected >= 0 && k.selected < list->count()) {
@@ -266,7 +284,7 @@ void FormWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), Rgb(f.background));
   if (f.backgroundPicture != 0) {
-    const QPixmap& bg = pictures_.picture(f.backgroundPicture, width(), height());
+    const QPixmap bg = pictures_.picture(f.backgroundPicture, width(), height());
     if (!bg.isNull()) p.drawPixmap(0, 0, bg);
   } else {
     p.setPen(QColor(0x8A, 0x5A, 0x1E));
@@ -277,7 +295,7 @@ void FormWindow::paintEvent(QPaintEvent*) {
     const QRect r(k.x, k.y, k.w, k.h);
     switch (k.type) {
       case ControlType::Image: {
-        const QPixmap& pm = pictures_.picture(k.picture, k.w, k.h);
+        const QPixmap pm = pictures_.picture(k.picture, k.w, k.h);
         if (!pm.isNull()) p.drawPixmap(k.x, k.y, pm);
         break;
       }
@@ -306,9 +324,10 @@ int FormWindow::controlAt(const QPoint& pt) const {
 void FormWindow::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   pressed_ = controlAt(e->position().toPoint());
-  // The windows without a title bar are dragged by their bare background.
-  if (pressed_ < 0 && !IsBubble(id_) && windowHandle() != nullptr)
-    windowHandle()->startSystemMove();
+  // The windows without a title bar are dragged by their bare background and
+  // by the controls that say so.
+  const bool drags = pressed_ < 0 || form().controls[static_cast<std::size_t>(pressed_)].drags;
+  if (drags && !IsBubble(id_) && windowHandle() != nullptr) windowHandle()->startSystemMove();
 }
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* e) {

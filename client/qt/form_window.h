@@ -60,7 +60,8 @@ class FormWindow : public QWidget {
   ScenePainter& pictures_;
   std::map<int, QListWidget*> lists_;  // by control index
   std::map<int, QLineEdit*> edits_;
-  std::uint64_t shown_ = 0;  // fingerprint of the form as last applied
+  std::map<int, unsigned> scrolledToLast_;  // the list's last scroll request applied, by control
+  std::uint64_t shown_ = 0;                 // fingerprint of the form as last applied
   int shapePicture_ = -1;
   QSize shapeSize_;
   int pressed_ = -1;  // control under the last press

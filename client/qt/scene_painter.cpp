@@ -1,6 +1,7 @@
 #include "qt/scene_painter.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QRadialGradient>
@@ -28,7 +29,22 @@ std::uint64_t TextHash(const Control& k, const MainForm& form) {
   return h;
 }
 
+bool MultiLine(const Control& k) {
+  return k.caption.find('\n') != std::string::npos;
+}
+
 }  // namespace
+
+QFont ControlFont(const Control& k) {
+  QFont f(kFontFamily);
+  f.setPointSize(k.fontSize > 0 ? k.fontSize : 10);
+  return f;
+}
+
+bool LabelElided(const Control& k) {
+  if (k.type != ControlType::Label || k.caption.empty() || MultiLine(k)) return false;
+  return QFontMetrics(ControlFont(k)).horizontalAdvance(QString::fromStdString(k.caption)) > k.w;
+}
 
 QString PicturePath(int id) {
   switch (id) {
@@ -45,11 +61,14 @@ QString PicturePath(int id) {
   }
 }
 
-const QPixmap& ScenePainter::picture(int id, int w, int h) {
+QPixmap ScenePainter::picture(int id, int w, int h) {
   if (id <= 0 || w <= 0 || h <= 0) return none_;
   const Key key{id, w, h};
   auto it = cache_.find(key);
-  if (it != cache_.end()) return *it;
+  if (it != cache_.end()) {
+    uses_.splice(uses_.begin(), uses_, it->use);
+    return it->pixmap;
+  }
   ++rasterisations_;
   QImage img(PicturePath(id));
   QPixmap pm;
@@ -57,7 +76,32 @@ const QPixmap& ScenePainter::picture(int id, int w, int h) {
     pm = QPixmap::fromImage(img.size() == QSize(w, h) ? img
                                                       : img.scaled(w, h, Qt::IgnoreAspectRatio,
                                                                    Qt::SmoothTransformation));
-  return *cache_.insert(key, pm);
+  uses_.push_front(key);
+  const std::size_t bytes = pm.isNull() ? 0
+                                        : static_cast<std::size_t>(pm.width()) *
+                                              static_cast<std::size_t>(pm.height()) *
+                                              static_cast<std::size_t>(std::max(pm.depth(), 8) / 8);
+  cache_.insert(key, Cached{pm, bytes, uses_.begin()});
+  cachedBytes_ += bytes;
+  trimCache();
+  return pm;
+}
+
+void ScenePainter::setCacheBudget(std::size_t bytes) {
+  cacheBudget_ = bytes;
+  trimCache();
+}
+
+void ScenePainter::trimCache() {
+  // The picture just drawn (the front) always stays.
+  while (cachedBytes_ > cacheBudget_ && uses_.size() > 1) {
+    auto it = cache_.find(uses_.back());
+    if (it != cache_.end()) {
+      cachedBytes_ -= it->bytes;
+      cache_.erase(it);
+    }
+    uses_.pop_back();
+  }
 }
 
 void ScenePainter::paintFelt(QPainter& p, int w, int h) {
@@ -80,19 +124,24 @@ void ScenePainter::paintFelt(QPainter& p, int w, int h) {
 void ScenePainter::paintControl(QPainter& p, const Control& k) {
   switch (k.type) {
     case ControlType::Image: {
-      const QPixmap& pm = picture(k.picture, k.w, k.h);
+      const QPixmap pm = picture(k.picture, k.w, k.h);
       if (!pm.isNull()) p.drawPixmap(k.x, k.y, pm);
       break;
     }
     case ControlType::Label: {
       if (k.caption.empty()) break;
-      QFont f(kFontFamily);
-      f.setPointSize(k.fontSize > 0 ? k.fontSize : 10);
+      const QFont f = ControlFont(k);
       p.setFont(f);
       p.setPen(Rgb(k.color));
-      p.drawText(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)),
-                 Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                 QString::fromStdString(k.caption));
+      const QRect r(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
+      const QString text = QString::fromStdString(k.caption);
+      if (MultiLine(k)) {
+        p.drawText(r, Qt::AlignHCenter | Qt::AlignVCenter, text);
+        break;
+      }
+      // A caption longer than its place shows where it is cut.
+      p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                 QFontMetrics(f).elidedText(text, Qt::ElideRight, r.width()));
       break;
     }
     case ControlType::TextBox:
@@ -117,9 +166,7 @@ void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
     if (k->type == ControlType::List) {
       const auto& items = form.Sysmsg[static_cast<std::size_t>(k->index & 1)].items;
       if (items.empty()) continue;
-      QFont f(kFontFamily);
-      f.setPointSize(9);
-      p.setFont(f);
+      p.setFont(ControlFont(*k));
       p.setPen(Rgb(k->color));
       p.drawText(QRect(k->x, k->y, k->w, k->h),
                  Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,

@@ -6,9 +6,12 @@
 #include <QPixmap>
 #include <QRect>
 #include <QRegion>
+#include <cstddef>
 #include <cstdint>
+#include <list>
 #include <unordered_map>
 
+class QFont;
 class QPainter;
 
 namespace tavren {
@@ -21,6 +24,12 @@ namespace tavren::qt {
 // The resource path of a picture id: the catalogue, or a table widget.
 QString PicturePath(int id);
 
+// The font a table label or message line is drawn with.
+QFont ControlFont(const Control& k);
+// A one-line label whose caption does not fit its width: it is drawn cut
+// with "…", and its tooltip shows the whole caption.
+bool LabelElided(const Control& k);
+
 class ScenePainter {
  public:
   // Paints the whole surface (form.pic1W x form.pic1H) at the painter's origin,
@@ -28,14 +37,22 @@ class ScenePainter {
   void paint(QPainter& p, const MainForm& form, const QRect& clip = QRect());
 
   // The picture `id` at w x h; a null pixmap when it does not load.
-  const QPixmap& picture(int id, int w, int h);
+  QPixmap picture(int id, int w, int h);
 
   // What changed since the last call: the old and new places of every control
   // whose look or place differs. The first call returns the whole surface.
   QRegion changes(const MainForm& form);
 
-  // How many times a picture was rasterised (once per id and size).
+  // How many times a picture was rasterised (once per id and size while it is kept).
   std::uint64_t rasterisations() const { return rasterisations_; }
+
+  // The rasterised pictures kept, and their pixel memory. The pictures least
+  // recently drawn go first once the memory passes `budget` bytes, so a long
+  // evening of hands, each with its own sizes, keeps what it draws now.
+  std::size_t cachedPictures() const { return cache_.size(); }
+  std::size_t cachedBytes() const { return cachedBytes_; }
+  void setCacheBudget(std::size_t bytes);
+  static constexpr std::size_t kDefaultCacheBudget = std::size_t{24} << 20;
 
  private:
   struct Key {
@@ -43,6 +60,12 @@ class ScenePainter {
     bool operator==(const Key& o) const { return id == o.id && w == o.w && h == o.h; }
   };
   friend size_t qHash(const Key& k, size_t seed) { return qHashMulti(seed, k.id, k.w, k.h); }
+  struct Cached {
+    QPixmap pixmap;
+    std::size_t bytes = 0;
+    std::list<Key>::iterator use;  // its place in uses_
+  };
+  void trimCache();
 
   struct Seen {
     QRect rect;
@@ -55,7 +78,10 @@ class ScenePainter {
   void paintFelt(QPainter& p, int w, int h);
   void paintControl(QPainter& p, const Control& k);
 
-  QHash<Key, QPixmap> cache_;
+  QHash<Key, Cached> cache_;
+  std::list<Key> uses_;  // most recently drawn first
+  std::size_t cachedBytes_ = 0;
+  std::size_t cacheBudget_ = kDefaultCacheBudget;
   QPixmap felt_;
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;

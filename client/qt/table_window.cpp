@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWindow>
 #include <cstring>
 #include <utility>
@@ -21,6 +22,8 @@ namespace tavren::qt {
 namespace {
 
 constexpr int kTitleButtonW = 18;
+// The characters a chat line may carry (the frame's limit).
+constexpr int kChatBoxChars = 100;
 constexpr int kTitleButtonH = 16;
 
 QString LookSuffix(ButtonLook look) {
@@ -38,6 +41,14 @@ bool IsControl(const Control* k, const char* name) {
   return k != nullptr && std::strcmp(k->name, name) == 0;
 }
 
+// The tooltip of a table control: a control-bar button's own, or the whole
+// text of a label too long for its place.
+QString ControlTooltip(const Control& k) {
+  if (IsControl(&k, "AnNiu")) return QString::fromUtf8(ControlBarTooltip(k.index));
+  if (k.type == ControlType::Label && LabelElided(k)) return QString::fromStdString(k.caption);
+  return QString();
+}
+
 }  // namespace
 
 // ---- TableSurface
@@ -48,6 +59,23 @@ TableSurface::TableSurface(TableWindow& window, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   // The table takes the keys (F1, Esc, Alt then C) once it is clicked, and from the start.
   setFocusPolicy(Qt::StrongFocus);
+}
+
+bool TableSurface::event(QEvent* e) {
+  if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+  // A tooltip belongs to the control under the pointer and only lasts while
+  // the pointer stays on it.
+  const auto* help = static_cast<QHelpEvent*>(e);
+  Client* c = window_.client();
+  const Control* k = c != nullptr ? HitTest(c->view, help->pos().x(), help->pos().y()) : nullptr;
+  const QString tip = k != nullptr ? ControlTooltip(*k) : QString();
+  if (tip.isEmpty()) {
+    QToolTip::hideText();
+    e->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), tip, this, QRect(k->x, k->y, k->w, k->h));
+  }
+  return true;
 }
 
 void TableSurface::paintEvent(QPaintEvent* e) {
@@ -141,7 +169,7 @@ void InformationWindow::paintEvent(QPaintEvent*) {
 
 ChatBox::ChatBox(TableWindow& window, QWidget* parent) : QLineEdit(parent), window_(window) {
   setFrame(false);
-  setMaxLength(100);
+  setMaxLength(kChatBoxChars);
 }
 
 void ChatBox::keyPressEvent(QKeyEvent* e) {
@@ -260,11 +288,16 @@ void TableWindow::syncChatBox() {
   const QRect place(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
   if (chat_->geometry() != place) chat_->setGeometry(place);
   if (chat_->isVisibleTo(surface_) != box.visible) chat_->setVisible(box.visible);
+  // A line may hold 100 characters besides the private prefix the box shows.
+  const int cap =
+      kChatBoxChars + static_cast<int>(QString::fromStdString(client_->chat.PrivatePrefix).size());
   const QString text = QString::fromStdString(box.caption);
+  if (chat_->maxLength() < cap) chat_->setMaxLength(cap);
   if (chat_->text() != text) {
     chat_->setText(text);
     chat_->setCursorPosition(std::clamp(client_->chat.ChatCaret, 0, static_cast<int>(text.size())));
   }
+  if (chat_->maxLength() != cap) chat_->setMaxLength(cap);
   if (client_->chat.ChatFocus) {
     client_->chat.ChatFocus = false;
     if (box.visible) chat_->setFocus(Qt::OtherFocusReason);
@@ -280,8 +313,6 @@ void TableWindow::syncPointer() {
   const bool hand = IsControl(k, "MJ_Image") && in.Pointer == kPointerHand;
   const Qt::CursorShape shape = hand ? Qt::PointingHandCursor : Qt::ArrowCursor;
   if (surface_->cursor().shape() != shape) surface_->setCursor(shape);
-  const QString tip = QString::fromStdString(in.Tooltip);
-  if (surface_->toolTip() != tip) surface_->setToolTip(tip);
 }
 
 void TableWindow::sync() {

@@ -35,6 +35,7 @@ class TableSurface : public QWidget {
   ScenePainter& painter() { return painter_; }
 
  protected:
+  bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;

@@ -85,6 +85,36 @@ TEST(Render, EachPictureIsRasterisedOncePerSize) {
   EXPECT_LT(once, 40u);  // 144 wall tiles share four backs
 }
 
+TEST(Render, ThePictureCacheKeepsTheRecentlyDrawnPicturesWithinItsBudget) {
+  qt::ScenePainter painter;
+  // Room for a few dozen tile faces of the standing size.
+  const std::size_t budget = std::size_t{48} * 78 * 4 * 30;
+  painter.setCacheBudget(budget);
+  // A long evening draws every face at many sizes; the cache never grows past its budget.
+  for (int round = 0; round < 4; ++round)
+    for (int id = 201; id <= 380; ++id) {
+      ASSERT_FALSE(painter.picture(id, 40 + round, 70).isNull()) << id;
+      EXPECT_LE(painter.cachedBytes(), budget);
+    }
+  // Full, not emptied: as many of the last pictures as the budget holds.
+  EXPECT_LE(painter.cachedPictures(), budget / (40 * 70 * 4));
+  EXPECT_GE(painter.cachedPictures(), budget / (43 * 70 * 4) - 1);
+  // What is drawn again and again stays; what has not been drawn for long is
+  // made afresh, the same picture.
+  const QImage kept = painter.picture(345, 48, 78).toImage();
+  for (int id = 201; id <= 220; ++id) {
+    painter.picture(id, 48, 78);
+    painter.picture(345, 48, 78);
+  }
+  const auto made = painter.rasterisations();
+  painter.picture(345, 48, 78);
+  EXPECT_EQ(painter.rasterisations(), made);
+  for (int id = 221; id <= 300; ++id) painter.picture(id, 48, 78);
+  const QImage again = painter.picture(345, 48, 78).toImage();
+  EXPECT_EQ(painter.rasterisations(), made + 80 + 1);
+  EXPECT_EQ(again, kept);
+}
+
 }  // namespace
 }  // namespace tavren
 

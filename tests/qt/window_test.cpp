@@ -3,20 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "chat/bubbles.h"
 #include "chat/chat.h"
 #include "input/input.h"
 #include "link/reconnect.h"
 #include "protocol/tavren_protocol.h"
-#include "support/window_rig.h"
 #include "shell/dialogs.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
+#include "support/window_rig.h"
+#include "view/motion.h"
+#include "view/seats.h"
 
 namespace tavren {
 namespace {
@@ -35,6 +39,41 @@ int ControlIndex(const SmallForm& f, const char* name, int index = 0) {
 
 QPoint Centre(const Control& k) {
   return QPoint(k.x + k.w / 2, k.y + k.h / 2);
+}
+
+// How many pixels of `area` (surface pixels) do not show control `k`'s own
+// picture, where that picture is opaque: what lies over the control there.
+int CoveredPixels(WindowRig& r, const Control& k, const QRect& area) {
+  const QImage painted = r.Painted();
+  const QImage own = r.window.surface()->painter().picture(k.picture, k.w, k.h).toImage();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  int covered = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QPoint in(x - k.x, y - k.y);
+      if (!own.valid(in) || qAlpha(own.pixel(in)) < 255) continue;
+      covered += (painted.pixel(surface + QPoint(x, y)) & 0xFFFFFF) != (own.pixel(in) & 0xFFFFFF);
+    }
+  return covered;
+}
+
+// The user holds two standing tiles with a discard due: controls 0 and 1.
+void HoldTwoTilesToDiscard(Client& c) {
+  HandRecord& own = c.table.custom[0];
+  c.table.LoginAccepted = true;
+  c.input.TableActive = true;
+  own.first = 0;
+  own.count = 2;
+  LoadSteps(c, Steps::Standing);
+  for (int k = 0; k < 2; ++k) {
+    own.mj[static_cast<std::size_t>(k)] = {kSlotStanding, static_cast<std::int16_t>(0x21 + k),
+                                           static_cast<std::int16_t>(k)};
+    ShowStandingFace(c, 0, k, 0x21 + k);
+    placeInStandingRow(c, 0, k, k);
+  }
+  c.offer.MayDiscard = true;
+  c.offer.ClaimSent = true;
+  c.offer.ActionPhase = kPhaseOpen;
 }
 
 TEST(RealWindow, ACountdownDigitIsRedrawnWithNoPointerEvent) {
@@ -308,17 +347,106 @@ TEST(RealWindow, TheWindowFollowsTheScreenSize) {
   }
 }
 
-TEST(RealWindow, TheControlBarShowsItsTooltipUnderThePointer) {
+// The pointer comes to rest at `pos`: the move, then the platform's tooltip request.
+void RestPointer(QWidget* w, const QPoint& pos) {
+  MoveOver(w, pos);
+  QHelpEvent help(QEvent::ToolTip, pos, w->mapToGlobal(pos));
+  QApplication::sendEvent(w, &help);
+}
+
+TEST(RealWindow, ATooltipBelongsToTheControlUnderThePointerAndGoesWithIt) {
   WindowRig r;
   Client& c = r.s.c;
+  QWidget* surface = r.window.surface();
   const Control& exit = c.view.AnNiu[8];
+  const Control& start = c.view.AnNiu[2];
   ASSERT_TRUE(exit.visible);
-  MoveOver(r.window.surface(), Centre(exit));
+  RestPointer(surface, Centre(exit));
   r.Settle();
-  EXPECT_EQ(r.window.surface()->toolTip(), QString::fromUtf8(ControlBarTooltip(8)));
-  MoveOver(r.window.surface(), QPoint(c.view.pic1W / 2, c.view.pic1H / 2));
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QString::fromUtf8(ControlBarTooltip(8)));
+  // Leaving the button takes its tooltip away, wherever the pointer goes.
+  MoveOver(surface, Centre(c.view.Tou[1]));
+  EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+  // Resting on a portrait, on the hand or on the bare table shows no tooltip:
+  // the last button's tip does not stay with the table.
+  RestPointer(surface, Centre(start));
   r.Settle();
-  EXPECT_TRUE(r.window.surface()->toolTip().isEmpty());
+  ASSERT_EQ(QToolTip::text(), QString::fromUtf8(ControlBarTooltip(2)));
+  for (const QPoint& at :
+       {Centre(c.view.Tou[1]), Centre(c.view.Tou[0]), QPoint(c.view.pic1W / 2, c.view.pic1H / 2)}) {
+    RestPointer(surface, at);
+    EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); })) << at.x() << "," << at.y();
+  }
+}
+
+TEST(RealWindow, TheChatLabelIsDrawnAndItsClickOpensAndClosesTheChatWindow) {
+  WindowRig r;
+  Client& c = r.s.c;
+  const Control& label = c.view.Lbchat;
+  ASSERT_TRUE(label.visible);
+  // Its caption is painted in gold on the felt.
+  const QImage painted = r.Painted();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  int ink = 0;
+  for (int y = label.y; y < label.y + label.h; ++y)
+    for (int x = label.x; x < label.x + label.w; ++x) {
+      const QColor px = painted.pixelColor(surface + QPoint(x, y));
+      ink += px.red() > 160 && px.red() > px.green() - 10 && px.blue() < 170;
+    }
+  EXPECT_GT(ink, 20);
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(label));
+  r.Settle();
+  EXPECT_TRUE(c.forms[FormId::Talk].visible);
+  qt::FormWindow* talk = r.window.forms()->window(FormId::Talk);
+  ASSERT_NE(talk, nullptr);
+  EXPECT_TRUE(talk->isVisible());
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(label));
+  r.Settle();
+  EXPECT_FALSE(c.forms[FormId::Talk].visible);
+  EXPECT_FALSE(talk->isVisible());
+}
+
+TEST(RealWindow, ABubbleIsHiddenAfterItsFadeAndATransparentOneIsNeverShown) {
+  WindowRig r;
+  Client& c = r.s.c;
+  auto say = [&] {
+    RunEvent(c, [&] {
+      PrepareBubble(c, 3);
+      showMe(c, 3, "快点吧", kBubbleMaxAlpha, kBubbleFadeIn, kBubbleFadeOut, kBubbleHold);
+    });
+  };
+  RunEvent(c, [&] { c.table.HandNo = 1; });
+  say();
+  r.Run(0);
+  qt::FormWindow* bubble = r.window.forms()->window(FormId::SpeakBox3);
+  // Fully transparent at the start of its fade: not shown yet.
+  if (bubble != nullptr) {
+    EXPECT_FALSE(bubble->isVisible());
+  }
+  r.Run(1000);
+  bubble = r.window.forms()->window(FormId::SpeakBox3);
+  ASSERT_NE(bubble, nullptr);
+  EXPECT_TRUE(bubble->isVisible());
+  r.Run(6000);  // the fade is over: hidden, not parked where a window manager may pull it back
+  EXPECT_FALSE(bubble->isVisible());
+
+  // Minimised and restored in the middle of a fade: the bubble is transparent
+  // until its next phrase, so it is not shown, opaque, by a screen without a compositor.
+  say();
+  r.Run(1000);
+  ASSERT_TRUE(bubble->isVisible());
+  RunEvent(c, [&] { MinimizeMainWindow(c); });
+  r.Run(0);
+  EXPECT_FALSE(bubble->isVisible());
+  RunEvent(c, [&] { c.view.minimized = false; });
+  r.Run(0);
+  ASSERT_TRUE(c.forms[FormId::SpeakBox3].visible);
+  ASSERT_EQ(c.forms[FormId::SpeakBox3].opacity, 0);
+  EXPECT_FALSE(bubble->isVisible());
+  say();
+  r.Run(1000);
+  EXPECT_TRUE(bubble->isVisible());
 }
 
 TEST(RealWindow, TheUsersStandingTileRisesUnderThePointerWhichBecomesAHand) {
@@ -401,6 +529,133 @@ TEST(RealWindow, TheCallPromptsOkButtonLightsUnderThePointer) {
   MoveOver(prompt, QPoint(2, 2));
   r.Settle();
   EXPECT_EQ(c.forms[FormId::tishi].find("Image1")->picture, normal);
+}
+
+TEST(RealWindow, TheUsersCentredDiscardIsDrawnOverTheCompass) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    c.table.custom[0].seat = 1;
+    showCompass(c);
+    HoldTwoTilesToDiscard(c);
+  });
+  r.window.sync();
+  r.Settle();
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(c.view.MJ_Image[0]));
+  r.Settle();
+  ASSERT_EQ(c.table.LastDiscardInd, 0);
+  const Control& discard = c.view.MJ_Image[0];
+  const Control& compass = c.view.ZhiNan;
+  ASSERT_TRUE(compass.visible);
+  const QRect overlap = QRect(discard.x, discard.y, discard.w, discard.h)
+                            .intersected(QRect(compass.x, compass.y, compass.w, compass.h));
+  ASSERT_FALSE(overlap.isEmpty());  // the two share the middle of the table
+  EXPECT_EQ(CoveredPixels(r, discard, overlap), 0);
+}
+
+TEST(RealWindow, ALongHandTypeLineOfTheSettlementSheetWrapsAndKeepsItsPoints) {
+  WindowRig r;
+  Client& c = r.s.c;
+  const std::string types = "混一色清一色捉五一条龙碰碰胡豪华七对  12分";
+  RunEvent(c, [&] {
+    ScoreWindow(c);
+    ScoreList(c, 0) = {"   房间底金:  100", " ", types, "庄家    1分"};
+    ScoreList(c, 1) = {"   房间底金:  100", " ", "         ", "      "};
+    ShowResultWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* score = r.window.forms()->window(FormId::Score);
+  ASSERT_NE(score, nullptr);
+  ASSERT_TRUE(score->isVisible());
+  QListWidget* column = score->list(ControlIndex(c.forms[FormId::Score], "State", 0));
+  ASSERT_NE(column, nullptr);
+  ASSERT_EQ(column->count(), 4);
+  const QFontMetrics metrics(column->font());
+  const QString text = QString::fromStdString(types);
+  ASSERT_GT(metrics.horizontalAdvance(text), column->viewport()->width());  // too long for a line
+  // The line takes as many lines as its text needs, within the column's width,
+  // and the lines after it follow below.
+  const QRect line = column->visualItemRect(column->item(2));
+  const QRect needed =
+      metrics.boundingRect(QRect(0, 0, line.width() - 8, 1000), Qt::TextWordWrap, text);
+  EXPECT_GE(line.height(), needed.height());
+  EXPECT_GE(line.height(), 2 * metrics.lineSpacing());
+  EXPECT_LE(line.right(), column->viewport()->width());
+  EXPECT_GE(column->visualItemRect(column->item(3)).top(), line.bottom());
+  // Both of its lines are drawn: ink in its lower half too.
+  const QImage painted = WindowRig::Painted(*score);
+  const QPoint at = column->viewport()->mapTo(score, QPoint(0, 0));
+  const QRect lower =
+      QRect(line.left(), line.center().y() + 1, line.width(), line.height() / 2).translated(at);
+  const QRgb bare = painted.pixel(at + QPoint(line.right() - 2, line.top() + 1));
+  int ink = 0;
+  for (int y = lower.top(); y <= lower.bottom(); ++y)
+    for (int x = lower.left(); x <= lower.right(); ++x) ink += painted.pixel(x, y) != bare;
+  EXPECT_GT(ink, 30);
+}
+
+TEST(RealWindow, TheChatBoxTakesAHundredCharactersBesideThePrivatePrefix) {
+  ChatRig r;
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(r.s.c.view.Tou[1]));
+  r.Settle();
+  QLineEdit* box = r.window.chatBox();
+  const QString prefix = QStringLiteral("你对bob说: ");
+  ASSERT_EQ(box->text(), prefix);
+  QTest::keyClicks(box, QString(120, QLatin1Char('a')));
+  EXPECT_EQ(box->text(), prefix + QString(100, QLatin1Char('a')));
+  // Without the prefix the box holds a hundred characters again.
+  box->setCursorPosition(2);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  r.Settle();
+  EXPECT_EQ(box->text(), QString(100, QLatin1Char('a')));
+  QTest::keyClicks(box, "bb");
+  EXPECT_EQ(box->text().size(), 100);
+}
+
+TEST(RealWindow, TheChatHistoryAndTheRankingListsOpenOnTheirLatestLines) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    ShowTalk(c);
+    for (int i = 0; i < 40; ++i) DeliverChatLine(c, 1, InfoRecord{}, "line " + std::to_string(i));
+  });
+  r.Run(0);
+  qt::FormWindow* talk = r.window.forms()->window(FormId::Talk);
+  ASSERT_NE(talk, nullptr);
+  QListWidget* history = talk->list(ControlIndex(c.forms[FormId::Talk], "Text1"));
+  ASSERT_NE(history, nullptr);
+  QScrollBar* bar = history->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  // Scrolled back by the user, the history still shows the next line as it comes.
+  bar->setValue(0);
+  RunEvent(c, [&] { DeliverChatLine(c, 2, InfoRecord{}, "one more"); });
+  r.Run(0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(history->visualItemRect(history->item(history->count() - 1))
+                  .intersects(history->viewport()->rect()));
+
+  RunEvent(c, [&] {
+    HeroWindow(c);
+    for (int n = 1; n <= 30; ++n) {
+      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
+      for (int s = 0; s < kSides; ++s)
+        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
+    }
+    ShowRankingWindow(c);
+  });
+  r.Run(0);
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  const SmallForm& h = c.forms[FormId::Hero];
+  for (QListWidget* list :
+       {hero->list(ControlIndex(h, "Num")), hero->list(ControlIndex(h, "Grade", 0)),
+        hero->list(ControlIndex(h, "Grade", 3))}) {
+    ASSERT_NE(list, nullptr);
+    ASSERT_GT(list->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+  }
 }
 
 }  // namespace
