@@ -81,10 +81,10 @@ void BM_PictureCacheOverHands(benchmark::State& state) {
 BENCHMARK(BM_PictureCacheOverHands)
     ->Args({1, 0})
     ->Args({10, 0})
-    ->Args({30, 0})
+    ->Args({100, 0})
     ->Args({1, qt::ScenePainter::kDefaultCacheBudget >> 10})
     ->Args({10, qt::ScenePainter::kDefaultCacheBudget >> 10})
-    ->Args({30, qt::ScenePainter::kDefaultCacheBudget >> 10})
+    ->Args({100, qt::ScenePainter::kDefaultCacheBudget >> 10})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
