@@ -658,5 +658,36 @@ TEST(RealWindow, TheChatHistoryAndTheRankingListsOpenOnTheirLatestLines) {
   }
 }
 
+TEST(RealWindow, ANameLongerThanItsPanelIsCutWithAMarkAndShownWholeInItsTooltip) {
+  WindowRig r({800, 600});
+  Client& c = r.s.c;
+  const std::string name = "[机器人] 北风机器人的名字很长很长";
+  RunEvent(c, [&] {
+    c.view.Nid[1].caption = name;
+    c.view.Nid[2].caption = "[玩家] amy";
+  });
+  r.window.sync();
+  r.Settle();
+  const Control& nid = c.view.Nid[1];
+  ASSERT_TRUE(qt::LabelElided(nid));
+  EXPECT_FALSE(qt::LabelElided(c.view.Nid[2]));
+  // Nothing of the name is drawn past its panel: the felt right of it is bare.
+  const QImage painted = r.Painted();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  int spilled = 0;
+  for (int y = nid.y; y < nid.y + nid.h; ++y)
+    for (int x = nid.x + nid.w; x < nid.x + nid.w + 30 && x < c.view.Tou[2].x; ++x)
+      spilled += painted.pixelColor(surface + QPoint(x, y)).lightness() > 200;
+  EXPECT_EQ(spilled, 0);
+  QWidget* table = r.window.surface();
+  RestPointer(table, Centre(nid));
+  r.Settle();
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QString::fromStdString(name));
+  // A name that fits has no tooltip.
+  RestPointer(table, Centre(c.view.Nid[2]));
+  EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+}
+
 }  // namespace
 }  // namespace tavren
