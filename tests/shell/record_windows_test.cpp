@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "input/input.h"
-#include "support/results_fixture.h"
 #include "shell/ini_file.h"
 #include "shell/record_file.h"
+#include "support/results_fixture.h"
 
 namespace tavren {
 namespace {
@@ -149,6 +149,21 @@ TEST(Ranking, APressedLineIsSelectedAcrossAllFiveListsAndADoubleClickOpensItsHan
   for (int s = 0; s < kSides; ++s) EXPECT_EQ(HeroControl(t.c, "Grade", s).selected, 8);
   FormDoubleClick(t.c, FormId::Hero, num);
   EXPECT_EQ(t.State(7), Lines{"hand 9"});
+}
+
+TEST(Ranking, TheWindowDragsFromItsNamesFacesAndHintAndOpensOnItsLatestHands) {
+  TenHands t;
+  SmallForm& hero = HeroWindow(t.c);
+  for (const Control& k : hero.controls) {
+    const std::string name = k.name;
+    EXPECT_EQ(k.drags, name == "ID" || name == "Tou" || name == "Label1") << name << k.index;
+  }
+  // Each showing asks every hand list to show its last line.
+  const unsigned before = HeroControl(t.c, "Grade", 1).scrollToLast;
+  ToggleHeroWindow(t.c);
+  ASSERT_TRUE(hero.visible);
+  EXPECT_EQ(HeroControl(t.c, "Grade", 1).scrollToLast, before + 1);
+  EXPECT_EQ(HeroControl(t.c, "Num", 0).scrollToLast, before + 1);
 }
 
 TEST(Ranking, ADoubleClickBelowTheLinesOpensNothing) {
