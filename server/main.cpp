@@ -1,7 +1,9 @@
 // tavrenmj-server: the table engine on TCP. One thread, one Asio context: socket
 // reads feed the engine, a single timer follows the engine's next due time, and
 // whatever the engine has for a connection is written out after every event.
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <asio.hpp>
@@ -17,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/log_writer.h"
 #include "engine/out_queue.h"
 #include "engine/server.h"
 #include "protocol/options.h"
@@ -30,15 +33,31 @@ namespace {
 using asio::ip::tcp;
 using tavren::server::ConnId;
 using tavren::server::HandRecord;
+using tavren::server::LogWriter;
 using tavren::server::OutQueue;
 using tavren::server::Server;
 
 struct Options {
   std::string bind = "127.0.0.1";
   int port = 7000;
-  Server::Config config;
+  Server::Config config = networkConfig();
   bool seedGiven = false;
+
+  // On the network a connection must log in soon and then keep talking (the
+  // client sends a keep-alive every 5 s); strangers must not hold descriptors.
+  static Server::Config networkConfig() {
+    Server::Config c;
+    c.loginTimeoutMs = 5000;
+    c.idleTimeoutMs = 60000;
+    return c;
+  }
 };
+
+// No descriptor of the server's is handed to a program it might start.
+void closeOnExec(int fd) {
+  const int flags = fcntl(fd, F_GETFD);
+  if (flags >= 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
 
 void usage(std::FILE* to) {
   std::fprintf(to,
@@ -133,6 +152,7 @@ class App {
     tcp::endpoint ep(asio::ip::make_address(o.bind), static_cast<unsigned short>(o.port));
     try {
       acceptor_.open(ep.protocol());
+      closeOnExec(acceptor_.native_handle());
       acceptor_.set_option(tcp::acceptor::reuse_address(true));
       acceptor_.bind(ep);
       acceptor_.listen();
@@ -143,15 +163,30 @@ class App {
       throw std::runtime_error("cannot listen on " + where + ":" + std::to_string(o.port) + ": " +
                                e.code().message());
     }
+    // Descriptors the server may give to connections: the limit, less room for
+    // its own (the log, the event loop, the timers) and for the accept that
+    // finds a full house and closes someone to make room.
+    rlimit nofile{};
+    if (getrlimit(RLIMIT_NOFILE, &nofile) == 0 && nofile.rlim_cur != RLIM_INFINITY)
+      maxConnections_ = std::max<std::size_t>(
+          4, std::min<std::size_t>(static_cast<std::size_t>(nofile.rlim_cur), 1u << 20) -
+                 std::min<std::size_t>(static_cast<std::size_t>(nofile.rlim_cur) / 2, kReserved));
     std::printf("tavrenmj-server listening on %s:%u, %d table(s), seed %llu\n", o.bind.c_str(),
                 static_cast<unsigned>(acceptor_.local_endpoint().port()), server_.tableCount(),
                 static_cast<unsigned long long>(o.config.seed));
     std::fflush(stdout);
-    server_.setHandSink([](const HandRecord& r) { printHand(r); });
-    server_.setLogSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    server_.setHandSink([this](const HandRecord& r) { out_.line(handLine(r)); });
+    server_.setLogSink([this](const std::string& line) { err_.line(line); });
     accept();
     waitForSignal();
     pump();
+  }
+
+  // The last line; what the logs still hold gets a second to go out.
+  void finish(const std::string& last) {
+    out_.line(last);
+    out_.drain(1000);
+    err_.drain(1000);
   }
 
  private:
@@ -159,14 +194,15 @@ class App {
 
   struct Session {
     tcp::socket socket;
+    asio::ip::address peer;
     std::array<std::uint8_t, 4096> in{};
     OutQueue out;
     bool writing = false;
     bool closing = false;
-    explicit Session(tcp::socket s) : socket(std::move(s)) {}
+    Session(tcp::socket s, asio::ip::address a) : socket(std::move(s)), peer(std::move(a)) {}
   };
 
-  static void printHand(const HandRecord& r) {
+  static std::string handLine(const HandRecord& r) {
     std::string who;
     if (r.winner < 0)
       who = "drawn (黄庄)";
@@ -175,12 +211,76 @@ class App {
     else
       who = "seat " + std::to_string(r.winner) + " wins on seat " + std::to_string(r.discarder) +
             "'s discard";
-    std::printf(
-        "table %d hand %d: dealer seat %d, %s, hu total %d, coins %+lld %+lld %+lld %+lld%s%s\n",
-        r.table, r.handNo, r.dealer, who.c_str(), r.total, static_cast<long long>(r.results[0]),
+    char head[256];
+    std::snprintf(
+        head, sizeof head,
+        "table %d hand %d: dealer seat %d, %s, hu total %d, coins %+lld %+lld %+lld %+lld", r.table,
+        r.handNo, r.dealer, who.c_str(), r.total, static_cast<long long>(r.results[0]),
         static_cast<long long>(r.results[1]), static_cast<long long>(r.results[2]),
-        static_cast<long long>(r.results[3]), r.items.empty() ? "" : ", ", r.items.c_str());
-    std::fflush(stdout);
+        static_cast<long long>(r.results[3]));
+    return std::string(head) + (r.items.empty() ? "" : ", ") + r.items;
+  }
+
+  // printf-style line for the error log.
+  template <class... A>
+  void note(const char* fmt, A... args) {
+    char text[512];
+    std::snprintf(text, sizeof text, fmt, args...);
+    err_.line(text);
+  }
+
+  // Whatever the logs could not take yet is tried again a little later.
+  void flushLogs() {
+    const bool done = err_.flush() & out_.flush();
+    if (done || logTimerSet_) return;
+    logTimerSet_ = true;
+    logTimer_.expires_after(std::chrono::milliseconds(50));
+    logTimer_.async_wait([this](const asio::error_code&) {
+      logTimerSet_ = false;
+      flushLogs();
+    });
+  }
+
+  // The oldest connection that has not logged in, of one address or of all; 0: none.
+  ConnId oldestStranger(const asio::ip::address* of) const {
+    for (const auto& [id, s] : sessions_)
+      if (!s->closing && !server_.loggedIn(id) && (!of || s->peer == *of)) return id;
+    return 0;
+  }
+
+  // Room for a newcomer from `peer`: at the limits the oldest connection that
+  // has not logged in goes (a player logs in at once, so the connections that
+  // wait longest are the idle ones). False: no room, the newcomer goes.
+  bool makeRoom(const asio::ip::address& peer) {
+    std::size_t fromPeer = 0;
+    for (const auto& [id, s] : sessions_) fromPeer += s->peer == peer;
+    if (fromPeer >= kPerAddress) {
+      const ConnId victim = oldestStranger(&peer);
+      if (victim == 0) return refuseNote("from one address");
+      drop(victim);
+      ++evicted_;
+    }
+    if (sessions_.size() >= maxConnections_) {
+      const ConnId victim = oldestStranger(nullptr);
+      if (victim == 0) return refuseNote("at the connection limit");
+      drop(victim);
+      ++evicted_;
+    }
+    return true;
+  }
+
+  bool refuseNote(const char* why) {
+    ++refused_;
+    const std::int64_t now = nowMs();
+    if (now - refusedNotedMs_ >= 10000) {
+      refusedNotedMs_ = now;
+      note(
+          "connection refused %s (%zu connections; %llu refused, %llu waiting for a login "
+          "closed to make room so far)",
+          why, sessions_.size(), static_cast<unsigned long long>(refused_),
+          static_cast<unsigned long long>(evicted_));
+    }
+    return false;
   }
 
   std::int64_t nowMs() const {
@@ -193,12 +293,18 @@ class App {
       if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
           ec == asio::error::no_memory || ec.value() == ENFILE) {
         // Out of descriptors (or memory): the waiting connection stays in the
-        // backlog. Serve the connections there are and try again a little later,
-        // longer each time, until one is accepted.
+        // backlog. A connection that has not logged in makes room for it; serve
+        // the connections there are and try again a little later, longer each
+        // time, until one is accepted.
+        if (const ConnId victim = oldestStranger(nullptr)) {
+          drop(victim);
+          ++evicted_;
+        }
         acceptDelayMs_ = std::clamp(acceptDelayMs_ * 2, 50, 1000);
         if (acceptDelayMs_ == 50 || ++acceptFailures_ % 60 == 0)
-          std::fprintf(stderr, "accept: %s; trying again in %d ms (%zu connections)\n",
-                       ec.message().c_str(), acceptDelayMs_, sessions_.size());
+          note("accept: %s; trying again in %d ms (%zu connections)", ec.message().c_str(),
+               acceptDelayMs_, sessions_.size());
+        flushLogs();
         acceptTimer_.expires_after(std::chrono::milliseconds(acceptDelayMs_));
         acceptTimer_.async_wait([this](const asio::error_code& e) {
           if (!e && !stopping_) accept();
@@ -207,16 +313,23 @@ class App {
       }
       if (!ec) {
         if (acceptDelayMs_ > 0)
-          std::fprintf(stderr, "accept: working again (%zu connections)\n", sessions_.size() + 1);
+          note("accept: working again (%zu connections)", sessions_.size() + 1);
         acceptDelayMs_ = 0;
         acceptFailures_ = 0;
+        closeOnExec(socket.native_handle());
         asio::error_code ignored;
+        const asio::ip::address peer = socket.remote_endpoint(ignored).address();
+        if (!makeRoom(peer)) {
+          socket.close(ignored);
+          flushLogs();
+          return accept();
+        }
         socket.set_option(tcp::no_delay(true), ignored);
         // A small kernel buffer: a peer that does not read shows up in the queue
         // below soon, and costs little memory meanwhile.
         socket.set_option(asio::socket_base::send_buffer_size(kSocketSendBuffer), ignored);
         const ConnId id = server_.connect();
-        auto s = std::make_shared<Session>(std::move(socket));
+        auto s = std::make_shared<Session>(std::move(socket), peer);
         sessions_[id] = s;
         read(id, s);
       }
@@ -285,9 +398,8 @@ class App {
       auto s = it->second;
       ++it;
       if (!s->out.push(server_.takeOutput(id), nowMs())) {
-        std::fprintf(stderr,
-                     "connection %u dropped: %zu bytes waiting for a peer that does not read\n", id,
-                     s->out.bytes());
+        note("connection %u dropped: %zu bytes waiting for a peer that does not read", id,
+             s->out.bytes());
         drop(id);
         dropped = true;
         continue;
@@ -296,6 +408,7 @@ class App {
       write(id, s);
     }
     if (dropped) pump();  // the table learns at once that the seat is gone
+    flushLogs();
     if (stopping_) {
       if (sessions_.empty()) io_.stop();
       return;
@@ -318,8 +431,7 @@ class App {
   }
 
   void stop(int sig) {
-    std::printf("tavrenmj-server: signal %d, ending the games\n", sig);
-    std::fflush(stdout);
+    out_.line("tavrenmj-server: signal " + std::to_string(sig) + ", ending the games");
     stopping_ = true;
     asio::error_code ignored;
     acceptor_.close(ignored);
@@ -332,6 +444,10 @@ class App {
   }
 
   asio::io_context& io_;
+  LogWriter out_{STDOUT_FILENO};
+  LogWriter err_{STDERR_FILENO};
+  asio::steady_timer logTimer_{io_};
+  bool logTimerSet_ = false;
   Server server_;
   tcp::acceptor acceptor_;
   asio::steady_timer timer_;
@@ -339,6 +455,12 @@ class App {
   int acceptDelayMs_ = 0;
   int acceptFailures_ = 0;
   static constexpr int kSocketSendBuffer = 64 * 1024;
+  // Connections from one address at most: a table and its watchers fit.
+  static constexpr std::size_t kPerAddress = 32;
+  static constexpr std::size_t kReserved = 16;
+  std::size_t maxConnections_ = 1000;
+  std::uint64_t refused_ = 0, evicted_ = 0;
+  std::int64_t refusedNotedMs_ = -100000;
   asio::signal_set signals_;
   Clock::time_point start_;
   std::map<ConnId, std::shared_ptr<Session>> sessions_;
@@ -369,10 +491,11 @@ int main(int argc, char** argv) {
     // A second signal while the games are being closed is not a crash.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
+    app.finish("tavrenmj-server: stopped");
+    return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tavrenmj-server: %s\n", e.what());
     return 1;
   }
-  std::printf("tavrenmj-server: stopped\n");
   return 0;
 }

@@ -68,6 +68,13 @@ std::uint16_t Seating::watcherToken(ConnId conn) const {
   return 0;
 }
 
+const std::string& Seating::watcherName(ConnId conn) const {
+  static const std::string kNobody;
+  for (const auto& w : watchers_)
+    if (w.conn == conn) return w.account;
+  return kNobody;
+}
+
 std::int64_t* Seating::lastChat(ConnId conn) {
   const int seat = seatOf(conn);
   std::int64_t* last = seat >= 0 ? &seats_[seat].lastChatMs : nullptr;
@@ -144,8 +151,8 @@ void Seating::seatHuman(int seat, ConnId conn, const std::string& account,
   host_.send(conn, wire::loginAccepted(config_, s.token));
 }
 
-void Seating::addWatcher(ConnId conn, int watchSeat) {
-  watchers_.push_back(Watcher{conn, watchSeat, newToken()});
+void Seating::addWatcher(ConnId conn, int watchSeat, const std::string& account) {
+  watchers_.push_back(Watcher{conn, watchSeat, newToken(), -1, account});
   host_.send(conn, wire::loginAccepted(config_, watchers_.back().token));
 }
 

@@ -44,6 +44,7 @@ struct Watcher {
   int watchSeat;
   std::uint16_t token;
   std::int64_t lastChatMs = -1;  // when its last chat line was relayed
+  std::string account;           // its login's (single-byte text)
 };
 
 // Done: `conn` holds the seat now. NotHere: no client of that account sits there.
@@ -66,6 +67,7 @@ class Seating {
   int seatOf(ConnId conn) const;
   bool isWatcher(ConnId conn) const;
   std::uint16_t watcherToken(ConnId conn) const;
+  const std::string& watcherName(ConnId conn) const;  // its account; empty for a stranger
   // When the client's last chat line was relayed, or null for a stranger.
   std::int64_t* lastChat(ConnId conn);
   bool anyoneHere() const;
@@ -76,7 +78,7 @@ class Seating {
   void makeRobot(int seat);
   // A client takes the seat; its login is answered with the seat's token.
   void seatHuman(int seat, ConnId conn, const std::string& account, const std::string& secret);
-  void addWatcher(ConnId conn, int watchSeat);
+  void addWatcher(ConnId conn, int watchSeat, const std::string& account);
   void removeWatcher(ConnId conn);
   Resume resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
                 const std::string& secret);

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <random>
 
+#include "engine/budget.h"
 #include "engine/frame.h"
 #include "engine/gbk.h"
 #include "engine/table.h"
@@ -15,12 +16,59 @@
 
 namespace tavren::server {
 
+namespace {
+
+// Text a client chose, fit for a log line: printable ASCII as it is, anything
+// else (line breaks, escape codes, bytes of other scripts) as \xNN, cut short.
+std::string logText(std::string_view text) {
+  constexpr std::size_t kMost = 48;
+  static const char kHex[] = "0123456789abcdef";
+  std::string out = "'";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == kMost) {
+      out += "...";
+      break;
+    }
+    const auto ch = static_cast<unsigned char>(text[i]);
+    if (ch >= 0x20 && ch < 0x7F && ch != '\\' && ch != '\'') {
+      out += static_cast<char>(ch);
+    } else {
+      out += "\\x";
+      out += kHex[ch >> 4];
+      out += kHex[ch & 15];
+    }
+  }
+  return out + "'";
+}
+
+// A login key for the log: the value of every pass field is the seat's secret
+// and never appears.
+std::string logKey(std::string_view key) {
+  std::string shown;
+  while (!key.empty()) {
+    const std::size_t semi = key.find(';');
+    std::string_view item = key.substr(0, semi);
+    key = semi == std::string_view::npos ? std::string_view{} : key.substr(semi + 1);
+    if (!shown.empty()) shown += ';';
+    if (item.substr(0, 5) == "pass=")
+      shown += "pass=(hidden)";
+    else
+      shown += std::string(item);
+  }
+  return logText(shown);
+}
+
+}  // namespace
+
 struct Server::Conn {
   bool open = true;
   bool closed = false;  // the server dropped it
   int table = -1;
+  std::int64_t openedMs = 0;
   std::int64_t heardMs = 0;  // when its last bytes arrived
   std::int64_t listMs = -1;  // when its last table-list request was answered
+  Budget logBudget;
+  std::uint64_t logHeldBack = 0;
   std::vector<std::uint8_t> in;
   std::vector<std::uint8_t> out;
 };
@@ -33,7 +81,7 @@ class Server::Host final : public TableHost {
   void close(ConnId conn) override { s_.closeConn(conn); }
   bool answering(ConnId conn) const override { return s_.answering(conn); }
   std::uint16_t randomToken() override { return s_.randomToken(); }
-  void log(const std::string& line) override { s_.log(line); }
+  void log(ConnId conn, const std::string& line) override { s_.log(conn, line); }
   void handEnded(const HandRecord& rec) override {
     if (s_.handSink_) s_.handSink_(rec);
   }
@@ -77,7 +125,7 @@ ConnId Server::connect() {
   while (nextConn_ == 0 || conns_.count(nextConn_)) ++nextConn_;
   const ConnId id = nextConn_++;
   auto c = std::make_unique<Conn>();
-  c->heardMs = now_;
+  c->openedMs = c->heardMs = now_;
   conns_.emplace(id, std::move(c));
   return id;
 }
@@ -103,6 +151,12 @@ void Server::disconnect(ConnId id) {
   if (!c || !c->open) return;
   c->open = false;
   const int table = c->table;
+  if (c->logHeldBack > 0) {
+    const std::uint64_t held = c->logHeldBack;
+    c->logHeldBack = 0;
+    log(0, "connection " + std::to_string(id) + " ended; " + std::to_string(held) +
+               " more log line(s) about it were held back");
+  }
   // The stream is gone for good: its entry and buffers go with it.
   conns_.erase(id);
   if (table >= 0) tables_[table]->connectionLost(id);
@@ -155,8 +209,67 @@ bool Server::isClosed(ConnId id) const {
   return !c || c->closed;
 }
 
-void Server::log(const std::string& line) {
-  if (logSink_) logSink_(line);
+void Server::log(ConnId id, const std::string& line) {
+  if (!logSink_) return;
+  if (Conn* c = id != 0 ? conn(id) : nullptr) {
+    if (!c->logBudget.take(now_, kConnLogSpacingMs, kConnLogBurst)) {
+      ++c->logHeldBack;
+      ++logHeldBack_;
+      return;
+    }
+  }
+  if (!logBudget_.take(now_, kLogSpacingMs, kLogBurst)) {
+    ++logHeldBack_;
+    ++logHeldBackUnsaid_;
+    return;
+  }
+  if (logHeldBackUnsaid_ > 0) {
+    logSink_("(" + std::to_string(logHeldBackUnsaid_) +
+             " log line(s) held back: too many at once)");
+    logHeldBackUnsaid_ = 0;
+  }
+  logSink_(line);
+}
+
+bool Server::loggedIn(ConnId id) const {
+  const Conn* c = conn(id);
+  return c && c->table >= 0;
+}
+
+// A lobby pages through a long table list on a connection that never logs in:
+// once it has asked for the list, it has longer.
+std::int64_t Server::loginDeadline(const Conn& c) const {
+  return c.openedMs + (c.listMs >= 0 ? std::max<std::int64_t>(config_.loginTimeoutMs, kListingMs)
+                                     : config_.loginTimeoutMs);
+}
+
+void Server::closeLateConnections() {
+  if (config_.loginTimeoutMs <= 0 && config_.idleTimeoutMs <= 0) return;
+  std::vector<std::pair<ConnId, const char*>> late;
+  for (const auto& [id, c] : conns_) {
+    if (!c->open || c->closed) continue;
+    if (config_.loginTimeoutMs > 0 && c->table < 0 && now_ >= loginDeadline(*c))
+      late.emplace_back(id, "no login in time");
+    else if (config_.idleTimeoutMs > 0 && now_ - c->heardMs >= config_.idleTimeoutMs)
+      late.emplace_back(id, "silent for too long");
+  }
+  for (const auto& [id, why] : late) {
+    log(id, "connection " + std::to_string(id) + " closed: " + why);
+    closeConn(id);
+  }
+}
+
+std::optional<std::int64_t> Server::nextConnectionDueMs() const {
+  std::optional<std::int64_t> best;
+  auto consider = [&](std::int64_t t) {
+    if (!best || t < *best) best = t;
+  };
+  for (const auto& [id, c] : conns_) {
+    if (!c->open || c->closed) continue;
+    if (config_.loginTimeoutMs > 0 && c->table < 0) consider(loginDeadline(*c));
+    if (config_.idleTimeoutMs > 0) consider(c->heardMs + config_.idleTimeoutMs);
+  }
+  return best;
 }
 
 void Server::setLogSink(std::function<void(const std::string&)> sink) {
@@ -191,7 +304,8 @@ void Server::handleFrame(ConnId id, const std::uint8_t* data) {
   Conn* c = conn(id);
   if (type == proto::kReqLogin || type == proto::kReqResume) {
     if (c->table >= 0) {
-      log("refused from connection " + std::to_string(id) + ": a second login on one connection");
+      log(id,
+          "refused from connection " + std::to_string(id) + ": a second login on one connection");
       return;
     }
     handleLogin(id, data, type == proto::kReqResume);
@@ -200,7 +314,7 @@ void Server::handleFrame(ConnId id, const std::uint8_t* data) {
   if (c->table < 0) {
     if (type == proto::kReqTableList) return tableList(id, data);
     if (type != proto::kReqKeepAlive)
-      log("refused from connection " + std::to_string(id) + ": a request before the login");
+      log(id, "refused from connection " + std::to_string(id) + ": a request before the login");
     return;
   }
   tables_[c->table]->request(id, f);
@@ -256,19 +370,20 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   if (resume) {
     if (printable && k.valid && k.table < tableCount())
       return resumeLogin(id, account, k, f.token());
-    log("resume refused for '" + account + "' on connection " + std::to_string(id) +
-        ": no seat of that account");
+    log(id, "resume refused for " + logText(account) + " on connection " + std::to_string(id) +
+                ": no seat of that account");
     sendTo(id, wire::notResumed().b.data());
     return closeConn(id);
   }
   if (!printable || !k.valid) {
-    log("login refused for '" + account + "': account or key not acceptable");
+    log(id, "login refused for " + logText(account) + " on connection " + std::to_string(id) +
+                ": account or key " + logKey(k.text) + " not acceptable");
     return refuseLogin(id, 0);
   }
   if (k.watch < 0) return seatLogin(id, account, k);
   if (k.watch >= tableCount() || k.seat > 3) return refuseLogin(id, proto::kLoginBadSeat);
   conn(id)->table = k.watch;
-  tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat);
+  tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat, account);
 }
 
 // One frame per table from the one asked for, at most kTableListMaxFrames: a
@@ -310,7 +425,8 @@ void Server::resumeLogin(ConnId id, const std::string& account, const LoginKey& 
       if (r == Table::Resume::TooManyTries) why = "too many wrong tries for the seat";
       if (r == Table::Resume::Live) why = "the seat's connection is live";
     }
-  log("resume refused for '" + account + "' on connection " + std::to_string(id) + ": " + why);
+  log(id, "resume refused for " + logText(account) + " on connection " + std::to_string(id) + ": " +
+              why);
   sendTo(id, wire::notResumed().b.data());
   closeConn(id);
 }
@@ -323,7 +439,8 @@ void Server::seatLogin(ConnId id, const std::string& account, const LoginKey& k)
     if (tables_[i]->freeSeat(k.seat) >= 0) table = i;
   const int seat = table >= 0 && table < tableCount() ? tables_[table]->freeSeat(k.seat) : -1;
   if (seat < 0 || tables_[table]->accountSeated(account)) {
-    log("login of '" + account + "' refused: no such free seat (key '" + k.text + "')");
+    log(id, "login of " + logText(account) + " on connection " + std::to_string(id) +
+                " refused: no such free seat (key " + logKey(k.text) + ")");
     return refuseLogin(id, proto::kLoginBadSeat);
   }
   conn(id)->table = table;
@@ -340,12 +457,14 @@ void Server::advanceTo(std::int64_t nowMs) {
     next->onTimer();
   }
   now_ = std::max(now_, nowMs);
+  closeLateConnections();
 }
 
 std::optional<std::int64_t> Server::nextDueMs() const {
   std::optional<std::int64_t> best;
   for (const auto& t : tables_)
     if (t->due() >= 0 && (!best || t->due() < *best)) best = t->due();
+  if (const auto c = nextConnectionDueMs(); c && (!best || *c < *best)) best = c;
   return best;
 }
 

@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/budget.h"
+
 namespace tavren::server {
 
 using ConnId = std::uint32_t;
@@ -87,6 +89,16 @@ class Server {
     // line goes to the whole table, so a flood would fill the others' queues.
     // (The client itself sends at most one typed line per 800 ms.)
     int chatSpacingMs = 500;
+    // Watchers' lines at one table share one budget of that spacing (a few may
+    // come at once), however many watchers there are: thirty of them would
+    // otherwise send a player more lines than a client can show.
+    int watcherChatBurst = 3;
+    // A connection that has not logged in this long after it opened is closed,
+    // and one not heard from this long too (0: never). Silent or slow strangers
+    // would otherwise hold the descriptors that players need. Clients send a
+    // keep-alive every 5 s.
+    int loginTimeoutMs = 0;
+    int idleTimeoutMs = 0;
     // A human seat gets turn time + this before a robot acts for it. The client
     // shows every move with pauses of its own (dice, deal, discards) and starts
     // its countdown only once it has caught up; the grace covers that, or its
@@ -144,6 +156,21 @@ class Server {
   TableView tableView(int table) const;
   // Connections the server still keeps (open, or closed but not yet disconnected).
   std::size_t connectionCount() const { return conns_.size(); }
+  // The connection holds a seat or watches a table.
+  bool loggedIn(ConnId conn) const;
+  // Log lines held back by the limits below, so far.
+  std::uint64_t logLinesHeldBack() const { return logHeldBack_; }
+
+  // The log is fed by clients: every line about a connection counts against its
+  // own budget (a few at once, then one per kConnLogSpacingMs) and against the
+  // server's (kLogBurst at once, then one per kLogSpacingMs). What is held back
+  // is counted and said in the next line that gets through.
+  static constexpr int kConnLogBurst = 10;
+  static constexpr std::int64_t kConnLogSpacingMs = 5000;
+  static constexpr int kLogBurst = 100;
+  static constexpr std::int64_t kLogSpacingMs = 50;
+  // How long a connection that asked for the table list may stay without a login.
+  static constexpr std::int64_t kListingMs = 30000;
 
   // Wrong resumes a seat takes before it refuses every further one until a new
   // client sits there.
@@ -173,7 +200,12 @@ class Server {
   bool answering(ConnId id) const;
   void sendTo(ConnId id, const std::uint8_t* frame);
   void closeConn(ConnId id);
-  void log(const std::string& line);
+  // A line about connection `id` (0: about no one connection).
+  void log(ConnId id, const std::string& line);
+  // Closes connections that have not logged in or gone silent for too long.
+  void closeLateConnections();
+  std::int64_t loginDeadline(const Conn& c) const;
+  std::optional<std::int64_t> nextConnectionDueMs() const;
 
   Config config_;
   std::int64_t now_ = 0;
@@ -182,6 +214,8 @@ class Server {
   std::map<ConnId, std::unique_ptr<Conn>> conns_;  // an entry goes with its stream
   ConnId nextConn_ = 1;
   std::function<void(const std::string&)> logSink_;
+  Budget logBudget_;
+  std::uint64_t logHeldBack_ = 0, logHeldBackUnsaid_ = 0;
   std::function<void(const HandRecord&)> handSink_;
   std::function<void(ConnId)> closeSink_;
   std::function<void(int, int, std::span<const std::uint8_t>)> tap_;

@@ -89,8 +89,8 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account,
   checkAllReady();
 }
 
-void Table::addWatcher(ConnId conn, int watchSeat) {
-  seating_.addWatcher(conn, watchSeat);
+void Table::addWatcher(ConnId conn, int watchSeat, const std::string& account) {
+  seating_.addWatcher(conn, watchSeat, account);
   if (!gameStarted_) {
     startGame();  // sends the records to every watcher, this one included
     return;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/budget.h"
 #include "engine/frame.h"
 #include "engine/hand_state.h"
 #include "engine/seating.h"
@@ -31,7 +32,7 @@ class Table {
   bool accountSeated(const std::string& account) const { return seating_.accountSeated(account); }
   // `secret` is the key's pass: a resume of the seat must bring it again.
   void seatHuman(int seat, ConnId conn, const std::string& account, const std::string& secret);
-  void addWatcher(ConnId conn, int watchSeat);
+  void addWatcher(ConnId conn, int watchSeat, const std::string& account);
   using Resume = server::Resume;
   Resume resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
                 const std::string& secret);
@@ -142,6 +143,7 @@ class Table {
   std::int64_t startAt_ = -1;  // all seats ready: the next hand starts then
   int handsPlayed_ = 0;
   int handsThisGame_ = 0;
+  Budget watcherChat_;  // shared by every watcher's chat lines
 };
 
 }  // namespace tavren::server

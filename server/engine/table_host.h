@@ -22,7 +22,8 @@ class TableHost {
   virtual bool answering(ConnId conn) const = 0;
   // Seat and watcher tokens come from the system's secure random source.
   virtual std::uint16_t randomToken() = 0;
-  virtual void log(const std::string& line) = 0;
+  // A line about connection `conn`; its text holds nothing a client chose.
+  virtual void log(ConnId conn, const std::string& line) = 0;
   virtual void handEnded(const HandRecord& rec) = 0;
   // Whether someone watches every frame a table addresses to a seat, robots
   // included, and the watching itself.

@@ -44,8 +44,13 @@ void Table::chat(ConnId conn, int seat, const Frame& f) {
   std::int64_t* last = seating_.lastChat(conn);
   if (last == nullptr) return;
   if (*last >= 0 && now() - *last < config_.chatSpacingMs) return;  // a flood
+  // Watchers share one budget: however many there are, they add at most one
+  // connection's worth of lines to what the table relays.
+  if (seat < 0 && !watcherChat_.take(now(), config_.chatSpacingMs, config_.watcherChatBurst))
+    return;
   *last = now();
-  const Frame out = wire::chat(f, seat);
+  const std::string& speaker = seat >= 0 ? seating_[seat].nickGbk : seating_.watcherName(conn);
+  const Frame out = wire::chat(f, seat, speaker);
   const int target = f.operand(1) & 15;
   const int to = seatOfBit(target);
   if (target == 0 || to < 0) return seating_.toAll(out);
@@ -82,7 +87,10 @@ void Table::discardRequest(ConnId conn, int seat, const Frame& f) {
   if (!(f.operand(3) & proto::kDiscardMarker)) return refuse(conn, "a discard without its marker");
   const int face = hand_.parseTile(f.operand(3));
   if (face == -2) return refuse(conn, "a discard of no known tile");
-  if (!discard(seat, face, false)) refuse(conn, "a discard of a tile the seat does not hold");
+  // After its robot played for it, the client's own discard of that turn may
+  // still come, naming the tile the robot threw.
+  if (!discard(seat, face, false))
+    refuseOrLate(conn, seat, "a discard of a tile the seat does not hold");
 }
 
 void Table::claimRequest(ConnId conn, int seat, const Frame& f) {
@@ -92,7 +100,7 @@ void Table::claimRequest(ConnId conn, int seat, const Frame& f) {
   if (phase_ != Phase::Claims || s.offer == 0 || s.answer != 0)
     return refuseOrLate(conn, seat, "a claim that was not offered");
   if (kind != proto::kClaimPass && !(s.offer & kind))
-    return refuse(conn, "a claim that was not offered");
+    return refuseOrLate(conn, seat, "a claim that was not offered");
   if (kind == proto::kClaimChi) {
     const int a = hand_.parseTile(f.operand(1)), b = hand_.parseTile(f.operand(2));
     if (a < 0 || b < 0) return refuse(conn, "a chi with unknown tiles");
@@ -108,23 +116,24 @@ void Table::claimRequest(ConnId conn, int seat, const Frame& f) {
 // A claim on the seat's own turn: a self-drawn win or a kong of its own tiles.
 void Table::turnClaim(ConnId conn, int seat, int kind, const Frame& f) {
   if (kind == proto::kClaimPass) return;  // the seat still discards
-  if (!(hand_.seats[seat].offer & kind)) return refuse(conn, "a claim that was not offered");
+  if (!(hand_.seats[seat].offer & kind))
+    return refuseOrLate(conn, seat, "a claim that was not offered");
   if (kind == proto::kClaimHu) return win(seat, true);
   if (kind != proto::kClaimConcealedKong && kind != proto::kClaimAddedKong)
-    return refuse(conn, "a claim that was not offered");
+    return refuseOrLate(conn, seat, "a claim that was not offered");
   const int face = hand_.parseTile(kind == proto::kClaimAddedKong ? f.operand(3) : f.operand(1));
   if (!selfKong(seat, kind, face)) refuse(conn, "a kong the hand cannot make");
 }
 
 void Table::refuse(ConnId conn, const std::string& why) {
-  host_.log("refused from connection " + std::to_string(conn) + " at table " +
-            std::to_string(index_) + ": " + why);
+  host_.log(conn, "refused from connection " + std::to_string(conn) + " at table " +
+                      std::to_string(index_) + ": " + why);
 }
 
 void Table::refuseOrLate(ConnId conn, int seat, const std::string& why) {
   if (seat < 0 || seat > 3 || !seating_[seat].answeredFor) return refuse(conn, why);
-  host_.log("late answer from connection " + std::to_string(conn) + " at table " +
-            std::to_string(index_) + " ignored (its robot answered first): " + why);
+  host_.log(conn, "late answer from connection " + std::to_string(conn) + " at table " +
+                      std::to_string(index_) + " ignored (its robot answered first): " + why);
 }
 
 }  // namespace tavren::server

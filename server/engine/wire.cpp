@@ -135,13 +135,31 @@ Frame waitForStartNotice() {
   return f;
 }
 
-Frame chat(const Frame& request, int fromSeat) {
+std::string stampSpeaker(std::string_view text, std::string_view speaker) {
+  static const std::string says = toGbk("说道"), to = toGbk("对");
+  const bool own = !speaker.empty() && text.substr(0, speaker.size()) == speaker &&
+                   (text.substr(speaker.size(), says.size()) == says ||
+                    text.substr(speaker.size(), to.size()) == to);
+  std::string line =
+      own ? std::string(text) : std::string(speaker) + says + ": " + std::string(text);
+  // GBK: a byte from 0x81 leads a two-byte character; never keep half of one.
+  std::size_t keep = 0;
+  while (keep < line.size()) {
+    const std::size_t step = static_cast<unsigned char>(line[keep]) >= 0x81 ? 2 : 1;
+    if (keep + step > proto::kChatTextBytes || keep + step > line.size()) break;
+    keep += step;
+  }
+  line.resize(keep);
+  return line;
+}
+
+Frame chat(const Frame& request, int fromSeat, const std::string& speakerGbk) {
   Frame out(proto::kInsChat, fromSeat >= 0 ? seatBit(fromSeat) : 0);
   out.operand(0, request.operand(0) & 0xFF)
       .operand(1, request.operand(1) & 15)
       .operand(3, request.operand(3) & 0xFF);
   out.text(proto::kPayloadOffset, proto::kChatTextBytes,
-           request.textAt(proto::kPayloadOffset, proto::kChatTextBytes));
+           stampSpeaker(request.textAt(proto::kPayloadOffset, proto::kChatTextBytes), speakerGbk));
   return out;
 }
 

@@ -38,8 +38,14 @@ Frame playerGone(int seat, const std::string& account);
 Frame startNotice(int seconds);
 // The same at a hosted table, which waits for every client's 开始.
 Frame waitForStartNotice();
-// A chat request as the table relays it.
-Frame chat(const Frame& request, int fromSeat);
+// A chat request as the table relays it, said by `speakerGbk`.
+Frame chat(const Frame& request, int fromSeat, const std::string& speakerGbk);
+// The line as relayed: a client writes its own name first ("NAME说道: " or, to one
+// player, "NAME对OTHER说: "), and such a line passes unchanged. Any other line
+// gets the speaker's name in front, so that no line can pass for another
+// player's, the reader's own or a notice of the system. Cut to the chat field at
+// a character boundary.
+std::string stampSpeaker(std::string_view textGbk, std::string_view speakerGbk);
 Frame gameOver(std::string_view noticeGbk);
 
 // ---- a hand

@@ -43,6 +43,7 @@ struct ServerProcess {
     posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
     posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
     posix_spawn_file_actions_addclose(&fa, fds[0]);
+    posix_spawn_file_actions_addclose(&fa, fds[1]);  // only as 1 and 2
     std::string bin = std::string(TAVREN_BIN_DIR) + "/tavrenmj-server";
     args.insert(args.begin(), bin);
     std::vector<char*> argv;
