@@ -47,7 +47,7 @@ struct Options {
   // client sends a keep-alive every 5 s); strangers must not hold descriptors.
   static Server::Config networkConfig() {
     Server::Config c;
-    c.loginTimeoutMs = 5000;
+    c.loginTimeoutMs = 10000;
     c.idleTimeoutMs = 60000;
     return c;
   }

@@ -176,7 +176,8 @@ TEST(ChatSpeaker, ALineIsRelayedUnderItsRealSpeaker) {
 }
 
 // Three hundred connections that never log in (half of them trickle a byte a
-// second, half say nothing) and a watcher that goes silent are closed in time;
+// second, half say nothing), a table-list reader that stays, and a watcher that
+// goes silent are closed in time;
 // a player who logs in among them is seated, plays and stays while it sends its
 // keep-alives.
 TEST(Connections, StrangersAndSilentOnesAreClosedAndAPlayerPlaysOn) {
@@ -186,9 +187,11 @@ TEST(Connections, StrangersAndSilentOnesAreClosedAndAPlayerPlaysOn) {
   Server s(cfg);
   std::vector<std::unique_ptr<Client>> strangers;
   for (int i = 0; i < 300; ++i) strangers.push_back(std::make_unique<Client>(s));
-  Client player(s), silent(s);
+  Client player(s), silent(s), lister(s);
   player.send(login("pat", "table=0;seat=1"));
   silent.send(login("sil", "watch=0"));
+  // A lobby reading the table list never logs in on that connection; it has longer.
+  lister.send(Req(proto::kReqTableList));
   const std::uint8_t one = 0;
   int deals = 0;
   const std::int64_t start = s.nowMs();
@@ -203,6 +206,10 @@ TEST(Connections, StrangersAndSilentOnesAreClosedAndAPlayerPlaysOn) {
     if (t - start == cfg.loginTimeoutMs) {
       for (const auto& c : strangers) EXPECT_TRUE(s.isClosed(c->id));
       EXPECT_FALSE(s.isClosed(silent.id));
+      EXPECT_FALSE(s.isClosed(lister.id));
+    }
+    if (t - start == Server::kListingMs) {
+      EXPECT_TRUE(s.isClosed(lister.id));
     }
   }
   // The transport ends what the server closed.
