@@ -87,12 +87,9 @@ std::string FrameText(const Frame& frame, std::size_t offset, std::size_t maxByt
   return GbkToUtf8(gbk);
 }
 
-void DecodeFrame(LinkState& link) {
-  FrameRing& ring = link.ReceiveRing;
-  Frame& f = link.LastFrame;
-  std::memcpy(f.data(), ring.buf.data() + ring.read, p::kFrameSize);
-  ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
-
+namespace {
+void DecodeLastFrame(LinkState& link) {
+  const Frame& f = link.LastFrame;
   InfoRecord& r = link.rinfo;
   const std::uint8_t type = f[p::kTypeOffset];
   r.itype = type;
@@ -115,6 +112,20 @@ void DecodeFrame(LinkState& link) {
     else
       r.value[i] = lo == p::kWireWildTile ? kWildCode : lo;
   }
+}
+}  // namespace
+
+void DecodeFrame(LinkState& link) {
+  FrameRing& ring = link.ReceiveRing;
+  Frame& f = link.LastFrame;
+  std::memcpy(f.data(), ring.buf.data() + ring.read, p::kFrameSize);
+  ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
+  DecodeLastFrame(link);
+}
+
+void DecodeFrame(LinkState& link, const Frame& frame) {
+  link.LastFrame = frame;
+  DecodeLastFrame(link);
 }
 
 std::int16_t MarkDiscard(int code) {

@@ -33,6 +33,9 @@ void SendInfo(Client& c, const InfoRecord& info);
 // `LastFrame` and advances the ring by exactly one frame; nothing else. The
 // caller makes sure a whole frame is waiting.
 void DecodeFrame(LinkState& link);
+// Decodes `frame` the same way, without touching the receive ring (a chat line
+// that was set aside).
+void DecodeFrame(LinkState& link, const Frame& frame);
 
 // Encodes `info` into `out` (the request layout), without the chat text.
 void EncodeRequest(const InfoRecord& info, std::span<const std::uint8_t, 2> token, Frame& out);

@@ -31,8 +31,35 @@ inline constexpr std::int32_t kWatchdogLimit = 3000;  // receive runs without a 
 // connects nor fails before it hands the dead link to the link watch.
 inline constexpr int kConnectWaitLimitMs = 60000;
 
+// Chat lines set aside as they arrive, so that a flood of them never fills the
+// receive ring or holds up the game's instructions behind it. Each line keeps
+// the number of game frames that were waiting ahead of it, so lines and
+// instructions are still handled in the order they came. When it is full the
+// oldest line goes: chat may be lost under a flood, the seat never.
+struct ChatAside {
+  static constexpr std::size_t kLines = 256;  // 2.5 s of a hundred lines a second
+  std::array<Frame, kLines> frames{};
+  std::array<std::uint32_t, kLines> ahead{};
+  std::size_t first = 0;
+  std::size_t count = 0;
+  std::uint32_t dropped = 0;  // lines lost to a full queue since start-up
+
+  void clear() { first = count = 0; }
+  void push(const Frame& f, std::uint32_t framesAhead);
+  // True when the oldest line has no game frame left ahead of it.
+  bool frontDue() const { return count > 0 && ahead[first] == 0; }
+  const Frame& front() const { return frames[first]; }
+  void pop();
+  // A game frame left the receive ring from its front.
+  void frameTaken();
+  // No line waits for more game frames than the ring still holds (the ring
+  // may have been emptied under the lines).
+  void clampTo(std::uint32_t waitingFrames);
+};
+
 struct LinkState {
   FrameRing ReceiveRing;
+  ChatAside ChatLines;
   FrameRing SendRing;
   std::array<int, kTickCounters> TickCount{};
 
@@ -84,5 +111,9 @@ struct LinkState {
 };
 
 void ClearPumpGates(LinkState& link);
+
+// Empties everything received and not yet handled: the receive ring and the
+// chat lines set aside.
+void ClearReceived(LinkState& link);
 
 }  // namespace tavren

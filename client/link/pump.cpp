@@ -1,5 +1,6 @@
 #include "link/pump.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -18,6 +19,42 @@ namespace p = protocol;
 void ClearPumpGates(LinkState& link) {
   link.SendPending = link.DataSeen = link.LoginPending = link.BlinkOn = false;
   link.TurnClockOn = link.ContinueClockOn = link.LinkWatch = link.ClaimWordOn = false;
+}
+
+void ClearReceived(LinkState& link) {
+  link.ReceiveRing.clear();
+  link.ChatLines.clear();
+}
+
+void ChatAside::push(const Frame& f, std::uint32_t framesAhead) {
+  if (count == kLines) {
+    pop();
+    ++dropped;
+  }
+  const std::size_t at = (first + count) % kLines;
+  frames[at] = f;
+  ahead[at] = framesAhead;
+  ++count;
+}
+
+void ChatAside::pop() {
+  if (count == 0) return;
+  first = (first + 1) % kLines;
+  --count;
+}
+
+void ChatAside::frameTaken() {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t& n = ahead[(first + i) % kLines];
+    if (n > 0) --n;
+  }
+}
+
+void ChatAside::clampTo(std::uint32_t waitingFrames) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t& n = ahead[(first + i) % kLines];
+    if (n > waitingFrames) n = waitingFrames;
+  }
 }
 
 namespace {
@@ -72,14 +109,39 @@ void SilentServer(Client& c) {
   }
 }
 
+std::uint32_t GameFramesWaiting(const LinkState& link) {
+  return static_cast<std::uint32_t>(link.ReceiveRing.buffered() / p::kFrameSize);
+}
+
+void AfterDecode(Client& c) {
+  if (c.table.HandInProgress) c.link.Watchdog = 0;
+  Dispatch(c);
+  if (c.shell.LobbyLinkLost) CheckLobbyAfterHand(c);
+}
+
+// Hands over every chat line that no waiting game frame precedes. Chat is
+// not paced: however fast lines come, each run of the task takes them all.
+void DeliverDueChatLines(Client& c) {
+  ChatAside& lines = c.link.ChatLines;
+  lines.clampTo(GameFramesWaiting(c.link));
+  while (lines.frontDue()) {
+    const Frame f = lines.front();
+    lines.pop();
+    DecodeFrame(c.link, f);
+    AfterDecode(c);
+  }
+}
+
 void ReceiveTask(Client& c) {
   LinkState& link = c.link;
   if (c.table.HandInProgress && ++link.Watchdog >= kWatchdogLimit) SilentServer(c);
+  DeliverDueChatLines(c);
+  // Game instructions keep the table's pace: one per run.
   if (link.ReceiveRing.buffered() >= p::kFrameSize) {
     DecodeFrame(c.link);
-    if (c.table.HandInProgress) link.Watchdog = 0;
-    Dispatch(c);
-    if (c.shell.LobbyLinkLost) CheckLobbyAfterHand(c);
+    link.ChatLines.frameTaken();
+    AfterDecode(c);
+    DeliverDueChatLines(c);
   }
   link.TickCount[kTaskReceive] = link.ReceiveRing.buffered() < p::kFrameSize ? 0 : 1;
 }
@@ -223,19 +285,50 @@ void PumpTick(Client& c) {
   }
 }
 
+namespace {
+
+// When the frame just completed at the ring's write end is a chat line, it
+// leaves the ring for the chat queue; returns whether it did.
+bool SetAsideChatLine(LinkState& link) {
+  FrameRing& ring = link.ReceiveRing;
+  const std::uint32_t start = static_cast<std::uint32_t>(
+      (ring.write + FrameRing::kSize - p::kFrameSize) % FrameRing::kSize);
+  if (ring.buf[(start + p::kTypeOffset) % FrameRing::kSize] != p::kInsChat) return false;
+  Frame f;
+  for (std::size_t i = 0; i < p::kFrameSize; ++i) f[i] = ring.buf[(start + i) % FrameRing::kSize];
+  ring.write = start;
+  link.ChatLines.push(f, GameFramesWaiting(link));
+  return true;
+}
+
+}  // namespace
+
 void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size) {
   LinkState& link = c.link;
-  if (size > link.ReceiveRing.room()) {
-    // The ring would wrap onto unread frames.
-    RestoreLobby(c);
-    EndProgram(c);
-  }
+  FrameRing& ring = link.ReceiveRing;
   // While whole frames wait, the receive task already runs every tick: new
   // bytes must not hold it back, or a steady stream would halve its pace.
-  const bool framesWaiting = link.ReceiveRing.buffered() >= p::kFrameSize;
-  link.ReceiveRing.append(data, size);
+  const bool framesWaiting = ring.buffered() >= p::kFrameSize;
+  // Frame by frame, so that each chat line leaves the ring as soon as it is
+  // whole and only game frames can fill it.
+  bool gameBytes = false;
+  while (size > 0) {
+    const std::size_t partial = ring.buffered() % p::kFrameSize;
+    const std::size_t n = std::min(size, p::kFrameSize - partial);
+    if (n > ring.room()) {
+      // The ring would wrap onto unread frames.
+      RestoreLobby(c);
+      EndProgram(c);
+    }
+    ring.append(data, n);
+    data += n;
+    size -= n;
+    if (partial + n < p::kFrameSize || !SetAsideChatLine(link)) gameBytes = true;
+  }
   link.DataSeen = true;
-  if (!framesWaiting) link.TickCount[kTaskReceive] = 0;
+  // Chat lines leave the task's beat alone, so a game instruction is taken
+  // when it would be without them.
+  if (gameBytes && !framesWaiting) link.TickCount[kTaskReceive] = 0;
 }
 
 void DataArrival(Client& c, const std::uint8_t* data, std::size_t size) {

@@ -114,7 +114,7 @@ void ResumeLink(Client& c) {
   c.link.LinkReady = true;
   c.platform.socketClose();
   // What is left of the lost connection's stream belongs to no frame of the new one.
-  c.link.ReceiveRing.clear();
+  ClearReceived(c.link);
   if (c.link.LinkMode == 0) {
     OpenConnection(c, c.link.ServerHost, c.link.ServerPort);
     c.link.LoginPending = true;

@@ -565,5 +565,130 @@ TEST(LinkAlignment, BytesAfterTheProxyReplyNeverOverrunTheRing) {
   EXPECT_LE(t.c.link.ReceiveRing.buffered(), FrameRing::kSize - 1);
 }
 
+// Chat lines and game instructions as the handlers took them: (time, type, value(3)).
+struct Taken {
+  std::int64_t at;
+  int type;
+  int value;
+  bool operator==(const Taken&) const = default;
+};
+std::vector<Taken> g_taken;
+
+// A chat line's number travels in two operands of one byte each (a byte of 24
+// would read as the wild tile).
+Frame ChatFrame(int n) {
+  return ServerFrame(19, 0x04, {0, 30 + n / 100, 0, 30 + n % 100});
+}
+
+void RecordTaken(Client& c, const InfoRecord& r) {
+  const int value = r.itype == 19 ? (r.value[1] - 30) * 100 + r.value[3] - 30 : r.value[3];
+  g_taken.push_back({c.platform.nowMillis(), r.itype, value});
+}
+
+struct FloodedClient : SimClient {
+  FloodedClient() {
+    g_taken.clear();
+    c.handlers.byType[2] = RecordTaken;
+    c.handlers.byType[19] = RecordTaken;
+  }
+  std::vector<Taken> ofType(int type) const {
+    std::vector<Taken> out;
+    for (const Taken& t : g_taken)
+      if (t.type == type) out.push_back(t);
+    return out;
+  }
+};
+
+// A discard every 700 ms for a minute, and with `chatPerSecond` > 0 chat
+// lines in between, each arriving alone.
+std::vector<Taken> PlayAMinute(FloodedClient& t, int chatPerSecond) {
+  sim::Connection& conn = t.Connect();
+  for (int i = 0; i < 60000 / 700; ++i)
+    t.world.loop.after(700 * i + 3, [&conn, i] { conn.send(DiscardFrames(1, i)); });
+  for (int i = 0; chatPerSecond > 0 && i < 60 * chatPerSecond; ++i)
+    t.world.loop.after(1000 * i / chatPerSecond, [&conn, i] { conn.sendFrame(ChatFrame(i)); });
+  t.Run(61000);
+  return t.ofType(2);
+}
+
+// Chat lines are not paced: a hundred a second for a minute never fill the
+// receive ring, and the game's instructions are taken exactly when they would
+// be without them.
+TEST(ChatFlood, AHundredLinesASecondForAMinuteNeitherEndTheClientNorMoveTheGame) {
+  FloodedClient quiet;
+  const std::vector<Taken> paced = PlayAMinute(quiet, 0);
+  ASSERT_EQ(paced.size(), static_cast<std::size_t>(60000 / 700));
+
+  FloodedClient flooded;
+  const std::vector<Taken> withChat = PlayAMinute(flooded, 100);
+  EXPECT_FALSE(flooded.c.ended);
+  EXPECT_EQ(withChat, paced);
+  const std::vector<Taken> lines = flooded.ofType(19);
+  ASSERT_EQ(lines.size(), 6000u);
+  EXPECT_EQ(flooded.c.link.ChatLines.dropped, 0u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_EQ(lines[i].value, static_cast<int>(i));
+    // No line waits longer than the task's beat.
+    EXPECT_LE(lines[i].at - static_cast<std::int64_t>(i) * 10, 160);
+  }
+}
+
+// A chat line comes after every game frame that came before it, however many
+// wait: the set-aside lines keep their place in the stream.
+TEST(ChatFlood, LinesAreTakenInTheirPlaceBetweenInstructions) {
+  FloodedClient t;
+  sim::Connection& conn = t.Connect();
+  std::vector<std::uint8_t> bytes = DiscardFrames(3, 1);
+  auto put = [&bytes](const Frame& f) { bytes.insert(bytes.end(), f.begin(), f.end()); };
+  put(ChatFrame(100));
+  put(ChatFrame(101));
+  const std::vector<std::uint8_t> fourth = DiscardFrames(1, 4);
+  bytes.insert(bytes.end(), fourth.begin(), fourth.end());
+  put(ChatFrame(102));
+  conn.send(bytes);
+  t.Run(1000);
+  std::vector<std::pair<int, int>> order;
+  for (const Taken& k : g_taken) order.emplace_back(k.type, k.value);
+  const std::vector<std::pair<int, int>> expected = {{2, 1},    {2, 2}, {2, 3},   {19, 100},
+                                                     {19, 101}, {2, 4}, {19, 102}};
+  EXPECT_EQ(order, expected);
+  // The lines went with the instruction before them, on the same tick.
+  EXPECT_EQ(g_taken[3].at, g_taken[2].at);
+  EXPECT_EQ(g_taken[6].at, g_taken[5].at);
+  EXPECT_EQ(g_taken[5].at - g_taken[2].at, 50);
+}
+
+// Lines that pile up while the client cannot take them (a handler that
+// waits, a burst) cost the oldest lines, never the seat; the instructions
+// among them are all kept.
+TEST(ChatFlood, ABurstBeyondTheQueueDropsTheOldestLinesAndKeepsEveryInstruction) {
+  FloodedClient t;
+  sim::Connection& conn = t.Connect();
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 1000; ++i) {
+    const Frame f = ChatFrame(i);
+    bytes.insert(bytes.end(), f.begin(), f.end());
+    if (i % 100 == 99) {
+      const std::vector<std::uint8_t> d = DiscardFrames(1, i / 100);
+      bytes.insert(bytes.end(), d.begin(), d.end());
+    }
+  }
+  ASSERT_GT(bytes.size(), FrameRing::kSize * 7);
+  conn.send(bytes);
+  t.Run(t.world.latencyMs);
+  EXPECT_FALSE(t.c.ended);
+  EXPECT_LE(t.c.link.ReceiveRing.buffered(), 10 * 272u);
+  t.Run(2000);
+  EXPECT_FALSE(t.c.ended);
+  const std::vector<Taken> discards = t.ofType(2);
+  ASSERT_EQ(discards.size(), 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(discards[static_cast<std::size_t>(i)].value, i);
+  const std::vector<Taken> lines = t.ofType(19);
+  ASSERT_EQ(lines.size(), ChatAside::kLines);
+  EXPECT_EQ(lines.front().value, 1000 - static_cast<int>(ChatAside::kLines));
+  EXPECT_EQ(lines.back().value, 999);
+  EXPECT_EQ(t.c.link.ChatLines.dropped, 1000u - ChatAside::kLines);
+}
+
 }  // namespace
 }  // namespace tavren
