@@ -1,12 +1,13 @@
 #include "shell/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -39,22 +40,55 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 // Why the file could not be read: it is missing (a fresh start), or it is
-// there but unusable (not a regular file, too large, unreadable).
+// there but unusable (not a regular file, a link where none is followed, too
+// large, unreadable).
 enum class ReadResult { kRead, kMissing, kUnusable };
 
-// The file as lines (GBK bytes, line ends removed).
-ReadResult ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  std::error_code ec;
-  const std::filesystem::file_status st = std::filesystem::status(path, ec);
-  if (st.type() == std::filesystem::file_type::not_found) return ReadResult::kMissing;
-  if (ec || st.type() != std::filesystem::file_type::regular) return ReadResult::kUnusable;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || size > kIniFileLimit) return ReadResult::kUnusable;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return ReadResult::kUnusable;
-  std::string all(static_cast<std::size_t>(size), '\0');
-  in.read(all.data(), static_cast<std::streamsize>(all.size()));
-  all.resize(static_cast<std::size_t>(in.gcount()));
+struct ReadOutcome {
+  ReadResult result = ReadResult::kUnusable;
+  IniWrite why = IniWrite::kFailed;  // for an unusable file: what a write would meet
+};
+
+// The file as lines (GBK bytes, line ends removed). The file is opened without
+// blocking, so a pipe bearing the name never holds the client up, and its type
+// is taken from the open file itself. With `followLink` false a symbolic link
+// is refused rather than read through.
+ReadOutcome ReadLines(const std::string& path, std::vector<std::string>& lines, bool followLink) {
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), flags);
+  if (fd < 0) {
+    if (errno == ENOENT) return {ReadResult::kMissing, IniWrite::kWritten};
+    if (errno == ELOOP) return {ReadResult::kUnusable, IniWrite::kLink};
+    if (errno == EISDIR) return {ReadResult::kUnusable, IniWrite::kNotAFile};
+    return {ReadResult::kUnusable, IniWrite::kReadOnly};
+  }
+  struct stat st {};
+  ReadOutcome out{ReadResult::kUnusable, IniWrite::kFailed};
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return out;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return {ReadResult::kUnusable, IniWrite::kNotAFile};
+  }
+  if (static_cast<std::uintmax_t>(st.st_size) > kIniFileLimit) {
+    ::close(fd);
+    return {ReadResult::kUnusable, IniWrite::kTooLarge};
+  }
+  std::string all(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  bool ok = true;
+  while (got < all.size()) {
+    const ssize_t n = ::read(fd, all.data() + got, all.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) return out;
+  all.resize(got);
   std::size_t at = 0;
   while (at < all.size()) {
     std::size_t nl = all.find('\n', at);
@@ -64,13 +98,29 @@ ReadResult ReadLines(const std::string& path, std::vector<std::string>& lines) {
     lines.emplace_back(all, at, end - at);
     at = nl + 1;
   }
-  return ReadResult::kRead;
+  return {ReadResult::kRead, IniWrite::kWritten};
+}
+
+// Whether the user may write `path`. A file or folder the user owns and has
+// marked read-only counts as read-only even where the system would let the
+// user write it anyway (as it lets the superuser).
+bool MayWrite(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if (st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) == 0) return false;
+  return ::access(path.c_str(), W_OK) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Writes the lines to a temporary file of a unique name beside `path`, flushes
 // it to the disk and renames it over `path`: a failed write never leaves half
 // a file behind, and never loses what the old file held.
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+IniWrite WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::string buffer;
   std::size_t total = 0;
   for (const std::string& l : lines) total += l.size() + 2;
@@ -79,9 +129,12 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
     buffer += l;
     buffer += "\r\n";
   }
+  if (!MayWrite(FolderOf(path))) return IniWrite::kFolderReadOnly;
   std::string tmp = path + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
+  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return errno == EACCES || errno == EROFS || errno == EPERM ? IniWrite::kFolderReadOnly
+                                                               : IniWrite::kFailed;
   bool ok = true;
   for (std::size_t done = 0; ok && done < buffer.size();) {
     const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
@@ -95,7 +148,7 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
   if (::close(fd) != 0) ok = false;
   if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) std::remove(tmp.c_str());
-  return ok;
+  return ok ? IniWrite::kWritten : IniWrite::kFailed;
 }
 
 // A name or value as one line: line breaks are dropped.
@@ -169,12 +222,15 @@ void classIniFile::WriteIniKey(const std::string& section, const std::string& ke
   WriteIniKeys(section, {{key, value}});
 }
 
-bool classIniFile::WriteIniKeys(const std::string& section,
-                                const std::vector<std::pair<std::string, std::string>>& keys) {
-  if (INIFileName.empty()) return false;
+IniWrite classIniFile::WriteIniKeys(const std::string& section,
+                                    const std::vector<std::pair<std::string, std::string>>& keys) {
+  if (INIFileName.empty()) return IniWrite::kFailed;
   std::vector<std::string> lines;
-  // A file that is there but cannot be read is never replaced by a new one.
-  if (ReadLines(INIFileName, lines) == ReadResult::kUnusable) return false;
+  // A file that is there but cannot be read is never replaced by a new one,
+  // nor is a link, nor a file the user may not write.
+  const ReadOutcome read = ReadLines(INIFileName, lines, false);
+  if (read.result == ReadResult::kUnusable) return read.why;
+  if (read.result == ReadResult::kRead && !MayWrite(INIFileName)) return IniWrite::kReadOnly;
   const std::string s = OneLine(Utf8ToGbk(section));
   Range r = FindSection(lines, s);
   if (r.header == std::string::npos) {
@@ -205,7 +261,7 @@ std::string classIniFile::GetIniKey(const std::string& section, const std::strin
 
 IniSnapshot IniSnapshot::Load(const std::string& path) {
   IniSnapshot snap;
-  if (path.empty() || ReadLines(path, snap.lines_) != ReadResult::kRead) {
+  if (path.empty() || ReadLines(path, snap.lines_, true).result != ReadResult::kRead) {
     snap.lines_.clear();
     return snap;
   }
@@ -243,7 +299,8 @@ std::string IniSnapshot::Get(const std::string& section, const std::string& key)
 
 std::string classIniFile::DelIniKey(const std::string& section, const std::string& key) {
   std::vector<std::string> lines;
-  if (INIFileName.empty() || ReadLines(INIFileName, lines) != ReadResult::kRead) return {};
+  if (INIFileName.empty() || ReadLines(INIFileName, lines, false).result != ReadResult::kRead)
+    return {};
   const Range r = FindSection(lines, Utf8ToGbk(section));
   if (r.header == std::string::npos) return {};
   const std::size_t at = FindKey(lines, r, Utf8ToGbk(key));
@@ -255,7 +312,8 @@ std::string classIniFile::DelIniKey(const std::string& section, const std::strin
 
 std::string classIniFile::DelIniSec(const std::string& section) {
   std::vector<std::string> lines;
-  if (INIFileName.empty() || ReadLines(INIFileName, lines) != ReadResult::kRead) return {};
+  if (INIFileName.empty() || ReadLines(INIFileName, lines, false).result != ReadResult::kRead)
+    return {};
   const Range r = FindSection(lines, Utf8ToGbk(section));
   if (r.header == std::string::npos) return {};
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(r.header),

@@ -32,6 +32,19 @@ class IniSnapshot {
   bool readable_ = false;
 };
 
+// What became of a write. A file that is there but is not a plain file the
+// user may write (a folder, a pipe, a link, a read-only or runaway file) is
+// never replaced, followed or deleted: the write is refused and says why.
+enum class IniWrite {
+  kWritten,
+  kNotAFile,        // a folder, a pipe, a device or a socket bears the name
+  kLink,            // a symbolic link bears the name
+  kTooLarge,        // larger than kIniFileLimit
+  kReadOnly,        // a plain file the user may not write
+  kFolderReadOnly,  // no new file can be made in its folder
+  kFailed,          // the disk refused the write
+};
+
 class classIniFile {
  public:
   // The path every other member works on.
@@ -44,9 +57,9 @@ class classIniFile {
 
   // Writes every key=value of `keys` into the section with one rewrite of the
   // file: a temporary file of a unique name beside it, flushed to the disk,
-  // renamed over it. False when that failed; the old file then stays whole.
-  bool WriteIniKeys(const std::string& section,
-                    const std::vector<std::pair<std::string, std::string>>& keys);
+  // renamed over it. When that failed the old file stays whole.
+  IniWrite WriteIniKeys(const std::string& section,
+                        const std::vector<std::pair<std::string, std::string>>& keys);
 
   // The stored value with blanks at both ends and NUL characters removed, cut
   // to 1023 bytes; empty when the file, the section or the key is missing.

@@ -1,10 +1,8 @@
-#include <filesystem>
-#include <system_error>
-
 #include "chat/bubbles.h"
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
+#include "shell/record_file.h"
 #include "shell/result_windows.h"
 #include "shell/shell.h"
 #include "table/players.h"
@@ -77,13 +75,12 @@ void ResetToLobby(Client& c) {
   UnloadSpeakBoxes(c);
   ClearChatHistory(c);
 
-  c.link.ReceiveRing.clear();
+  ClearReceived(c.link);
   c.link.SendRing.clear();
   c.table.HandInProgress = false;
   c.link.TimeoutCount = 0;
 
-  std::error_code ignored;
-  std::filesystem::remove(c.platform.programFolder() + "/" + kRecordFileName, ignored);
+  DeleteRecordFile(c);
 
   c.table.TableCleared = false;
   c.table.HandNo = 0;

@@ -1,5 +1,8 @@
 #include "shell/record_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <vector>
 
@@ -64,7 +67,48 @@ void WriteHandRecord(Client& c, int n) {
     for (std::size_t j = 0; j < lines.size(); ++j)
       keys.emplace_back(RecordLineKey(k, static_cast<int>(j)), lines[j]);
   }
-  file.WriteIniKeys(RecordSection(n), keys);
+  const IniWrite result = file.WriteIniKeys(RecordSection(n), keys);
+  if (result == IniWrite::kWritten || c.shell.RecordLossTold) return;
+  c.shell.RecordLossTold = true;
+  // Into the message area as a chat line would go, so that neither hides the other.
+  const std::string text = RecordLossText(result);
+  if (!c.view.Sysmsg[1].text().empty()) {
+    SetSysmsg(c, 0, c.view.Sysmsg[1].text());
+    SetSysmsg(c, 1, text);
+  } else if (!c.view.Sysmsg[0].text().empty()) {
+    SetSysmsg(c, 1, text);
+  } else {
+    SetSysmsg(c, 0, text);
+  }
+}
+
+std::string RecordLossText(IniWrite why) {
+  const std::string head = std::string("本局战绩无法保存：") + kRecordFileName;
+  switch (why) {
+    case IniWrite::kWritten:
+      return {};
+    case IniWrite::kNotAFile:
+      return head + "不是普通文件";
+    case IniWrite::kLink:
+      return head + "是链接";
+    case IniWrite::kTooLarge:
+      return head + "过大";
+    case IniWrite::kReadOnly:
+      return head + "只读";
+    case IniWrite::kFolderReadOnly:
+      return head + "所在文件夹不可写";
+    case IniWrite::kFailed:
+      break;
+  }
+  return head + "写入失败";
+}
+
+void DeleteRecordFile(Client& c) {
+  c.shell.RecordLossTold = false;
+  const std::string path = RecordFilePath(c);
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  ::unlink(path.c_str());
 }
 
 void ReadHandRecord(Client& c, int n) {

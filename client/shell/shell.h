@@ -24,6 +24,8 @@ struct ShellState {
   // The lobby's link closed during a hand: it is looked for again when the
   // hand is over.
   bool LobbyLinkLost = false;
+  // The user has been told in this game that a hand could not be recorded.
+  bool RecordLossTold = false;
 };
 
 // Lobby operations. Restore and minimise end the program when the lobby is gone.

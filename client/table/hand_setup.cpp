@@ -1,9 +1,7 @@
 #include "table/hand_setup.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "core/client.h"
 #include "core/waits.h"
@@ -12,6 +10,7 @@
 #include "link/pump.h"
 #include "rules/settlement.h"
 #include "shell/dialogs.h"
+#include "shell/record_file.h"
 #include "shell/result_windows.h"
 #include "table/snapshot.h"
 #include "view/access.h"
@@ -128,8 +127,7 @@ void HandlePlayerNames(Client& c, const InfoRecord& r) {
   t.HandNo = 0;
   ++ps.SeatCount;
   ps.SeatDrawState = -1;
-  std::error_code ignored;
-  std::filesystem::remove(c.platform.programFolder() + "/" + kRecordFileName, ignored);
+  DeleteRecordFile(c);
   ResetGameTotals(c);
   if (ps.SeatCount >= 4) {
     ps.SeatCount = 0;

@@ -153,11 +153,11 @@ TEST_F(IniFileTest, ManyKeysGoInOneWriteAndAFailedWriteLosesNothing) {
   for (int j = 0; j < 200; ++j) keys.emplace_back("line " + std::to_string(j), "value");
   {
     DiskFullAfter full(before.size() + 64);
-    EXPECT_FALSE(ini.WriteIniKeys("juNum:2", keys));
+    EXPECT_EQ(ini.WriteIniKeys("juNum:2", keys), IniWrite::kFailed);
   }
   EXPECT_EQ(Contents(), before);
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"chat.ini"});  // no temporary file left
-  EXPECT_TRUE(ini.WriteIniKeys("juNum:2", keys));
+  EXPECT_EQ(ini.WriteIniKeys("juNum:2", keys), IniWrite::kWritten);
   EXPECT_EQ(ini.GetIniKey("juNum:2", "line 199"), "value");
   EXPECT_EQ(ini.GetIniKey("juNum:1", "count( 0 )"), "1");
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"chat.ini"});
@@ -187,7 +187,7 @@ TEST_F(IniFileTest, PipesDevicesAndOversizedFilesAreNotRead) {
     k.make(ini.INIFileName);
     EXPECT_EQ(ini.GetIniKey("Phrase1", "1"), "");
     EXPECT_FALSE(IniSnapshot::Load(ini.INIFileName).readable());
-    EXPECT_FALSE(ini.WriteIniKeys("Phrase1", {{"1", "bye"}}));
+    EXPECT_NE(ini.WriteIniKeys("Phrase1", {{"1", "bye"}}), IniWrite::kWritten);
     const auto type = std::filesystem::symlink_status(ini.INIFileName).type();
     EXPECT_NE(type, std::filesystem::file_type::not_found);
   }
