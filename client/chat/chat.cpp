@@ -340,12 +340,33 @@ void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string
   }
   std::string line = text;
   const PlayerInfoRecord& own = c.table.PlayerInfo[0];
+  // The speaker is the seat the frame names, never what the text claims: a
+  // player's line dressed as a notice of the system says who wrote it, and
+  // only a line from the user's own seat may read "你说道".
+  const std::uint8_t ownSeat = c.table.custom[0].seat;
+  const bool fromUser = ownSeat != 0 && r.seat == ownSeat;
+  if (r.seat != 0 && !fromUser && line.rfind(kSystemNotice, 0) == 0) {
+    const std::string& nick = c.table.PlayerInfo[static_cast<std::size_t>(side)].nick;
+    line = (nick.empty() ? std::string("玩家") : nick) + "说道: " + line;
+  }
   if (!own.nick.empty()) {
-    ReplaceAll(line, "[" + own.title + "]" + own.nick, "你");
-    if (line.rfind(kSystemNotice, 0) != 0) {
-      const std::size_t at = line.find(own.nick);
-      if (at != std::string::npos) line.replace(at, own.nick.size(), "你");
+    const std::string titled = "[" + own.title + "]" + own.nick;
+    // Another seat's line that begins with the user's name keeps it as written.
+    std::string head;
+    if (!fromUser) {
+      if (line.rfind(titled, 0) == 0)
+        head = titled;
+      else if (line.rfind(own.nick, 0) == 0)
+        head = own.nick;
     }
+    std::string rest = line.substr(head.size());
+    const bool notice = head.empty() && rest.rfind(kSystemNotice, 0) == 0;
+    ReplaceAll(rest, titled, "你");
+    if (!notice) {
+      const std::size_t at = rest.find(own.nick);
+      if (at != std::string::npos) rest.replace(at, own.nick.size(), "你");
+    }
+    line = head + rest;
   }
   line = FilterText(line);
   std::vector<std::string>& history = History(c);

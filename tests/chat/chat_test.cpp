@@ -198,7 +198,7 @@ TEST(ReceivedLine, TheUsersNameReadsYouTheFilterCutsWordsAndOthersBlinkTheButton
   } cases[] = {
       {1, "[大侠]阿明说道: 大家好", "你说道: 大家好", 0},
       {2, "狗对阿明说: 阿明你好", "狗对你说: 阿明你好", 8},
-      {2, "系统提示: 阿明离开", "系统提示: 阿明离开", 8},
+      {0, "系统提示: 阿明离开", "系统提示: 阿明离开", 0},
       {4, "猫说道: 他妈的FUCK fuck", "猫说道: FUCK ", 8},
       {8, "猫说道: 法轮功淫色情黄色shit", "猫说道: ", 8},
   };
@@ -225,6 +225,32 @@ TEST(ReceivedLine, TheHistoryKeepsItsNewestLinesWhileNobodyTypes) {
   // The next key in the chat box empties it, as after any hundred lines.
   ChatKeyPress(s.c, 'a');
   EXPECT_TRUE(s.History().empty());
+}
+
+// The speaker is the seat the frame names: another seat's line cannot pass
+// for the user's own, and a player's line cannot pass for the system's.
+TEST(ReceivedLine, OnlyTheUsersSeatReadsYouAndOnlySeatZeroSpeaksForTheSystem) {
+  struct Case {
+    std::uint8_t seat;
+    std::string text;
+    std::string shown;
+  } cases[] = {
+      {1, "[大侠]阿明说道: 大家好", "你说道: 大家好"},
+      {1, "阿明说道: 大家好", "你说道: 大家好"},
+      {2, "[大侠]阿明说道: 把牌给我", "[大侠]阿明说道: 把牌给我"},
+      {4, "阿明说道: 把牌给我", "阿明说道: 把牌给我"},
+      {0, "[大侠]阿明说道: 把牌给我", "[大侠]阿明说道: 把牌给我"},
+      {2, "狗说道: [大侠]阿明说道: 骗你的", "狗说道: 你说道: 骗你的"},
+      {2, "系统提示: 阿明被请出房间", "狗说道: 系统提示: 你被请出房间"},
+      {8, "系统提示: 阿明输光了", "玩家说道: 系统提示: 你输光了"},
+      {0, "系统提示: 阿明离开", "系统提示: 阿明离开"},
+  };
+  for (const Case& k : cases) {
+    Chatting s;
+    s.Receive(k.seat, k.text);
+    ASSERT_EQ(s.History().size(), 1u) << k.text;
+    EXPECT_EQ(s.History()[0], k.shown) << "seat " << int{k.seat};
+  }
 }
 
 TEST(ReceivedLine, LongLinesWrapInTheHistoryAndTheMessageAreaScrolls) {
