@@ -22,8 +22,8 @@
 #include "core/client.h"
 #include "qt/lobby_link.h"
 #include "qt/scene_dump.h"
-#include "qt/trace.h"
 #include "qt/table_window.h"
+#include "qt/trace.h"
 #include "qt/world_paths.h"
 #include "shell/startup.h"
 
@@ -69,8 +69,8 @@ QtPlatform::QtPlatform() {
         event([&] { OnLobbyLinkClosed(*client_); });
       });
 
-  window_ = std::make_unique<TableWindow>(
-      [this](const std::function<void()>& entry) { event(entry); });
+  window_ =
+      std::make_unique<TableWindow>([this](const std::function<void()>& entry) { event(entry); });
 }
 
 QtPlatform::~QtPlatform() {
@@ -298,14 +298,15 @@ void QtPlatform::requestEnd() {
 std::string QtPlatform::programFolder() {
   // $TAVRENMJ_HOME, the user's data folder of an installed client, or the build folder.
   return ProgramFolderFor(std::getenv("TAVRENMJ_HOME"), std::getenv("XDG_DATA_HOME"),
-                          std::getenv("HOME"), QCoreApplication::applicationDirPath().toStdString());
+                          std::getenv("HOME"),
+                          QCoreApplication::applicationDirPath().toStdString());
 }
 
 bool QtPlatform::acquireInstanceLock() {
   if (lockFd_ >= 0) return true;
   const std::string path =
       InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("TAVRENMJ_INSTANCE"), getuid());
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = OpenInstanceLock(path, getuid());
   // A lock file that cannot be made says nothing about another instance.
   if (fd < 0) return true;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

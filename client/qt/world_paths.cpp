@@ -1,7 +1,11 @@
 #include "qt/world_paths.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -58,10 +62,32 @@ std::string LobbySocketPath(const std::string& directory, std::string_view capti
 }
 
 std::string InstanceLockPath(const char* runtimeDir, const char* instance, unsigned uid) {
-  const std::string dir = IsSet(runtimeDir) ? runtimeDir : "/tmp";
+  const std::string dir = IsSet(runtimeDir) ? runtimeDir : "/tmp/tavrenmj-" + std::to_string(uid);
   // An instance name is a file name: a '/' or other odd byte is encoded, never a path.
   const std::string name = IsSet(instance) ? PercentEncodeCaption(instance) : "tavrenmj";
   return dir + "/" + name + "-" + std::to_string(uid) + ".lock";
+}
+
+int OpenInstanceLock(const std::string& path, unsigned uid) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0) return -1;
+  const std::string folder = path.substr(0, slash);
+  // A missing folder is made for the user alone; an existing one must be a
+  // real folder of the user's that nobody else may write.
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  struct stat dir {};
+  if (::lstat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode) || dir.st_uid != uid ||
+      (dir.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return -1;
+  const int fd =
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != uid) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int MixVolumeFromHundredthsDb(int hundredthsDb) {

@@ -23,9 +23,18 @@ std::string LobbyDirectory(const char* lobbyDir, const char* runtimeDir, unsigne
 // <directory>/<caption percent-encoded>.sock
 std::string LobbySocketPath(const std::string& directory, std::string_view caption);
 
-// ${XDG_RUNTIME_DIR:-/tmp}/<name>-<uid>.lock, <name> being $TAVRENMJ_INSTANCE
-// when set, else "tavrenmj".
+// $XDG_RUNTIME_DIR/<name>-<uid>.lock, <name> being $TAVRENMJ_INSTANCE when
+// set, else "tavrenmj". Without a runtime folder the lock lives in a folder
+// of the user's own, /tmp/tavrenmj-<uid>/<name>-<uid>.lock: /tmp is open to
+// every user, and a name there could have been planted by another.
 std::string InstanceLockPath(const char* runtimeDir, const char* instance, unsigned uid);
+
+// Opens (creating it) the lock file at `path` for the single-instance lock:
+// never through a link, only a plain file of the user's own, close-on-exec.
+// A folder the lock needs that is missing is made for the user alone; one
+// that is not the user's own, or that others may write, is not used. -1 when
+// no lock file can be had.
+int OpenInstanceLock(const std::string& path, unsigned uid);
 
 // Mixer volume (0..128) for a level in hundredths of a decibel: 0 is full
 // volume, every -2000 divides the amplitude by ten.

@@ -1,8 +1,12 @@
 #include "qt/world_paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace tavren::qt {
 namespace {
@@ -56,11 +60,78 @@ TEST(LobbySocketPath, IsTheEncodedCaptionWithSockInTheDirectory) {
 
 TEST(InstanceLockPath, UsesTheRuntimeFolderAndTheInstanceName) {
   EXPECT_EQ(InstanceLockPath("/run/user/7", nullptr, 7), "/run/user/7/tavrenmj-7.lock");
-  EXPECT_EQ(InstanceLockPath(nullptr, nullptr, 7), "/tmp/tavrenmj-7.lock");
-  EXPECT_EQ(InstanceLockPath("", "", 7), "/tmp/tavrenmj-7.lock");
+  // Without a runtime folder, a folder of the user's own under /tmp.
+  EXPECT_EQ(InstanceLockPath(nullptr, nullptr, 7), "/tmp/tavrenmj-7/tavrenmj-7.lock");
+  EXPECT_EQ(InstanceLockPath("", "", 7), "/tmp/tavrenmj-7/tavrenmj-7.lock");
   EXPECT_EQ(InstanceLockPath("/run/user/7", "e2e-41", 7), "/run/user/7/e2e-41-7.lock");
   // An instance name is a file name, never a way into another folder.
   EXPECT_EQ(InstanceLockPath("/tmp", "../etc/x", 7), "/tmp/..%2Fetc%2Fx-7.lock");
+}
+
+// The lock is opened where only the user can write, never through a link
+// another user planted, and is not handed to programs the client starts.
+TEST(OpenInstanceLock, OnlyAPlainFileInAFolderOfTheUsersOwn) {
+  namespace fs = std::filesystem;
+  char tmpl[] = "/tmp/tavren-lock-XXXXXX";
+  const std::string root = ::mkdtemp(tmpl);
+  const unsigned uid = ::geteuid();
+  struct Case {
+    const char* what;
+    std::function<std::string()> make;  // returns the lock's path
+    bool opens;
+  };
+  const Case cases[] = {
+      {"a missing folder is made for the user alone",
+       [&] { return root + "/fresh/tavrenmj-7.lock"; }, true},
+      {"a link planted at the lock's name",
+       [&] {
+         fs::create_directory(root + "/planted");
+         fs::permissions(root + "/planted", fs::perms::owner_all);
+         fs::create_symlink(root + "/victim", root + "/planted/tavrenmj-7.lock");
+         return root + "/planted/tavrenmj-7.lock";
+       },
+       false},
+      {"a folder others may write",
+       [&] {
+         fs::create_directory(root + "/open");
+         fs::permissions(root + "/open", fs::perms::all);
+         return root + "/open/tavrenmj-7.lock";
+       },
+       false},
+      {"a folder that is a link",
+       [&] {
+         fs::create_directory(root + "/real");
+         fs::permissions(root + "/real", fs::perms::owner_all);
+         fs::create_directory_symlink(root + "/real", root + "/linked");
+         return root + "/linked/tavrenmj-7.lock";
+       },
+       false},
+      {"a pipe at the lock's name",
+       [&] {
+         fs::create_directory(root + "/piped");
+         fs::permissions(root + "/piped", fs::perms::owner_all);
+         ::mkfifo((root + "/piped/tavrenmj-7.lock").c_str(), 0600);
+         return root + "/piped/tavrenmj-7.lock";
+       },
+       false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const std::string path = k.make();
+    const int fd = OpenInstanceLock(path, uid);
+    EXPECT_EQ(fd >= 0, k.opens);
+    if (fd >= 0) {
+      EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+      struct stat folder {};
+      ASSERT_EQ(::stat(fs::path(path).parent_path().c_str(), &folder), 0);
+      EXPECT_EQ(folder.st_mode & 0777, 0700u);
+      ::close(fd);
+    }
+  }
+  EXPECT_FALSE(fs::exists(root + "/victim"));
+  // A folder of another user is not the user's own.
+  EXPECT_EQ(OpenInstanceLock(root + "/fresh/tavrenmj-7.lock", uid + 1), -1);
+  fs::remove_all(root);
 }
 
 TEST(MixVolumeFromHundredthsDb, FollowsTheDecibelScaleAndStaysInRange) {
