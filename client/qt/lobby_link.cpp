@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QLocalSocket>
+#include <QTimer>
 #include <cstdio>
 #include <utility>
 
@@ -17,6 +18,15 @@ namespace {
 constexpr int kRecordSize = 12;
 // The lobby's socket is local: it either accepts at once or is not there.
 constexpr int kConnectTimeoutMs = 1000;
+// Records taken from the link per read, and handled per batch: a lobby that
+// floods the client waits for it, and the client's other events (the game's
+// frames, the pump) get their turn between batches.
+constexpr qint64 kReadBufferBytes = 64 * kRecordSize;
+constexpr int kRecordsPerBatch = 64;
+constexpr int kBatchGapMs = 50;
+// Answers waiting for a lobby that does not read, beyond what the system
+// holds for it: past this the lobby counts as gone.
+constexpr qint64 kUnwrittenLimit = 16 * 1024;
 
 std::uint32_t GetU32(const char* p) {
   const auto* b = reinterpret_cast<const unsigned char*>(p);
@@ -50,7 +60,7 @@ void LobbyLink::drop() {
   // handled later from the event loop, never inside the caller's call.
   if (s->state() == QLocalSocket::ConnectedState) s->waitForReadyRead(0);
   pending_.append(s->readAll());
-  pending_.truncate(pending_.size() - pending_.size() % kRecordSize);
+  pending_.truncate(pending_.size() - (pending_.size() - pendingAt_) % kRecordSize);
   if (!pending_.isEmpty())
     QMetaObject::invokeMethod(this, &LobbyLink::dispatchPending, Qt::QueuedConnection);
   s->abort();
@@ -92,6 +102,7 @@ bool LobbyLink::find(const std::string& caption) {
     s->deleteLater();
     return false;
   }
+  s->setReadBufferSize(kReadBufferBytes);
   socket_ = s;
   caption_ = caption;
   connect(s, &QLocalSocket::readyRead, this, &LobbyLink::readRecords);
@@ -113,24 +124,54 @@ void LobbyLink::write(std::uint32_t message, std::uint32_t wParam, std::uint32_t
   PutU32(record + 8, lParam);
   socket_->write(record, kRecordSize);
   socket_->flush();
+  if (socket_->bytesToWrite() > kUnwrittenLimit) {
+    // A lobby that never reads its answers would grow the client without
+    // bound: it counts as gone, as a lobby that closed the link does. The
+    // news reaches the client from the event loop, not inside this write.
+    drop();
+    if (onClosed_)
+      QMetaObject::invokeMethod(
+          this, [this] { onClosed_(); }, Qt::QueuedConnection);
+  }
 }
 
 void LobbyLink::readRecords() {
-  if (socket_ == nullptr) return;
-  pending_.append(socket_->readAll());
+  // Records of a link that has gone are still handed on.
+  const qint64 waiting = pending_.size() - pendingAt_;
+  if (socket_ != nullptr && waiting < kReadBufferBytes)
+    pending_.append(socket_->read(kReadBufferBytes - waiting));
   dispatchPending();
+}
+
+void LobbyLink::resumeLater() {
+  if (resumeQueued_) return;
+  resumeQueued_ = true;
+  QTimer::singleShot(kBatchGapMs, this, [this] {
+    resumeQueued_ = false;
+    readRecords();
+  });
 }
 
 void LobbyLink::dispatchPending() {
   // Each record is taken out before it is handled: the handler may wait with
-  // events, and a nested read must not see the same record again.
-  while (pending_.size() >= kRecordSize) {
-    const std::uint32_t message = GetU32(pending_.constData());
-    const std::uint32_t wParam = GetU32(pending_.constData() + 4);
-    const std::uint32_t lParam = GetU32(pending_.constData() + 8);
-    pending_.remove(0, kRecordSize);
+  // events, and a nested read must not see the same record again. Records are
+  // taken by offset and the buffer is cut once, so a long run of records costs
+  // time in proportion to its length.
+  int handled = 0;
+  while (pending_.size() - pendingAt_ >= kRecordSize) {
+    if (handled++ == kRecordsPerBatch) break;
+    const char* r = pending_.constData() + pendingAt_;
+    const std::uint32_t message = GetU32(r);
+    const std::uint32_t wParam = GetU32(r + 4);
+    const std::uint32_t lParam = GetU32(r + 8);
+    pendingAt_ += kRecordSize;
     onRecord_(message, wParam, lParam);
   }
+  pending_.remove(0, pendingAt_);
+  pendingAt_ = 0;
+  // More records wait, here or in the socket: the next batch comes later.
+  if (pending_.size() >= kRecordSize || (socket_ != nullptr && socket_->bytesAvailable() > 0))
+    resumeLater();
 }
 
 }  // namespace tavren::qt

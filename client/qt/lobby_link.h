@@ -35,6 +35,7 @@ class LobbyLink : public QObject {
  private:
   void readRecords();
   void dispatchPending();
+  void resumeLater();
   bool peerGone() const;
   void drop();
 
@@ -45,6 +46,8 @@ class LobbyLink : public QObject {
   std::string caption_;
   QByteArray pending_;
   bool folderRefused_ = false;  // said once on standard error
+  qsizetype pendingAt_ = 0;     // records before this offset have been taken out
+  bool resumeQueued_ = false;   // a later batch of records is due
 };
 
 }  // namespace tavren::qt

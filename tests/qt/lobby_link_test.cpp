@@ -219,5 +219,52 @@ TEST_F(LobbyLinkTest, TheLobbyClosingALiveLinkIsReportedOnce) {
   EXPECT_EQ(closes_, 1);
 }
 
+// A lobby that writes and never reads: the answers that wait for it are
+// bounded, and past the bound the lobby counts as gone (reported once, from
+// the event loop). A lobby still listening is found again afresh.
+TEST_F(LobbyLinkTest, ALobbyThatNeverReadsCountsAsGoneOnceItsAnswersPileUp) {
+  FakeLobby lobby(dir_);
+  ASSERT_TRUE(link_.find(caption_));
+  ASSERT_TRUE(lobby.accept());
+  int written = 0;
+  // 12 MB of answers would be written without the bound.
+  for (; written < 1000000 && closes_ == 0; ++written) {
+    link_.write(0x465, 0, 0);
+    if (written % 1000 == 999) RunUntil([&] { return closes_ > 0; }, 1);
+  }
+  ASSERT_TRUE(RunUntil([&] { return closes_ > 0; }));
+  EXPECT_EQ(closes_, 1);
+  EXPECT_LT(written, 1000000);
+  EXPECT_TRUE(link_.find(caption_));
+  ASSERT_TRUE(lobby.accept());
+  link_.write(0x400, 0, 0);
+  EXPECT_EQ(lobby.read(12), Bytes({0x400, 0, 0}));
+}
+
+// A flood of records from the lobby is handled in batches, with the client's
+// other events between them; none is lost and the order holds.
+TEST_F(LobbyLinkTest, AFloodOfRecordsIsTakenInBatchesWithOtherEventsBetween) {
+  FakeLobby lobby(dir_);
+  ASSERT_TRUE(link_.find(caption_));
+  ASSERT_TRUE(lobby.accept());
+  std::vector<std::uint8_t> flood;
+  for (std::uint32_t i = 0; i < 1000; ++i) {
+    const std::vector<std::uint8_t> r = Bytes({0x465, i, 0});
+    flood.insert(flood.end(), r.begin(), r.end());
+  }
+  lobby.writeBytes(flood);
+  std::vector<std::size_t> seenByOthers;
+  QTimer other;
+  QObject::connect(&other, &QTimer::timeout, [&] { seenByOthers.push_back(got_.size()); });
+  other.start(0);
+  ASSERT_TRUE(RunUntil([&] { return got_.size() == 1000; }, 10000));
+  other.stop();
+  for (std::uint32_t i = 0; i < 1000; ++i) ASSERT_EQ(got_[i], (Record{0x465, i, 0}));
+  std::size_t between = 0;
+  for (std::size_t n : seenByOthers)
+    if (n > 0 && n < 1000) ++between;
+  EXPECT_GE(between, 10u) << "other events ran between the batches";
+}
+
 }  // namespace
 }  // namespace tavren::qt
