@@ -263,6 +263,9 @@ int Rig::start(const std::vector<std::string>& arguments, const std::string& ins
     ::dup2(pipeFds[1], 2);
     const int devnull = ::open("/dev/null", O_WRONLY);
     if (devnull >= 0) ::dup2(devnull, 1);
+    // The client starts with the three standard descriptors only, as a lobby
+    // starts it: whatever else it holds, it opened itself.
+    ::close_range(3, ~0U, 0);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
