@@ -356,7 +356,10 @@ void LobbyWindow::hostTable() {
   std::string error;
   if (!startServer(options_.serverProgram, "0.0.0.0", port, {"--wait-for-start"}, server_,
                    &error)) {
-    setStatus(QStringLiteral("无法开房间：") + Q(error));
+    setStatus(QStringLiteral("无法开房间：端口 %1 可能已被别的程序占用，请换一个端口。（%2）")
+                  .arg(port)
+                  .arg(Q(error)));
+    hostPort_->setFocus();
     return;
   }
   mode_ = Mode::Host;
