@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "core/client.h"
+#include "input/input.h"
 #include "view/access.h"
 #include "view/catalogue.h"
 
@@ -36,7 +37,9 @@ std::string SceneSummary(const Client& c) {
   o << "{\"handInProgress\":" << (c.table.HandInProgress ? 1 : 0)
     << ",\"handNo\":" << c.table.HandNo << ",\"mayDiscard\":" << (c.offer.MayDiscard ? 1 : 0)
     << ",\"actionPhase\":" << c.offer.ActionPhase << ",\"ready\":" << (c.input.ReadyFlag ? 1 : 0)
-    << ",\"minimized\":" << (c.view.minimized ? 1 : 0) << ",\"operation\":[";
+    << ",\"minimized\":" << (c.view.minimized ? 1 : 0)
+    << ",\"tableActive\":" << (c.input.TableActive ? 1 : 0)
+    << ",\"handPointer\":" << (c.input.Pointer == kPointerHand ? 1 : 0) << ",\"operation\":[";
   for (std::size_t i = 0; i < c.view.Operation.size(); ++i) {
     if (i > 0) o << ',';
     Rect(o, c, c.view.Operation[i]);

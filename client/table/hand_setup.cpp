@@ -211,6 +211,10 @@ void HandleNewHand(Client& c, const InfoRecord& r) {
   c.link.TickCount[kTaskBlink] = 0;
   t.HandsStarted = 1;
   t.HandInProgress = true;
+  // Whatever started the hand (a ready, the server's own start of a game's
+  // first hand, a resume), the user now plays it: tiles follow the pointer and
+  // the ready button is used up until the hand's result.
+  MarkContinueButton(c, true);
   for (Control& ok : f.OK) ok.visible = false;
   c.play.HandUnscored = true;
   ++t.HandNo;

@@ -243,7 +243,9 @@ void HandlePlayerRecord(Client& c, const InfoRecord& r) {
   int side = 0;
   bool own = false;
   if (r.seat == kOwnRecord) {
-    MarkContinueButton(c, false);
+    // The own record frees the ready button for the next hand, never the
+    // hand being played (the server may send it again mid-hand).
+    if (!t.HandInProgress) MarkContinueButton(c, false);
   } else if (IsSeatBit(r.seat)) {
     own = r.seat == OwnSeat(c);
     side = SideOf(c, r.seat);

@@ -111,3 +111,47 @@ TEST(EngineSession, TheFirstHandLiesFaceUpInTheUsersRowWithoutAClick) {
 
 }  // namespace
 }  // namespace tavren
+
+#include "input/input.h"
+#include "view/access.h"
+#include "view/seats.h"
+
+namespace tavren {
+namespace {
+
+// The server starts a game's first hand without a ready from the user, and the
+// user's own record (instruction 20) comes just before it. The hand still makes
+// the table active: a hovered tile rises, and the ready button does nothing
+// (no ready request, no table cleared under the running hand).
+TEST(EngineSession, TheFirstHandStartedByTheServerIsPlayedAtAnActiveTable) {
+  Session s;
+  s.Start("table=0;seat=1");
+  bool dealt = false;
+  for (int step = 0; step < 400 && !dealt; ++step) {
+    s.world.loop.runFor(50);
+    dealt =
+        s.c.table.HandInProgress && s.c.table.custom[0].count >= 13 && s.c.table.WildTileCode > 0;
+  }
+  ASSERT_TRUE(dealt) << "no hand within 20 s";
+  ASSERT_EQ(s.c.table.HandNo, 1);
+  EXPECT_TRUE(s.c.input.TableActive);
+
+  const HandRecord& h = s.c.table.custom[0];
+  const int ind = Slot(h, h.first).ind;
+  ASSERT_TRUE(ValidControl(ind));
+  OnTileHover(s.c, ind);
+  EXPECT_LT(Tile(s.c, ind).y, h.handY);
+  EXPECT_EQ(s.c.input.Pointer, kPointerHand);
+
+  const std::size_t queued = s.c.link.SendRing.buffered();
+  const int count = h.count;
+  OnControlBarClick(s.c, 2);
+  EXPECT_EQ(s.c.link.SendRing.buffered(), queued);
+  EXPECT_EQ(h.count, count);
+  EXPECT_TRUE(Tile(s.c, ind).visible);
+  EXPECT_FALSE(s.c.view.OK[0].visible);
+  EXPECT_TRUE(s.c.table.HandInProgress);
+}
+
+}  // namespace
+}  // namespace tavren
