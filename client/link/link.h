@@ -29,7 +29,9 @@ inline constexpr int kKeepAliveIntervalMs = 5000;
 inline constexpr std::int32_t kWatchdogLimit = 3000;  // receive runs without a frame, about 5 min
 // How long the login task waits for a connection attempt that neither
 // connects nor fails before it hands the dead link to the link watch.
-inline constexpr int kConnectWaitLimitMs = 60000;
+// Long enough for any live server, short enough that a user left waiting at
+// an empty table learns soon that there is none.
+inline constexpr int kConnectWaitLimitMs = 20000;
 
 // Chat lines set aside as they arrive, so that a flood of them never fills the
 // receive ring or holds up the game's instructions behind it. Each line keeps
@@ -87,6 +89,8 @@ struct LinkState {
   // connection the handshake comes first.
   bool LoginSent = false;
   bool Resumed = false;
+  // The last login's connection never stood (refused, no such host, no answer).
+  bool ConnectFailed = false;
 
   // Timeout auto-play.
   int TimeoutCount = 0;

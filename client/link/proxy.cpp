@@ -89,18 +89,20 @@ std::vector<std::uint8_t> ProxyRequest(const Client& c, int state) {
       out.insert(out.end(), p.ProxyPass.begin(), p.ProxyPass.begin() + out.back());
       break;
     case 5: {
+      const std::string& host = c.link.ServerHost;
+      const auto port = {static_cast<std::uint8_t>(c.link.ServerPort >> 8),
+                         static_cast<std::uint8_t>(c.link.ServerPort & 0xFF)};
       std::uint8_t ip[4] = {0, 0, 0, 0};
-      ParseIpv4(c.link.ServerHost, ip);
-      out = {5,
-             1,
-             0,
-             1,
-             ip[0],
-             ip[1],
-             ip[2],
-             ip[3],
-             static_cast<std::uint8_t>(c.link.ServerPort >> 8),
-             static_cast<std::uint8_t>(c.link.ServerPort & 0xFF)};
+      if (ParseIpv4(host, ip)) {
+        out = {5, 1, 0, 1, ip[0], ip[1], ip[2], ip[3]};
+      } else if (!host.empty() && host.size() <= 255) {
+        // A host name goes to the proxy as a name, for the proxy to resolve.
+        out = {5, 1, 0, 3, static_cast<std::uint8_t>(host.size())};
+        out.insert(out.end(), host.begin(), host.end());
+      } else {
+        break;  // no name the request can carry: no request
+      }
+      out.insert(out.end(), port);
       break;
     }
     default:
@@ -111,6 +113,10 @@ std::vector<std::uint8_t> ProxyRequest(const Client& c, int state) {
 
 void SendProxyRequest(Client& c) {
   std::vector<std::uint8_t> bytes = ProxyRequest(c, c.link.ProxyState);
+  if (c.link.ProxyState == 5 && bytes.empty()) {
+    Fail(c, "游戏服务器地址无效，无法通过代理连接！");
+    return;
+  }
   c.link.ProxyBuffer.clear();
   if (c.link.ProxyState == 1 || c.link.ProxyState == 3 || c.link.ProxyState == 5)
     ++c.link.ProxyState;

@@ -100,9 +100,8 @@ void SendTask(Client& c) {
 // The server has been silent for about five minutes of a hand.
 void SilentServer(Client& c) {
   if (LobbyExists(c)) {
-    SetSysmsg(c, 0, "已经与服务器断开连接，请重新入座！");
-    ReturnToLobby(c);
     c.link.Watchdog = 0;
+    ReturnToLobbyWithReason(c, kSilentServerText);
   } else {
     c.link.Watchdog = 0;
     EndProgram(c);
@@ -147,11 +146,12 @@ void ReceiveTask(Client& c) {
 }
 
 void LoginTask(Client& c) {
-  PostToLobby(c, kWmEndSession);
+  if (TakeLoginNotice(c)) PostToLobby(c, kWmEndSession);
   // Wait while the attempt is under way; one that fails (or hangs past the
   // limit) goes to the link watch, which resumes or returns to the lobby.
   WaitUntil(
       c, [&] { return c.platform.socketState() != kSocketConnecting; }, kConnectWaitLimitMs);
+  c.link.ConnectFailed = !Connected(c);
   if (Connected(c)) {
     c.link.LoginAwaited = true;
     SendLoginFrame(c);
@@ -223,7 +223,10 @@ void LinkWatchTask(Client& c) {
     OpenReconnectDialog(c);
     return;
   }
-  if (!c.table.PlayerLeft) ReturnToLobby(c);
+  if (c.link.ConnectFailed)
+    ReturnToLobbyWithReason(c, kUnreachableServerText);
+  else if (!c.table.PlayerLeft)
+    ReturnToLobby(c);
   c.link.ContinueClockOn = false;
   c.table.HandInProgress = false;
 }

@@ -10,6 +10,10 @@ namespace tavren {
 
 struct Client;
 
+// What the user reads when the table ends without a word from the server.
+inline constexpr const char* kSilentServerText = "已经与服务器断开连接，请重新入座！";
+inline constexpr const char* kUnreachableServerText = "无法连接游戏服务器，请检查网络后重新入座！";
+
 // One tick of TimerBong: the eight tasks in their fixed order.
 void PumpTick(Client& c);
 

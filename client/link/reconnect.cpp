@@ -55,6 +55,7 @@ void LoadReconnectDialog(Client& c) {
   c.forms.handlers[static_cast<std::size_t>(FormId::frmReconnect)].click = ReconnectClick;
   c.reconnect.ReconnectTries = 0;
   c.reconnect.ReconnectSeconds = 1;
+  c.reconnect.NoticePosted = false;
   ShowSeconds(c);
   SetTimer(c, TimerId::Reconnect, true);
   SetTimer(c, TimerId::Count, false);
@@ -63,8 +64,21 @@ void LoadReconnectDialog(Client& c) {
 }  // namespace
 
 void OpenReconnectDialog(Client& c) {
-  if (!Dialog(c).loaded) LoadReconnectDialog(c);
+  // A failed attempt finds the link down again: the attempts go on with the
+  // dialog hidden, rather than showing a countdown that no longer runs.
+  if (Dialog(c).loaded && TimerEnabled(c, TimerId::Count)) return;
+  // A dialog left loaded by a hand that ended during its attempts starts afresh.
+  if (Dialog(c).loaded) UnloadReconnectDialog(c);
+  LoadReconnectDialog(c);
   Dialog(c).visible = true;
+}
+
+bool TakeLoginNotice(Client& c) {
+  if (!Dialog(c).loaded) return true;
+  // The lobby hears of a resume once, not at every attempt.
+  if (c.reconnect.NoticePosted) return false;
+  c.reconnect.NoticePosted = true;
+  return true;
 }
 
 void UnloadReconnectDialog(Client& c) {

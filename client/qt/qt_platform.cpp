@@ -281,7 +281,8 @@ void QtPlatform::messageBox(const std::string& title, const std::string& text) {
   // What the core changed before it asked is on screen behind the box.
   mirrorWindow();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Ok, window_->isVisible() ? window_.get() : nullptr);
+                  QMessageBox::Ok,
+                  window_->isVisible() && !window_->isMinimized() ? window_.get() : nullptr);
   box.exec();
 }
 

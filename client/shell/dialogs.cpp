@@ -210,6 +210,9 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
 
 void UnloadOtherExitDialog(Client& c) {
   CloseSmallForm(c, FormId::frmOtherExit);
+  // PlayerLeft only keeps the link watch from taking the client to the lobby
+  // behind this dialog's back; once it is gone, a lost link goes back again.
+  c.table.PlayerLeft = false;
 }
 
 void ShowJiaoTouPrompt(Client& c) {

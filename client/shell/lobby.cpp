@@ -83,6 +83,8 @@ void ResetToLobby(Client& c) {
   DeleteRecordFile(c);
 
   c.table.TableCleared = false;
+  // The next table starts without the last one's departures.
+  c.table.PlayerLeft = false;
   c.table.HandNo = 0;
   c.shell.FirstStart = true;
   MinimizeMainWindow(c);
@@ -96,6 +98,14 @@ void ReturnToLobby(Client& c) {
   ResetToLobby(c);
   ResetHandRecords(c);
   resetTableView(c);
+}
+
+void ReturnToLobbyWithReason(Client& c, const std::string& reason) {
+  ReturnToLobby(c);
+  if (c.ended) return;
+  // The return to the lobby empties the message lines: the reason goes in after it.
+  SetSysmsg(c, 0, reason);
+  c.platform.messageBox(kAppTitle, reason);
 }
 
 void SendLeave(Client& c) {

@@ -36,6 +36,10 @@ void ResetToLobby(Client& c);
 // The table is lost: the main window steps aside for the lobby, and the
 // client goes back to its idle state with an empty table.
 void ReturnToLobby(Client& c);
+// The same, when the table ended for a reason the user did not see happen (a
+// server that went silent or could not be reached): the reason stays in the
+// table's message line and a message box says it over the lobby.
+void ReturnToLobbyWithReason(Client& c, const std::string& reason);
 void SendLeave(Client& c);
 
 // Is the lobby's window there?

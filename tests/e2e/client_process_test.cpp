@@ -2,6 +2,7 @@
 // game server on loopback TCP and a scripted lobby on a Unix socket.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -195,6 +196,22 @@ TEST_F(ClientProcess, ARefusedConnectionTakesTheClientBackToTheLobby) {
   ASSERT_TRUE(back) << rig.stderrText();
   EXPECT_FALSE(rig.serverConnected());
   EXPECT_TRUE(rig.running());
+  EXPECT_NE(rig.stderrText().find("无法连接游戏服务器，请检查网络后重新入座！"), std::string::npos)
+      << rig.stderrText();
+}
+
+// The client's bound on a connection attempt that neither stands nor fails.
+constexpr int kConnectBoundMs = 20000;
+
+TEST_F(ClientProcess, AServerHostThatDoesNotResolveIsReportedAndTheClientGoesBack) {
+  rig.start({"acc$key$no-such-host.invalid$7000$T1$0$$0$$$0$$$"});
+  // The name lookup fails at once or within the bounded wait for a connection.
+  const bool back = rig.waitFor([&] { return rig.lobbyCount(kWmSysCommand, kScRestore) == 1; },
+                                kStartMs + kConnectBoundMs);
+  ASSERT_TRUE(back) << rig.stderrText();
+  EXPECT_NE(rig.stderrText().find("无法连接游戏服务器，请检查网络后重新入座！"), std::string::npos)
+      << rig.stderrText();
+  EXPECT_TRUE(rig.running());
 }
 
 TEST_F(ClientProcess, TheServerClosingWithTheLobbyGoneEndsTheClient) {
@@ -222,6 +239,30 @@ TEST_F(ClientProcess, ThroughARealSocks5ProxyTheLoginFrameIsTheFirstFrame) {
   ASSERT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmClear) == 2; }, kAnswerMs));
   rig.lobbySend(kStateQuery);
   EXPECT_TRUE(rig.waitFor([&] { return rig.lobbyCount(kWmUser) == 1; }, kAnswerMs));
+}
+
+TEST_F(ClientProcess, ThroughARealSocks5ProxyAServerNamedByHostIsReached) {
+  const std::uint16_t proxy = rig.startSocks5("proxyuser", "pr0xy-pw");
+  if (proxy == 0) GTEST_SKIP() << "microsocks is not installed";
+  // The proxy connects to the name's first address; the test server is on 127.0.0.1.
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo("localhost", nullptr, &hints, &found) != 0 || found == nullptr)
+    GTEST_SKIP() << "localhost does not resolve here";
+  const bool loopback4 =
+      found->ai_family == AF_INET &&
+      reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr == htonl(INADDR_LOOPBACK);
+  ::freeaddrinfo(found);
+  if (!loopback4) GTEST_SKIP() << "localhost resolves to another address first here";
+  std::string line = rig.proxyLine("byname", "key9", proxy, "proxyuser", "pr0xy-pw");
+  // The game server by name: the proxy resolves "localhost" itself.
+  line.replace(line.find("$127.0.0.1$"), 11, "$localhost$");
+  rig.start({line});
+  ASSERT_TRUE(rig.waitFor([&] { return !rig.framesReceived().empty(); }, kStartMs))
+      << rig.stderrText();
+  EXPECT_EQ(rig.framesReceived().front()[3], 18);
+  EXPECT_EQ(rig.stderrText().find("messagebox"), std::string::npos) << rig.stderrText();
 }
 
 TEST_F(ClientProcess, AWrongProxyPasswordIsReportedAndNoLoginGoesOut) {

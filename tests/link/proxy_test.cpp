@@ -144,12 +144,63 @@ TEST(Proxy, AnUnreachableProxyIsReportedInsteadOfAwaitedForEver) {
 }
 
 TEST(Proxy, ConnectRequestBytes) {
-  SimClient s;
-  s.c.link.ServerHost = "10.0.0.7";
-  s.c.link.ServerPort = 8000;
-  EXPECT_EQ(ProxyRequest(s.c, 5), (Bytes{5, 1, 0, 1, 10, 0, 0, 7, 0x1F, 0x40}));
-  s.c.link.ServerHost = "192.168.300.1";  // not an address: zeros rather than garbage
-  EXPECT_EQ(ProxyRequest(s.c, 5), (Bytes{5, 1, 0, 1, 0, 0, 0, 0, 0x1F, 0x40}));
+  const std::string longest(255, 'h');
+  Bytes longestRequest(5 + 255 + 2, 'h');
+  for (std::size_t i : {0, 1, 2, 3, 4}) longestRequest[i] = Bytes{5, 1, 0, 3, 255}[i];
+  longestRequest[260] = 0x1F;
+  longestRequest[261] = 0x40;
+  struct Case {
+    std::string host;
+    Bytes request;
+  } cases[] = {
+      {"10.0.0.7", {5, 1, 0, 1, 10, 0, 0, 7, 0x1F, 0x40}},
+      // A host name (or anything else that is no IPv4 address) goes as a name.
+      {"mj.example.org", {5,   1,   0,   3,   14,  'm', 'j', '.', 'e',  'x', 'a',
+                          'm', 'p', 'l', 'e', '.', 'o', 'r', 'g', 0x1F, 0x40}},
+      {"192.168.300.1", {5,   1,   0,   3,   13,  '1', '9', '2', '.',  '1',
+                         '6', '8', '.', '3', '0', '0', '.', '1', 0x1F, 0x40}},
+      {longest, longestRequest},
+      // Nothing a request can carry: no request at all.
+      {"", {}},
+      {std::string(256, 'h'), {}},
+  };
+  for (const Case& k : cases) {
+    SimClient s;
+    s.c.link.ServerHost = k.host;
+    s.c.link.ServerPort = 8000;
+    EXPECT_EQ(ProxyRequest(s.c, 5), k.request) << k.host;
+  }
+}
+
+TEST(Proxy, AServerNamedByHostGoesToTheProxyAsAName) {
+  ProxyHarness h;
+  h.s.c.link.ServerHost = "mj.example.org";
+  h.Start();
+  h.Sent();
+  h.Reply({5, 2});
+  h.Sent();
+  h.Reply({1, 0});
+  const Bytes connect = h.Sent();
+  ASSERT_EQ(connect.size(), 5u + 14 + 2);
+  EXPECT_EQ(connect[3], 3);
+  EXPECT_EQ(connect[4], 14);
+  EXPECT_EQ(std::string(connect.begin() + 5, connect.begin() + 19), "mj.example.org");
+  h.Reply({5, 0, 0, 1, 1, 2, 3, 4, 0, 80});
+  EXPECT_TRUE(h.s.c.link.LinkReady);
+  EXPECT_EQ(h.Sent().size(), 272u);  // the login frame
+  EXPECT_TRUE(h.s.platform.messageBoxes.empty());
+}
+
+TEST(Proxy, AServerHostNoRequestCanCarryIsRefusedWithAMessage) {
+  ProxyHarness h;
+  h.s.c.link.ServerHost = std::string(300, 'h');
+  h.Start();
+  h.Sent();
+  h.Reply({5, 0});
+  EXPECT_TRUE(h.Sent().empty());
+  ASSERT_EQ(h.s.platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(h.s.platform.messageBoxes[0].text, "游戏服务器地址无效，无法通过代理连接！");
+  EXPECT_FALSE(h.s.c.link.LinkReady);
 }
 
 }  // namespace

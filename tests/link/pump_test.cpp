@@ -9,6 +9,7 @@
 
 #include "core/waits.h"
 #include "link/proxy.h"
+#include "support/forms_helpers.h"
 #include "support/sim_client.h"
 #include "table/dispatch.h"
 
@@ -191,6 +192,11 @@ TEST_F(PumpTest, WatchdogCountsOnlyDuringAHand) {
   EXPECT_TRUE(s.c.view.minimized);
   EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
   EXPECT_FALSE(s.c.ended);
+  // The user learns why: the box over the lobby, and the line that the return
+  // to the lobby would have emptied.
+  ASSERT_EQ(s.platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.messageBoxes[0].text, "已经与服务器断开连接，请重新入座！");
+  EXPECT_EQ(s.c.view.Sysmsg[0].text(), "已经与服务器断开连接，请重新入座！");
 }
 
 TEST_F(PumpTest, SilentServerWithoutLobbyEndsTheProgram) {
@@ -249,6 +255,26 @@ TEST_F(PumpTest, ARefusedConnectionAtLoginTakesTheClientBackToTheLobby) {
   s.Run(1000);
   EXPECT_FALSE(s.c.link.LoginAwaited);
   EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  EXPECT_FALSE(s.c.ended);
+  ASSERT_EQ(s.platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.messageBoxes[0].text, "无法连接游戏服务器，请检查网络后重新入座！");
+  EXPECT_EQ(s.c.view.Sysmsg[0].text(), "无法连接游戏服务器，请检查网络后重新入座！");
+}
+
+// A server that neither answers nor refuses: the wait is bounded, then the
+// same road back to the lobby with the reason shown.
+TEST_F(PumpTest, AConnectionThatNeverStandsEndsTheWaitWithAMessage) {
+  s.platform.hangConnects = true;
+  s.platform.socketConnect("10.9.9.9", 1);
+  SetTimer(s.c, TimerId::Bong, true);
+  s.c.link.LoginPending = true;
+  s.Run(kConnectWaitLimitMs - 1000);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 0);
+  EXPECT_TRUE(s.platform.messageBoxes.empty());
+  s.Run(2000);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  ASSERT_EQ(s.platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.messageBoxes[0].text, "无法连接游戏服务器，请检查网络后重新入座！");
   EXPECT_FALSE(s.c.ended);
 }
 
@@ -688,6 +714,56 @@ TEST(ChatFlood, ABurstBeyondTheQueueDropsTheOldestLinesAndKeepsEveryInstruction)
   EXPECT_EQ(lines.front().value, 1000 - static_cast<int>(ChatAside::kLines));
   EXPECT_EQ(lines.back().value, 999);
   EXPECT_EQ(t.c.link.ChatLines.dropped, 1000u - ChatAside::kLines);
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// A game ended by a leaver, a gold shortage or the server's notice keeps the
+// link watch from leaving behind the end-of-game dialog's back, and no longer:
+// once the dialog is gone (answered, or closed by the next login or hand) or
+// the client went back to the lobby, a link lost outside a hand returns to the
+// lobby again.
+TEST(PlayerLeftFlag, LastsOnlyAsLongAsTheEndOfGameDialog) {
+  struct Case {
+    const char* name;
+    Frame ending;
+    bool viaLobby;  // answered with OK (back to the lobby) or closed by a new login result
+  } cases[] = {
+      {"leaver", ServerFrame(protocol::kInsMembership, 0x0B, {0, 0, 0, 1}), false},
+      {"leaver, OK", ServerFrame(protocol::kInsMembership, 0x0B, {0, 0, 0, 1}), true},
+      {"gold", ServerFrame(protocol::kInsMembership, 0x0D, {0, 0, 0, 3}), false},
+      {"notice", ServerFrame(protocol::kInsGameOver), true},
+  };
+  for (const Case& k : cases) {
+    SimClient s;
+    s.c.table.custom[1].seat = 8, s.c.table.custom[2].seat = 4, s.c.table.custom[3].seat = 2;
+    sim::Connection& conn = s.Connect();
+    s.c.link.LinkWatch = true;
+    conn.send(k.ending);
+    s.Run(3000);
+    ASSERT_TRUE(s.c.table.PlayerLeft) << k.name;
+    ASSERT_TRUE(s.c.forms[FormId::frmOtherExit].visible) << k.name;
+    EXPECT_EQ(s.c.log.count("ResetToLobby"), 0) << k.name;
+    if (k.viaLobby) {
+      testing::Click(s.c, FormId::frmOtherExit, "imgOK");
+      EXPECT_EQ(s.c.log.count("ResetToLobby"), 1) << k.name;
+    }
+    // The next session's link, logged in, then lost between hands.
+    sim::Connection& next = s.server.last()->open() ? *s.server.last() : s.Connect();
+    s.c.link.LinkWatch = true;
+    next.send(ServerFrame(protocol::kInsLoginResult, 1, {0, 9, 0, protocol::kLoginAccepted}));
+    s.Run(500);
+    EXPECT_FALSE(s.c.forms[FormId::frmOtherExit].loaded) << k.name;
+    const int before = s.c.log.count("ResetToLobby");
+    next.close();
+    s.Run(500);
+    EXPECT_EQ(s.c.log.count("ResetToLobby"), before + 1) << k.name;
+    EXPECT_FALSE(s.c.ended) << k.name;
+  }
 }
 
 }  // namespace

@@ -192,3 +192,63 @@ TEST(Reconnect, AResumedConnectionStartsWithNoBytesOfTheLostOne) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// Attempts that fail run with the dialog hidden (it never comes back with a
+// countdown that no longer runs), and the lobby hears of the resume once.
+TEST(Reconnect, FailedAttemptsKeepTheDialogHiddenAndTellTheLobbyOnce) {
+  Harness h;
+  SmallForm& f = h.s.c.forms[FormId::frmReconnect];
+  h.Break(1);
+  ASSERT_TRUE(f.visible);
+  h.s.world.unlisten(testing::kHost, testing::kPort);
+  h.s.Run(1000);
+  for (int step = 0; step < 5 * 30; ++step) {  // five failed attempts, looked at every 100 ms
+    h.s.Run(100);
+    ASSERT_FALSE(f.visible) << "at " << step * 100 << " ms after the countdown";
+  }
+  EXPECT_GE(h.s.c.reconnect.ReconnectTries, 5);
+  EXPECT_EQ(h.s.platform.lobby.count(kWmEndSession), 1);
+
+  // The server is back: the next attempt connects and the dialog goes.
+  h.s.world.listen(testing::kHost, testing::kPort, &h.s.server);
+  h.s.Run(6100);
+  EXPECT_FALSE(f.loaded);
+  EXPECT_EQ(h.s.platform.lobby.count(kWmEndSession), 1);
+  // A second loss opens the dialog afresh, and tells the lobby once more.
+  h.Break(2);
+  EXPECT_TRUE(f.visible);
+  EXPECT_EQ(f.find("lbTime")->caption, "1 秒后自动重连");
+  h.s.Run(4500);
+  EXPECT_EQ(h.s.platform.lobby.count(kWmEndSession), 2);
+}
+
+// A hand that ended during the attempts leaves the dialog hidden and loaded;
+// a loss in a later hand shows it again with its countdown.
+TEST(Reconnect, ALossInALaterHandShowsTheDialogAgain) {
+  Harness h;
+  SmallForm& f = h.s.c.forms[FormId::frmReconnect];
+  h.Break(1);
+  h.s.Run(1000);
+  h.s.c.table.HandInProgress = false;
+  h.s.Run(6000);
+  ASSERT_TRUE(f.loaded);
+  ASSERT_FALSE(TimerEnabled(h.s.c, TimerId::Count));
+  // The next hand on a new connection, which breaks too.
+  h.s.Connect();
+  h.s.c.table.HandInProgress = true;
+  h.s.c.link.LinkWatch = true;
+  h.s.Run(300);
+  h.s.server.last()->close();
+  h.s.Run(60);
+  EXPECT_TRUE(f.visible);
+  EXPECT_EQ(h.s.c.reconnect.ReconnectTries, 0);
+  h.s.Run(1000);
+  EXPECT_FALSE(f.visible);
+  EXPECT_TRUE(TimerEnabled(h.s.c, TimerId::Count));
+}
+
+}  // namespace
+}  // namespace tavren

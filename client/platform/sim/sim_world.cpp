@@ -249,7 +249,7 @@ void SimPlatform::socketConnect(const std::string& host, std::uint16_t port) {
   const std::uint64_t serial = ++connectSerial_;
   auto alive = alive_;
   world_.loop.after(world_.latencyMs, [this, alive, serial, host, port] {
-    if (!*alive || serial != connectSerial_ || state_ != kSocketConnecting) return;
+    if (!*alive || serial != connectSerial_ || state_ != kSocketConnecting || hangConnects) return;
     Listener* l = world_.find(host, port);
     if (l == nullptr) {
       state_ = kSocketError;

@@ -195,6 +195,7 @@ class SimPlatform : public Platform {
   bool endRequested = false;
   std::int64_t pausedMs = 0;  // total time spent in blocking pauses
   int connectAttempts = 0;
+  bool hangConnects = false;  // connection attempts neither stand nor fail
   std::string lastHost;
   std::uint16_t lastPort = 0;
 
