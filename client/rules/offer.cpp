@@ -205,9 +205,31 @@ void FindKongChoices(Client& c) {
   const HandRecord& h = c.table.custom[0];
   MainForm& f = c.view;
   o.KongCount = 0;
-  if (o.OfferMask & kOfferAddedKong) AddedKongs(h, o);
+  // The added-kong offer also lets the user set a 中 or a wild tile aside.
+  // Auto-play (a run-out countdown) decides that in its own list and comes
+  // here only for the kongs proper.
+  const bool aside = (o.OfferMask & kOfferAddedKong) && o.ActionPhase != kPhaseTimedOut;
+  if (o.OfferMask & kOfferAddedKong) {
+    // A 中 that would join a peng of 中 is offered once.
+    const int red = aside ? FirstStanding(h, 0x15) : -1;
+    if (red >= 0) AddKong(o, red, p::kClaimAddedKong);
+    AddedKongs(h, o);
+    for (int v = 1; v < o.KongCount; ++v) {
+      if (o.KongChoice[static_cast<std::size_t>(v)] != red) continue;
+      for (int w = v + 1; w < o.KongCount; ++w) {
+        o.KongChoice[static_cast<std::size_t>(w - 1)] = o.KongChoice[static_cast<std::size_t>(w)];
+        o.KongKind[static_cast<std::size_t>(w - 1)] = o.KongKind[static_cast<std::size_t>(w)];
+      }
+      --o.KongCount;
+      break;
+    }
+  }
   if (o.OfferMask & kOfferExposedKong) ExposedKong(c, h, o);
   if (o.OfferMask & kOfferConcealedKong) ConcealedKongs(h, o);
+  if (aside) {
+    const int wild = FirstStanding(h, kWildCode);
+    if (wild >= 0) AddKong(o, wild, p::kClaimAddedKong);
+  }
   if (o.KongCount == 0) return;
 
   if (o.ActionPhase == kPhaseTimedOut || o.KongCount == 1) {

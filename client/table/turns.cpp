@@ -118,9 +118,14 @@ void LayOwnMeld(Client& c, int kind, std::uint8_t seat, std::span<const std::int
       layConcealedKongOwn(c, kongChoice, tiles);
       return;
     case p::kClaimAddedKong: {
+      // A wild tile set aside comes back by its real face; the row holds it
+      // under the wild code.
+      const int rowTile = c.table.WildTileCode > 0 && SameTile(kongTile, c.table.WildTileCode)
+                              ? kWildCode
+                              : kongTile;
       int slot = kongChoice;
-      if (!IsStandingSlot(h, slot) || !SameTile(Slot(h, slot).value, kongTile))
-        slot = StandingSlotOf(h, kongTile);
+      if (!IsStandingSlot(h, slot) || !SameTile(Slot(h, slot).value, rowTile))
+        slot = StandingSlotOf(h, rowTile);
       if (slot >= 0) addKongOwn(c, slot);
       return;
     }

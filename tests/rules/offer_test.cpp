@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/play_table.h"
 #include "rules/sort_hand.h"
+#include "support/play_table.h"
 
 namespace tavren {
 namespace {
@@ -183,7 +183,9 @@ TEST(KongChoices, CandidatesByKindAndWhatHappensWithThem) {
     std::vector<Request> sent;
     bool pictures;
   };
-  const int k9 = 0x2000 | Tong(9), k2 = 0x2000 | Wan(2);
+  const int k9 = 0x2000 | Tong(9), k2 = 0x2000 | Wan(2), kRed = 0x2000 | Honour(5);
+  // Where the sorted rows put 中 and the wild tile (the row starts at slot 4).
+  const int kRedSlot = 6, kWildSlot = 6, kRedSlot2 = 5;
   const Case cases[] = {
       // Exposed and concealed together: two candidates, two pictures.
       {16 + 32,
@@ -206,6 +208,11 @@ TEST(KongChoices, CandidatesByKindAndWhatHappensWithThem) {
        false},
       // Nothing matches: nothing is shown or sent.
       {16, {Tong(9), Tong(8), Tong(9)}, Tong(9), 0, {}, {}, false},
+      // The added-kong offer sets a 中 or a wild tile aside: alone it goes at
+      // once, together they are two pictures.
+      {64, {Wan(1), Honour(5), Tiao(3)}, 0, 0, {kRedSlot}, {Req(7, 64, 0, 0, kRed)}, false},
+      {64, {Wan(1), 5, Tiao(3)}, 0, 0, {kWildSlot}, {Req(7, 64, 0, 0, 0x2000 | 5)}, false},
+      {64, {Wan(1), 5, Honour(5)}, 0, 0, {kRedSlot2, kWildSlot}, {}, true},
   };
   for (const Case& k : cases) {
     PlayTable t;
@@ -252,6 +259,21 @@ TEST(KongChoices, AnAddedKongJoinsThePengAndSendsOnlyTheTile) {
   EXPECT_EQ(t.c.offer.KongChoice[0], 8);
   EXPECT_EQ(h.mj[4].typ, kSlotAddedKong);
   EXPECT_EQ(h.mj[4].value, Honour(1));
+}
+
+TEST(KongChoices, ARedDragonThatJoinsItsPengIsOneCandidate) {
+  PlayTable t;
+  HandRecord& h = t.own();
+  for (int k = 1; k <= 3; ++k)
+    h.mj[static_cast<std::size_t>(k)] = {kSlotPeng, static_cast<std::int16_t>(Honour(5)), -1};
+  h.meldCursor = 6;
+  h.first = 7;
+  t.stand({Wan(1), Honour(5)});
+  t.offer(1 + 64);
+  FindKongChoices(t.c);
+  EXPECT_EQ(t.c.offer.KongCount, 1);
+  EXPECT_EQ(t.sent(), (std::vector<Request>{Req(7, 64, 0, 0, 0x2000 | Honour(5))}));
+  EXPECT_EQ(h.mj[4].typ, kSlotAddedKong);
 }
 
 TEST(KongChoices, AutoPlayRefusesToGiveAwayALoneWildTile) {

@@ -223,6 +223,30 @@ TEST(Meld, UnattendedPlayCountsTheTilesEachKindShows) {
   }
 }
 
+// The user sets a wild tile aside: the server names it by its real face, the
+// row holds it under the wild code, and that tile (not a plain one) leaves.
+TEST(Meld, AWildTileTheUserSetsAsideLeavesTheRow) {
+  Play s;
+  std::array<int, 12> tiles = kDealTiles;
+  tiles[4] = p::kWireWildTile;
+  s.StartHand(1, {1, 1, 1, 1}, tiles, 0x45);
+  const HandRecord& h = s.hand(0);
+  const int before = h.count;
+  auto held = [&](int code) {
+    int n = 0;
+    for (int k = h.first; k < h.first + h.count; ++k)
+      n += h.mj[static_cast<std::size_t>(k)].value == code;
+    return n;
+  };
+  ASSERT_EQ(held(kWildCode), 1);
+  const int plain = held(0x45);
+  s.Feed(p::kInsMeld, 0, {p::kClaimAddedKong, 0x45, 0x45, 0x45});
+  EXPECT_EQ(h.count, before - 1);
+  EXPECT_EQ(held(kWildCode), 0);
+  EXPECT_EQ(held(0x45), plain);
+  EXPECT_EQ(h.wildAside, 1);
+}
+
 TEST(WildTile, KeepsOnlyTheLowBytes) {
   Play s;
   s.Feed(ServerFrame(p::kInsWildTile, 0, {0, 0, 0x0129, 0x0228}));
