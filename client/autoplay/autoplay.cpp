@@ -152,6 +152,9 @@ bool TakeLightestMeld(SuitCounts& u, bool numbered) {
 }
 
 // Honours: a loose tile costs, a pair a little, every melded tile counts.
+// The meld and seen terms apply to every honour, held or not: a triplet taken
+// out by the meld passes leaves no tile of its rank, and would otherwise never
+// count for the hand.
 int HonourScore(const SuitCounts& u, const SuitRow& seen, int score) {
   for (int k = 1; k <= 7; ++k) {
     if (u.n(k) > 0) score -= u.n(k) == 1 ? 100 : 30;
@@ -334,7 +337,7 @@ void AutoPlayMove(Client& c) {
       PlayOwnClaimVoice(c, kVoiceHu);
       const int control = c.table.LastDiscardInd;
       // A win on another seat's discard: the discard joins the end of the row.
-      if (!HoldsExtraTile(h) && ValidControl(control) && h.count > 0) {
+      if (!HoldsExtraTile(h) && ValidControl(control) && h.count > 0 && !c.tableView.DiscardLaid) {
         LoadSteps(c, Steps::Standing);
         const int last = At(h, StandingEnd(h) - 1).ind;
         Control& k = Tile(c, control);

@@ -178,6 +178,7 @@ void StartHandView(Client& c) {
 
   v.KongTops.fill(KongTop{});
   v.KongTopCount = 0;
+  v.DiscardLaid = false;
   ps.RevealTiles.fill(0);
   ps.RevealPos.fill(0);
   ps.RevealCount = 0;
@@ -252,7 +253,9 @@ void HandleNewHand(Client& c, const InfoRecord& r) {
   f.Host.visible = true;
   f.Zhuang.visible = true;
   BringToFront(f, f.Zhuang);
-  // The table holds this hand now until the next clear.
+  // The table holds this hand now until the next clear. Left set, a ready
+  // (or the continue countdown) after this hand would skip clearing the
+  // table and the next deal would land on this hand's tiles.
   t.TableCleared = false;
   for (auto& suit : t.SeenCount) suit.fill(0);
   for (int i = 0; i < static_cast<int>(f.Operation.size()); ++i) {

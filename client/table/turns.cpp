@@ -141,7 +141,9 @@ void HandleDeal(Client& c, const InfoRecord& r) {
   TableModel& t = c.table;
   PlayState& ps = c.play;
   InfoRecord first = r;
-  // The deal is not translated by the decoder: its wild tiles still carry the wire code.
+  // The decoder leaves the deal's single-byte operands as they came, so its
+  // wild tiles still carry the wire code 24; turned into the wild code here,
+  // they are drawn as wild tiles and counted as such by the rules and auto-play.
   for (std::int16_t& v : first.value)
     if (v == p::kWireWildTile) v = kWildCode;
   InfoRecord second = first;

@@ -268,7 +268,8 @@ void ShowWin(Client& c, int side) {
   if (side != 0) return;
   HandRecord& h = Hand(c, 0);
   const int control = c.table.LastDiscardInd;
-  if (h.count <= 0 || (h.count - 2) % 3 == 0 || !StandingFits(h, 0) || !ValidControl(control))
+  if (h.count <= 0 || (h.count - 2) % 3 == 0 || !StandingFits(h, 0) || !ValidControl(control) ||
+      v.DiscardLaid)
     return;
   LoadSteps(c, Steps::Standing);
   const int last = Slot(h, h.first + h.count - 1).ind;

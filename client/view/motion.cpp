@@ -31,6 +31,7 @@ void LayDiscardOnShow(Client& c, int side, int n) {
     if (side == (discarder + 3) % 4) {
       LoadSteps(c, Steps::Lying);
       layDiscard(c, discarder, t.LastDiscardInd);
+      v.DiscardLaid = true;
       c.link.BlinkCount = 3;
     }
   }
@@ -213,7 +214,7 @@ void PlaceWinningDiscard(Client& c, int side, int n) {
   HandRecord& h = Hand(c, side);
   const int control = t.LastDiscardInd;
   const int last = Slot(h, h.first + n - 1).ind;
-  if (!ValidControl(control) || !ValidControl(last)) return;
+  if (c.tableView.DiscardLaid || !ValidControl(control) || !ValidControl(last)) return;
   ShowFace(c, control, side, t.LastDiscard);
   Control& k = Tile(c, control);
   const Control& l = Tile(c, last);
@@ -295,6 +296,7 @@ void showDiscard(Client& c, std::uint8_t seat, int tile) {
   TableModel& t = c.table;
   t.LastDiscard = I16(tile);
   if (tile <= 0) return;
+  c.tableView.DiscardLaid = false;
   motionPause(c, 0.05f);
   const int side = SideOf(c, seat);
   PlayTileVoice(c, side, tile);

@@ -40,6 +40,9 @@ struct TableViewState {
 
   // The discard on show went into a kong and must not be laid in its row.
   bool DiscardClaimed = false;
+  // The last discard lies in its discarder's row already: a win now (a kong
+  // robbed) is on no discard, and nothing on the table may join the winner's row.
+  bool DiscardLaid = false;
 
   // Side of the first win of the hand, −1 before it.
   std::int16_t HuSide = -1;

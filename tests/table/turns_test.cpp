@@ -223,6 +223,26 @@ TEST(Meld, UnattendedPlayCountsTheTilesEachKindShows) {
   }
 }
 
+// A kong robbed by the user: the win is on no discard, and the last discard,
+// already laid in its row, stays there.
+TEST(Meld, AWinOnARobbedKongMovesNoLaidDiscard) {
+  Play s;
+  DiscardOnOffer(s, 1, 0x45);
+  s.Feed(p::kInsDraw, 0, {0x34});
+  s.Feed(p::kInsDiscard, 0, {0, 0, 0, 0x34});
+  s.Feed(p::kInsDraw, 3);  // the user's discard goes to the user's row
+  const int laid = s.c.table.LastDiscardInd;
+  ASSERT_TRUE(ValidControl(laid));
+  const Control before = s.c.view.MJ_Image[static_cast<std::size_t>(laid)];
+  ASSERT_EQ((s.hand(0).count - 2) % 3, 2);
+  // Side 3 adds to its peng; the user robs it and wins.
+  s.Feed(p::kInsMeld, 0, {p::kClaimHu, 0, 0, 0});
+  const Control& after = s.c.view.MJ_Image[static_cast<std::size_t>(laid)];
+  EXPECT_EQ(after.x, before.x);
+  EXPECT_EQ(after.y, before.y);
+  EXPECT_EQ(after.picture, before.picture);
+}
+
 // The user sets a wild tile aside: the server names it by its real face, the
 // row holds it under the wild code, and that tile (not a plain one) leaves.
 TEST(Meld, AWildTileTheUserSetsAsideLeavesTheRow) {
