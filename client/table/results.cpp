@@ -4,6 +4,7 @@
 
 #include "core/client.h"
 #include "input/input.h"
+#include "input/requests.h"
 #include "link/pump.h"
 #include "rules/settlement.h"
 #include "shell/record_file.h"
@@ -40,9 +41,21 @@ void ShowDrawnHand(Client& c) {
   ArmContinueCountdown(c, kContinueSeconds);
 }
 
+// An offer still open when the hand ends (another seat won on the discard)
+// has nothing left to answer: its buttons and candidates go, and its clock.
+void CloseOpenOffer(Client& c) {
+  OfferState& o = c.offer;
+  o.OfferState.fill(0);
+  o.MayDiscard = false;
+  RetireOperationButtons(c);
+  HideChoiceImages(c);
+  if (c.link.TurnClockOn) StopTurnClock(c);
+}
+
 }  // namespace
 
 void ArmContinueCountdown(Client& c, int seconds) {
+  CloseOpenOffer(c);
   c.view.Sysmsg[0].clear();
   c.view.Sysmsg[0].add("请点击【继续】按钮继续游戏！");
   MarkContinueButton(c, false);
@@ -54,6 +67,7 @@ void ArmContinueCountdown(Client& c, int seconds) {
 }
 
 void HandleHandResult(Client& c, const InfoRecord& r) {
+  CloseOpenOffer(c);
   const int s = SeatToSide(OwnSeat(c), r.seat & 0x0F);
   c.play.HandUnscored = false;
   ScoreList(c, s).clear();

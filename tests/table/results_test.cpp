@@ -3,6 +3,7 @@
 // countdown to the next hand.
 #include <gtest/gtest.h>
 
+#include "input/input.h"
 #include "shell/ini_file.h"
 #include "support/results_fixture.h"
 
@@ -50,6 +51,27 @@ TEST(HandResult, AResultBeyondThirtyTwoBitsEndsTheClient) {
     t.Feed(ResultFrame(t, 1, amount, 1));
     EXPECT_TRUE(t.c.ended) << amount;
   }
+}
+
+// Another seat wins on the discard the user was offered: the offer's buttons
+// and its clock go with the hand.
+TEST(HandResult, AnOfferStillOpenWhenTheHandEndsIsClosed) {
+  EndTable t;
+  t.StartHand(0, {1, 1, 1, 1}, testing::kDealTiles, 0x29);
+  t.Feed(protocol::kInsDraw, 1);
+  t.Feed(protocol::kInsDiscard, 1, {0, 0, 0, 0x45});
+  t.Feed(protocol::kInsOffer, 0, {1 + 8 + 128});
+  ASSERT_TRUE(t.c.view.Operation[1].visible);
+  ASSERT_TRUE(t.c.view.Operation[1].enabled);
+  ASSERT_TRUE(t.c.link.TurnClockOn);
+  t.Feed(ResultFrame(t, 2, 40, 1));
+  for (const Control& b : t.c.view.Operation) {
+    EXPECT_FALSE(b.visible);
+    EXPECT_FALSE(b.enabled);
+  }
+  EXPECT_FALSE(t.c.link.TurnClockOn);
+  OnOperationClick(t.c, 1);  // a click that was on its way changes nothing
+  EXPECT_EQ(t.c.link.SendRing.buffered(), 0u);
 }
 
 TEST(DrawnHand, TheSheetClosesWhenTheNextHandStartsByItself) {
