@@ -206,6 +206,13 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
   f.find("Label1")->caption = text;
   CentreOverTable(c, f);
   f.visible = true;
+  // Nobody sits at an unattended client to answer the notice: it takes the
+  // game's end as OK would, back to the lobby, rather than wait there for good.
+  if (c.shell.UnattendedMode && !c.table.Watching) {
+    LeaveTable(c);
+    UnloadOtherExitDialog(c);
+    HandOverToLobby(c);
+  }
 }
 
 void UnloadOtherExitDialog(Client& c) {

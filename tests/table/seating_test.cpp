@@ -114,6 +114,26 @@ TEST(Membership, AGoldShortageNamesTheShortSeatsTheUserLast) {
   }
 }
 
+// An unattended client has nobody to answer the end-of-game notice: it goes
+// back to the lobby by itself, whichever way the game ended.
+TEST(Membership, AnUnattendedClientTakesTheGamesEndBackToTheLobby) {
+  const Frame endings[] = {ServerFrame(p::kInsMembership, 0x0B, {0, 0, 0, 1}),
+                           ServerFrame(p::kInsMembership, 0x0D, {0, 0, 0, 3}),
+                           ServerFrame(p::kInsMembership, 0x0E, {0, 0, 0, 3}),
+                           ServerFrame(p::kInsGameOver)};
+  for (const Frame& f : endings) {
+    Play s;
+    Seat(s);
+    s.c.shell.UnattendedMode = true;
+    s.Feed(f);
+    EXPECT_FALSE(s.c.forms[FormId::frmOtherExit].loaded);
+    EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+    EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
+    EXPECT_FALSE(s.c.table.PlayerLeft);
+    EXPECT_FALSE(s.c.ended);
+  }
+}
+
 TEST(PlayerGone, TheNamedPlayerLeavesTheTableAndTheUserHimselfEnds) {
   Play s;
   Seat(s);
