@@ -284,6 +284,8 @@ int main(int argc, char** argv) {
     else if (table >= 0 || joinAddress.empty())
       fields.push_back("table=" + std::to_string(table < 0 ? 0 : table));
     if (seat >= 0) fields.push_back("seat=" + std::to_string(seat));
+    // Without a seat the server finds the watched player's seat by the id.
+    if (h.watchUserId && seat < 0) fields.push_back("user=" + std::to_string(*h.watchUserId));
     if (!h.watchUserId) {
       const std::string pass = newSeatPass();
       if (pass.empty()) {

@@ -151,9 +151,17 @@ void Seating::seatHuman(int seat, ConnId conn, const std::string& account,
   host_.send(conn, wire::loginAccepted(config_, s.token));
 }
 
-void Seating::addWatcher(ConnId conn, int watchSeat, const std::string& account) {
-  watchers_.push_back(Watcher{conn, watchSeat, newToken(), -1, account});
+void Seating::addWatcher(ConnId conn, int watchSeat, const std::string& account,
+                         std::uint64_t watchUser) {
+  watchers_.push_back(Watcher{conn, watchSeat, newToken(), -1, account, watchUser});
   host_.send(conn, wire::loginAccepted(config_, watchers_.back().token));
+}
+
+int Seating::dealSeatOf(const Watcher& w) const {
+  if (w.watchUser != 0)
+    for (int s = 0; s < 4; ++s)
+      if (seats_[s].userId == w.watchUser) return s;
+  return w.watchSeat;
 }
 
 void Seating::removeWatcher(ConnId conn) {

@@ -45,6 +45,7 @@ struct Watcher {
   std::uint16_t token;
   std::int64_t lastChatMs = -1;  // when its last chat line was relayed
   std::string account;           // its login's (single-byte text)
+  std::uint64_t watchUser = 0;   // the watched player's user id, 0 when not given
 };
 
 // Done: `conn` holds the seat now. NotHere: no client of that account sits there.
@@ -78,7 +79,11 @@ class Seating {
   void makeRobot(int seat);
   // A client takes the seat; its login is answered with the seat's token.
   void seatHuman(int seat, ConnId conn, const std::string& account, const std::string& secret);
-  void addWatcher(ConnId conn, int watchSeat, const std::string& account);
+  void addWatcher(ConnId conn, int watchSeat, const std::string& account,
+                  std::uint64_t watchUser = 0);
+  // The seat whose (face-down) deal the watcher is sent: the watched player's
+  // seat when the watcher named the player, else the seat it named.
+  int dealSeatOf(const Watcher& w) const;
   void removeWatcher(ConnId conn);
   Resume resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
                 const std::string& secret);

@@ -325,11 +325,13 @@ struct Server::LoginKey {
   int table = -1;
   int seat = -1;
   int watch = -1;
-  std::string pass;  // the seat's secret, handed over by the lobby
+  std::uint64_t user = 0;  // a watcher's watched player, by user id
+  std::string pass;        // the seat's secret, handed over by the lobby
   bool valid = true;
 };
 
-// "table=N;seat=S" or "watch=N;seat=S", each with an optional "pass=TEXT";
+// "table=N;seat=S" or "watch=N;seat=S" (a watcher may name the watched player
+// by "user=ID" instead of a seat), each with an optional "pass=TEXT";
 // unknown fields are ignored.
 Server::LoginKey Server::parseKey(std::string_view key) {
   LoginKey k;
@@ -343,6 +345,11 @@ Server::LoginKey Server::parseKey(std::string_view key) {
     const std::string_view name = item.substr(0, eq), value = item.substr(eq + 1);
     if (name == "pass") {
       k.pass = std::string(value);
+      continue;
+    }
+    if (name == "user") {
+      auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), k.user);
+      if (ec != std::errc() || p != value.data() + value.size()) k.valid = false;
       continue;
     }
     int* slot = name == "table"   ? &k.table
@@ -383,7 +390,7 @@ void Server::handleLogin(ConnId id, const std::uint8_t* data, bool resume) {
   if (k.watch < 0) return seatLogin(id, account, k);
   if (k.watch >= tableCount() || k.seat > 3) return refuseLogin(id, proto::kLoginBadSeat);
   conn(id)->table = k.watch;
-  tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat, account);
+  tables_[k.watch]->addWatcher(id, k.seat < 0 ? 0 : k.seat, account, k.user);
 }
 
 // One frame per table from the one asked for, at most kTableListMaxFrames: a

@@ -89,8 +89,9 @@ void Table::seatHuman(int seat, ConnId conn, const std::string& account,
   checkAllReady();
 }
 
-void Table::addWatcher(ConnId conn, int watchSeat, const std::string& account) {
-  seating_.addWatcher(conn, watchSeat, account);
+void Table::addWatcher(ConnId conn, int watchSeat, const std::string& account,
+                       std::uint64_t watchUser) {
+  seating_.addWatcher(conn, watchSeat, account, watchUser);
   if (!gameStarted_) {
     startGame();  // sends the records to every watcher, this one included
     return;
@@ -225,7 +226,8 @@ void Table::dealHand() {
   for (int seat = 0; seat < 4; ++seat)
     if (seating_.wantsFrames(seat))
       seating_.toSeat(seat, wire::deal(seat, dealt[seat], hand_.wildFace));
-  for (const auto& w : seating_.watchers()) seating_.toConn(w.conn, wire::dealHidden(w.watchSeat));
+  for (const auto& w : seating_.watchers())
+    seating_.toConn(w.conn, wire::dealHidden(seating_.dealSeatOf(w)));
   for (int k = 0; k < 5; ++k) drawDealt((hand_.dealer + k) % 4);
 }
 

@@ -32,7 +32,8 @@ class Table {
   bool accountSeated(const std::string& account) const { return seating_.accountSeated(account); }
   // `secret` is the key's pass: a resume of the seat must bring it again.
   void seatHuman(int seat, ConnId conn, const std::string& account, const std::string& secret);
-  void addWatcher(ConnId conn, int watchSeat, const std::string& account);
+  void addWatcher(ConnId conn, int watchSeat, const std::string& account,
+                  std::uint64_t watchUser = 0);
   using Resume = server::Resume;
   Resume resume(int seat, ConnId conn, const std::string& account, std::uint16_t token,
                 const std::string& secret);

@@ -441,6 +441,33 @@ TEST(Watcher, AtAnIdleTableGetsTheRecordsOnce) {
   }));
 }
 
+// A watcher who names the watched player by user id is dealt that player's
+// seat, every hand; one who names a seat gets that seat, and neither seat 0.
+TEST(Watcher, IsDealtTheSeatOfThePlayerItWatches) {
+  struct Case {
+    std::string key;
+    int seatBit;
+  } cases[] = {{"watch=0;user=" + std::to_string(900000 + 2), 4},
+               {"watch=0;user=" + std::to_string(900000 + 3), 8},
+               {"watch=0;seat=1", 2},
+               {"watch=0", 1},
+               {"watch=0;user=12345", 1}};  // nobody has that id: the default seat
+  for (const Case& k : cases) {
+    Server s(quiet());
+    Client w(s);
+    w.send(login("uma", k.key));
+    int deals = 0;
+    ASSERT_TRUE(runWhile(s, [&] {
+      for (const In& f : w.pull()) {
+        if (f.type() != proto::kInsDeal) continue;
+        EXPECT_EQ(f.seat(), k.seatBit) << k.key;
+        ++deals;
+      }
+      return deals >= 4;  // two hands, two batches each
+    })) << k.key;
+  }
+}
+
 TEST(Chat, TypedLinesPhrasesAndPrivateLines) {
   Server s(quiet());
   Player a(s), b(s);
