@@ -32,8 +32,21 @@ int DefaultInterval(TimerId id) {
 
 }  // namespace
 
+void CallLog::record(const char* name) {
+  if (calls.size() >= kKept) calls.erase(calls.begin());
+  calls.emplace_back(name);
+  for (auto& [n, total] : totals)
+    if (n == name) {
+      ++total;
+      return;
+    }
+  totals.emplace_back(name, 1);
+}
+
 int CallLog::count(const std::string& name) const {
-  return static_cast<int>(std::count(calls.begin(), calls.end(), name));
+  for (const auto& [n, total] : totals)
+    if (n == name) return total;
+  return 0;
 }
 
 Client::Client(Platform& p) : platform(p) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "autoplay/autoplay.h"
@@ -50,10 +51,14 @@ struct TimerSetting {
 };
 
 // Operations of later subsystems that are still minimal record their calls
-// here, so tests can see that the link asked for them.
+// here, so tests can see that the link asked for them. Auto-play records every
+// move, so a client playing all evening keeps only the latest calls in order
+// and a running total per name.
 struct CallLog {
-  std::vector<std::string> calls;
-  void record(const char* name) { calls.emplace_back(name); }
+  static constexpr std::size_t kKept = 64;
+  std::vector<std::string> calls;  // the latest calls, oldest first
+  std::vector<std::pair<std::string, int>> totals;
+  void record(const char* name);
   int count(const std::string& name) const;
 };
 

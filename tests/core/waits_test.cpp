@@ -58,3 +58,26 @@ TEST(Waits, MotionPausesShortenWhileFramesPileUp) {
 
 }  // namespace
 }  // namespace tavren
+
+namespace tavren {
+namespace {
+
+// Auto-play records every move: an evening of them keeps the log small and
+// the totals exact.
+TEST(CallLog, KeepsTheLatestCallsInOrderAndEveryTotal) {
+  testing::SimClient s;
+  for (int i = 0; i < 10000; ++i) {
+    s.c.log.record("AutoPlayMove");
+    if (i % 100 == 0) s.c.log.record("TimeoutMove");
+  }
+  s.c.log.record("ResetToLobby");
+  EXPECT_EQ(s.c.log.calls.size(), CallLog::kKept);
+  EXPECT_EQ(s.c.log.calls.back(), "ResetToLobby");
+  EXPECT_EQ(s.c.log.count("AutoPlayMove"), 10000);
+  EXPECT_EQ(s.c.log.count("TimeoutMove"), 100);
+  EXPECT_EQ(s.c.log.count("ResetToLobby"), 1);
+  EXPECT_EQ(s.c.log.count("BossKeyAction"), 0);
+}
+
+}  // namespace
+}  // namespace tavren
