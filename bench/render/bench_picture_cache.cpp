@@ -7,7 +7,6 @@
 // The argument pair is (hands, budget in KiB; 0 = no bound).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <filesystem>
@@ -90,13 +89,3 @@ BENCHMARK(BM_PictureCacheOverHands)
 
 }  // namespace
 }  // namespace tavren
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  tavren::initPictures();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
