@@ -9,6 +9,8 @@
 // window at (20, 59), 36 x 56). Further pictures go by ids above the catalogue's, like
 // catalogue pictures: 905 and 906 (57 x 13) the labels that open the two phrase lists,
 // 907..910 (131 x 102) the phrase bubbles of sides 0..3, keyed for a shaped window.
+// Every picture is drawn again at twice the density as ":/pics/N@2x.png" (twice the
+// pixels each way), for screens with two device pixels to a table pixel.
 
 #include <string>
 

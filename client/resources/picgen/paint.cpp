@@ -7,7 +7,20 @@
 
 namespace picgen {
 
-QImage render(QSize target, QSizeF design, const PaintFn& fn) {
+namespace {
+int g_density = 1;
+}  // namespace
+
+void setDensity(int d) {
+  g_density = d;
+}
+
+int density() {
+  return g_density;
+}
+
+QImage render(QSize logical, QSizeF design, const PaintFn& fn) {
+  const QSize target = logical * g_density;
   const QSize big(target.width() * kSuper, target.height() * kSuper);
   QImage canvas(big, QImage::Format_ARGB32_Premultiplied);
   canvas.fill(Qt::transparent);

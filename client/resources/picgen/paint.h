@@ -20,8 +20,14 @@ inline constexpr int kSuper = 4;
 
 using PaintFn = std::function<void(QPainter&)>;
 
+// The density every picture is drawn at: 1, 2 or 3 device pixels per table pixel.
+// The same drawing code serves every density; only the canvas grows.
+void setDensity(int density);
+int density();
+
 // Paints fn in a design space of `design` units and returns a picture of `target`
-// pixels (stretched when the two differ). The background starts transparent.
+// table pixels (stretched when the two differ), that is target x density() device
+// pixels. The background starts transparent.
 QImage render(QSize target, QSizeF design, const PaintFn& fn);
 inline QImage render(QSize target, const PaintFn& fn) {
   return render(target, QSizeF(target), fn);

@@ -639,16 +639,18 @@ QImage drawPhraseButton(const QString& caption, QSize size) {
     p.fillPath(roundRect(outer, r), g);
     p.strokePath(roundRect(outer, r), QPen(kGold, 1.0));
   });
+  // Set in device pixels: the hinting works on the pixels the caption lands on.
+  const int d = density();
   QPainter p(&image);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setPixelSize(size.height() - 2);
+  font.setPixelSize((size.height() - 2) * d);
   font.setStyleStrategy(QFont::NoFontMerging);
   p.setFont(font);
   p.setPen(kGoldLight);
   const QFontMetricsF m(font);
   const qreal w = m.horizontalAdvance(caption);
-  const qreal x = std::round((size.width() - w) / 2);
-  const qreal y = std::round((size.height() + m.ascent() - m.descent()) / 2);
+  const qreal x = std::round((size.width() * d - w) / 2);
+  const qreal y = std::round((size.height() * d + m.ascent() - m.descent()) / 2);
   p.drawText(QPointF(x, y), caption);
   return image;
 }
