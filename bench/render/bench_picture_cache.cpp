@@ -4,7 +4,8 @@
 // as a window in front of the user would be, and the cache is read after the
 // last hand: the pictures it keeps, their memory, and how many were made.
 //
-// The argument pair is (hands, budget in KiB; 0 = no bound).
+// The arguments are (hands, budget in KiB at 1x, 0 = no bound; density: 1, or 2
+// for a screen of device pixel ratio 2, where the budget is four times as large).
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -60,7 +61,10 @@ void BM_PictureCacheOverHands(benchmark::State& state) {
     Evening e;
     qt::ScenePainter painter;
     painter.setCacheBudget(budget);
-    QImage img(e.c.view.pic1W, e.c.view.pic1H, QImage::Format_ARGB32_Premultiplied);
+    const int density = static_cast<int>(state.range(2));
+    QImage img(e.c.view.pic1W * density, e.c.view.pic1H * density,
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(density);
     // Bounded in virtual time: four hours of play at most.
     for (int step = 0; step < 4 * 3600 * 4 && e.c.table.HandNo <= hands && !e.c.ended; ++step) {
       e.world.loop.runFor(250);
@@ -78,12 +82,15 @@ void BM_PictureCacheOverHands(benchmark::State& state) {
   state.counters["rasterised"] = static_cast<double>(made);
 }
 BENCHMARK(BM_PictureCacheOverHands)
-    ->Args({1, 0})
-    ->Args({10, 0})
-    ->Args({100, 0})
-    ->Args({1, qt::ScenePainter::kDefaultCacheBudget >> 10})
-    ->Args({10, qt::ScenePainter::kDefaultCacheBudget >> 10})
-    ->Args({100, qt::ScenePainter::kDefaultCacheBudget >> 10})
+    ->Args({1, 0, 1})
+    ->Args({10, 0, 1})
+    ->Args({100, 0, 1})
+    ->Args({1, qt::ScenePainter::kDefaultCacheBudget >> 10, 1})
+    ->Args({10, qt::ScenePainter::kDefaultCacheBudget >> 10, 1})
+    ->Args({100, qt::ScenePainter::kDefaultCacheBudget >> 10, 1})
+    ->Args({1, 0, 2})
+    ->Args({10, 0, 2})
+    ->Args({10, qt::ScenePainter::kDefaultCacheBudget >> 10, 2})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

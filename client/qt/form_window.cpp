@@ -121,7 +121,8 @@ void FormWindow::sync() {
   const QString title = QString::fromStdString(f.caption);
   if (windowTitle() != title) setWindowTitle(title);
   if (size() != QSize(f.w, f.h)) setFixedSize(std::max(f.w, 1), std::max(f.h, 1));
-  if (pos() != QPoint(f.left, f.top)) move(f.left, f.top);
+  const QPoint at = owner_.toScreen(f.left, f.top);
+  if (pos() != at) move(at);
   const double opacity = f.opacity / 255.0;
   if (windowOpacity() != opacity) setWindowOpacity(opacity);
   syncChildren();
@@ -282,10 +283,12 @@ bool FormWindow::eventFilter(QObject* watched, QEvent* e) {
 void FormWindow::paintEvent(QPaintEvent*) {
   const SmallForm& f = form();
   QPainter p(this);
+  // Pictures from the set of the screen's density; text is drawn at it anyway.
+  const double density = PainterDensity(p);
   p.fillRect(rect(), Rgb(f.background));
   if (f.backgroundPicture != 0) {
-    const QPixmap bg = pictures_.picture(f.backgroundPicture, width(), height());
-    if (!bg.isNull()) p.drawPixmap(0, 0, bg);
+    const QPixmap bg = pictures_.picture(f.backgroundPicture, width(), height(), density);
+    if (!bg.isNull()) p.drawPixmap(QRectF(rect()), bg, QRectF(bg.rect()));
   } else {
     p.setPen(QColor(0x8A, 0x5A, 0x1E));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -295,8 +298,8 @@ void FormWindow::paintEvent(QPaintEvent*) {
     const QRect r(k.x, k.y, k.w, k.h);
     switch (k.type) {
       case ControlType::Image: {
-        const QPixmap pm = pictures_.picture(k.picture, k.w, k.h);
-        if (!pm.isNull()) p.drawPixmap(k.x, k.y, pm);
+        const QPixmap pm = pictures_.picture(k.picture, k.w, k.h, density);
+        if (!pm.isNull()) p.drawPixmap(QRectF(r), pm, QRectF(pm.rect()));
         break;
       }
       case ControlType::Label:
@@ -351,7 +354,9 @@ void FormWindow::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void FormWindow::moveEvent(QMoveEvent*) {
-  if (!syncing_) FormMoved(client_, id_, x(), y());
+  if (syncing_) return;
+  const QPoint at = owner_.fromScreen(pos());
+  FormMoved(client_, id_, at.x(), at.y());
 }
 
 FormWindows::FormWindows(TableWindow& owner, ScenePainter& pictures)

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScreen>
+#include <QSettings>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,8 @@
 #include "core/client.h"
 #include "protocol/options.h"
 #include "qt/qt_platform.h"
+#include "qt/table_size.h"
+#include "qt/table_window.h"
 #include "qt/world_paths.h"
 #include "resources/pictures.h"
 #include "shell/startup.h"
@@ -35,7 +39,8 @@ void Usage() {
       "table of your own for friends, or a friend's table to join.\n"
       "  --help, --version   this text; the version\n"
       "Environment: TAVRENMJ_HOME (the folder for the record and phrase files; by default\n"
-      "$XDG_DATA_HOME/tavrenmj/table when installed), TAVREN_LOBBY_DIR, TAVRENMJ_INSTANCE.\n");
+      "$XDG_DATA_HOME/tavrenmj/table when installed), TAVREN_LOBBY_DIR, TAVRENMJ_INSTANCE,\n"
+      "TAVRENMJ_TABLE_SIZE (100, 125, 150, 200 or fit: the table size of the lobby window).\n");
 }
 
 // A person typed the command: what is wrong, and how a table is started.
@@ -91,6 +96,29 @@ bool BoxCanBeSeen() {
   return false;
 }
 
+// The table size from the user's settings (or the variable that overrides them
+// for one run), as far as the screen the window opens on holds it.
+double ChosenTableZoom() {
+  QString key = qEnvironmentVariable(tavren::qt::kTableSizeVariable);
+  const bool fromVariable = !key.isEmpty();
+  if (!fromVariable) {
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, "tavrenmj", "lobby");
+    key = settings.value(tavren::qt::kTableSizeSetting).toString();
+  }
+  if (key.isEmpty()) key = QString::fromUtf8(tavren::qt::kDefaultTableSize.data());
+  auto choice = tavren::qt::FindTableSize(key.toStdString());
+  if (!choice) {
+    std::fprintf(stderr, "%s: unknown table size \"%s\" %s; the table is drawn at 100%%\n",
+                 kProgram, key.toLocal8Bit().constData(),
+                 fromVariable ? "in TAVRENMJ_TABLE_SIZE" : "in the settings");
+    choice = tavren::qt::FindTableSize(tavren::qt::kDefaultTableSize);
+  }
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr || !choice) return 1.0;
+  const QRect free = screen->availableGeometry();
+  return tavren::qt::TableZoom(*choice, free.width(), free.height());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +156,7 @@ int main(int argc, char** argv) {
   tavren::initPictures();
 
   tavren::qt::QtPlatform platform;
+  platform.mainWindow().setZoom(ChosenTableZoom());
   tavren::Client client(platform);
   platform.attach(client);
 

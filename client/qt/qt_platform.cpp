@@ -238,7 +238,8 @@ void QtPlatform::mirrorWindow() {
   // Mirroring runs core handlers too (the window's minimise and restore), so
   // it is guarded like any other event.
   Deliver([&] { window_->sync(); });
-  if (!sceneSummary_.empty()) WriteSceneSummary(*client_, sceneSummary_);
+  if (!sceneSummary_.empty())
+    WriteSceneSummary(*client_, sceneSummary_, {window_->zoom(), window_->devicePixelRatio()});
 }
 
 void QtPlatform::event(const std::function<void()>& entry) {
@@ -252,8 +253,11 @@ PixelSize QtPlatform::screenSize() {
   const QScreen* screen = window_ != nullptr ? window_->screen() : nullptr;
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return Platform::screenSize();
+  // In logical pixels (a scale factor of 2 halves them), and in table pixels of
+  // a larger table: the screen-size rules see what the table has room for.
   const QSize size = screen->size();
-  return {size.width(), size.height()};
+  const double zoom = window_ != nullptr ? window_->zoom() : 1.0;
+  return {static_cast<int>(size.width() / zoom), static_cast<int>(size.height() / zoom)};
 }
 
 // ---- lobby link ------------------------------------------------------------

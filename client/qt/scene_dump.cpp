@@ -1,5 +1,6 @@
 #include "qt/scene_dump.h"
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -12,18 +13,29 @@ namespace tavren::qt {
 
 namespace {
 
-// A control as [left, top, width, height, visible, enabled] in screen pixels.
-void Rect(std::ostringstream& o, const Client& c, const Control& k) {
-  const MainForm& f = c.view;
-  o << '[' << f.windowLeft + f.pic1X + k.x << ',' << f.windowTop + f.pic1Y + k.y << ',' << k.w
-    << ',' << k.h << ',' << (k.visible ? 1 : 0) << ',' << (k.enabled ? 1 : 0) << ']';
+int Px(double v) {
+  return static_cast<int>(std::lround(v));
 }
 
-void FormControl(std::ostringstream& o, const SmallForm& f, const char* name) {
+// A control as [left, top, width, height, visible, enabled] in screen pixels.
+void Rect(std::ostringstream& o, const Client& c, const Control& k, DumpScale s) {
+  const MainForm& f = c.view;
+  const double z = s.zoom * s.ratio;
+  o << '[' << Px(f.windowLeft * s.ratio + (f.pic1X + k.x) * z) << ','
+    << Px(f.windowTop * s.ratio + (f.pic1Y + k.y) * z) << ',' << Px(k.w * z) << ',' << Px(k.h * z)
+    << ',' << (k.visible ? 1 : 0) << ',' << (k.enabled ? 1 : 0) << ']';
+}
+
+// A small window stands where the larger table puts it, at its own size.
+void FormControl(std::ostringstream& o, const Client& c, const SmallForm& f, const char* name,
+                 DumpScale s) {
+  const MainForm& m = c.view;
+  const double left = m.windowLeft + (f.left - m.windowLeft) * s.zoom;
+  const double top = m.windowTop + (f.top - m.windowTop) * s.zoom;
   for (const Control& k : f.controls) {
     if (std::string(k.name) != name) continue;
-    o << '[' << f.left + k.x << ',' << f.top + k.y << ',' << k.w << ',' << k.h << ','
-      << (k.visible ? 1 : 0) << ']';
+    o << '[' << Px((left + k.x) * s.ratio) << ',' << Px((top + k.y) * s.ratio) << ','
+      << Px(k.w * s.ratio) << ',' << Px(k.h * s.ratio) << ',' << (k.visible ? 1 : 0) << ']';
     return;
   }
   o << "null";
@@ -31,7 +43,7 @@ void FormControl(std::ostringstream& o, const SmallForm& f, const char* name) {
 
 }  // namespace
 
-std::string SceneSummary(const Client& c) {
+std::string SceneSummary(const Client& c, DumpScale scale) {
   std::ostringstream o;
   const HandRecord& own = c.table.custom[0];
   o << "{\"handInProgress\":" << (c.table.HandInProgress ? 1 : 0)
@@ -42,7 +54,7 @@ std::string SceneSummary(const Client& c) {
     << ",\"handPointer\":" << (c.input.Pointer == kPointerHand ? 1 : 0) << ",\"operation\":[";
   for (std::size_t i = 0; i < c.view.Operation.size(); ++i) {
     if (i > 0) o << ',';
-    Rect(o, c, c.view.Operation[i]);
+    Rect(o, c, c.view.Operation[i], scale);
   }
   o << "],\"standing\":[";
   bool first = true;
@@ -51,7 +63,7 @@ std::string SceneSummary(const Client& c) {
     if (ind < 0 || ind >= kWallTiles) continue;
     if (!first) o << ',';
     first = false;
-    Rect(o, c, Tile(c, ind));
+    Rect(o, c, Tile(c, ind), scale);
   }
   // How many of them show their face, not the back (the deal stands them face down).
   const auto back = TileBackIndex(kStandingOwn, true);
@@ -64,19 +76,19 @@ std::string SceneSummary(const Client& c) {
     if (t.visible && t.picture != 0 && t.picture != backPicture) ++faceUp;
   }
   o << "],\"faceUp\":" << faceUp << ",\"continue\":";
-  Rect(o, c, c.view.AnNiu[2]);
+  Rect(o, c, c.view.AnNiu[2], scale);
   const SmallForm& prompt = c.forms[FormId::tishi];
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
-  FormControl(o, prompt, "Image1");
+  FormControl(o, c, prompt, "Image1", scale);
   o << ",\"score\":" << (c.forms[FormId::Score].visible ? 1 : 0);
   o << ",\"exitDialog\":" << (c.forms[FormId::frmExit].visible ? 1 : 0) << '}';
   return o.str();
 }
 
-void WriteSceneSummary(const Client& c, const std::string& path) {
+void WriteSceneSummary(const Client& c, const std::string& path, DumpScale scale) {
   const std::string tmp = path + ".tmp";
   if (FILE* f = std::fopen(tmp.c_str(), "w")) {
-    const std::string s = SceneSummary(c);
+    const std::string s = SceneSummary(c, scale);
     const bool ok = std::fwrite(s.data(), 1, s.size(), f) == s.size();
     if (std::fclose(f) == 0 && ok) std::rename(tmp.c_str(), path.c_str());
   }

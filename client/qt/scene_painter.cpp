@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRadialGradient>
+#include <cmath>
 #include <functional>
 #include <string_view>
 
@@ -46,36 +47,76 @@ bool LabelElided(const Control& k) {
   return QFontMetrics(ControlFont(k)).horizontalAdvance(QString::fromStdString(k.caption)) > k.w;
 }
 
-QString PicturePath(int id) {
+int PictureSet(double density) {
+  // A little slack: a ratio of 2.0000001 from a rounded scale is still the 2x set.
+  for (int set = 1; set < kFinestPictureSet; ++set)
+    if (density <= set + 1e-6) return set;
+  return kFinestPictureSet;
+}
+
+double PainterDensity(const QPainter& p) {
+  const double ratio = p.device() != nullptr ? p.device()->devicePixelRatio() : 1.0;
+  const QTransform& t = p.worldTransform();
+  const double scale = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+  return ratio * (scale > 0 ? scale : 1.0);
+}
+
+QString PicturePath(int id, int set) {
+  const QString at = set > 1 ? QStringLiteral("@%1x").arg(set) : QString();
   switch (id) {
     case kPicCountdown:
-      return QStringLiteral(":/pics/countdown.png");
+      return QStringLiteral(":/pics/countdown%1.png").arg(at);
     case kPicReady:
-      return QStringLiteral(":/pics/ready.png");
+      return QStringLiteral(":/pics/ready%1.png").arg(at);
     case kPicDealer:
-      return QStringLiteral(":/pics/dealer.png");
+      return QStringLiteral(":/pics/dealer%1.png").arg(at);
     case kPicWildFrame:
-      return QStringLiteral(":/pics/wild-frame.png");
+      return QStringLiteral(":/pics/wild-frame%1.png").arg(at);
     default:
-      return QStringLiteral(":/pics/%1.png").arg(id);
+      return QStringLiteral(":/pics/%1%2.png").arg(id).arg(at);
   }
 }
 
-QPixmap ScenePainter::picture(int id, int w, int h) {
+QPixmap ChromePicture(const QString& name, double density) {
+  const int set = PictureSet(density);
+  QPixmap pm(set > 1 ? QStringLiteral(":/pics/%1@%2x.png").arg(name).arg(set)
+                     : QStringLiteral(":/pics/%1.png").arg(name));
+  if (pm.isNull())
+    pm = QPixmap(QStringLiteral(":/pics/%1.png").arg(name));
+  else
+    pm.setDevicePixelRatio(set);
+  return pm;
+}
+
+QPixmap ScenePainter::picture(int id, int w, int h, double density) {
+  if (w <= 0 || h <= 0) return none_;
+  return pictureAt(
+      id,
+      QSize(static_cast<int>(std::lround(w * density)), static_cast<int>(std::lround(h * density))),
+      PictureSet(density));
+}
+
+QPixmap ScenePainter::pictureAt(int id, QSize device, int set) {
+  const int w = device.width(), h = device.height();
   if (id <= 0 || w <= 0 || h <= 0) return none_;
-  const Key key{id, w, h};
+  const Key key{id, w, h, set};
   auto it = cache_.find(key);
   if (it != cache_.end()) {
     uses_.splice(uses_.begin(), uses_, it->use);
     return it->pixmap;
   }
   ++rasterisations_;
-  QImage img(PicturePath(id));
+  // The set of the density drawn at; a picture missing from it comes from 1x.
+  QImage img(PicturePath(id, set));
+  if (img.isNull() && set > 1) img = QImage(PicturePath(id));
   QPixmap pm;
-  if (!img.isNull())
+  if (!img.isNull()) {
     pm = QPixmap::fromImage(img.size() == QSize(w, h) ? img
                                                       : img.scaled(w, h, Qt::IgnoreAspectRatio,
                                                                    Qt::SmoothTransformation));
+    pm.setDevicePixelRatio(set);
+  }
+  budgetSet_ = std::max(budgetSet_, set);
   uses_.push_front(key);
   const std::size_t bytes = pm.isNull() ? 0
                                         : static_cast<std::size_t>(pm.width()) *
@@ -94,7 +135,7 @@ void ScenePainter::setCacheBudget(std::size_t bytes) {
 
 void ScenePainter::trimCache() {
   // The picture just drawn (the front) always stays.
-  while (cachedBytes_ > cacheBudget_ && uses_.size() > 1) {
+  while (cachedBytes_ > cacheBudget() && uses_.size() > 1) {
     auto it = cache_.find(uses_.back());
     if (it != cache_.end()) {
       cachedBytes_ -= it->bytes;
@@ -104,16 +145,19 @@ void ScenePainter::trimCache() {
   }
 }
 
-void ScenePainter::paintFelt(QPainter& p, int w, int h) {
-  if (felt_.size() != QSize(w, h)) {
+void ScenePainter::paintFelt(QPainter& p, int w, int h, double density) {
+  const QSize device(static_cast<int>(std::lround(w * density)),
+                     static_cast<int>(std::lround(h * density)));
+  if (felt_.size() != device) {
     // The cloth is drawn once per size: a soft light in the middle of green baize.
-    felt_ = QPixmap(w, h);
+    felt_ = QPixmap(device);
+    felt_.setDevicePixelRatio(static_cast<double>(device.width()) / std::max(w, 1));
     QPainter fp(&felt_);
     QRadialGradient g(w / 2.0, h / 2.0, std::max(w, h) * 0.65);
     g.setColorAt(0.0, QColor(0x2F, 0x8A, 0x5A));
     g.setColorAt(0.6, QColor(0x1D, 0x66, 0x40));
     g.setColorAt(1.0, QColor(0x10, 0x40, 0x28));
-    fp.fillRect(0, 0, w, h, g);
+    fp.fillRect(QRectF(0, 0, w, h), g);
     // A faint inner border marks the playing area.
     fp.setPen(QPen(QColor(255, 255, 255, 28), 2));
     fp.drawRoundedRect(QRectF(w * 0.14, h * 0.2, w * 0.72, h * 0.56), 18, 18);
@@ -121,13 +165,42 @@ void ScenePainter::paintFelt(QPainter& p, int w, int h) {
   p.drawPixmap(0, 0, felt_);
 }
 
-void ScenePainter::paintControl(QPainter& p, const Control& k) {
+void ScenePainter::drawPicture(QPainter& p, int id, const QRect& r, double density) {
+  const QTransform& t = p.worldTransform();
+  if (!t.isScaling()) {
+    // Table pixels fall on whole device pixels: the picture at its density, 1:1.
+    const QPixmap pm = picture(id, r.width(), r.height(), density);
+    if (pm.isNull()) return;
+    if (pm.devicePixelRatio() == density && pm.size() == r.size() * density)
+      p.drawPixmap(r.topLeft(), pm);
+    else
+      p.drawPixmap(QRectF(r), pm, QRectF(pm.rect()));
+    return;
+  }
+  // A larger table: the picture is made for the device pixels its rectangle
+  // covers and put there unscaled, so no tile is resampled on its way out.
+  const double ratio = p.device() != nullptr ? p.device()->devicePixelRatio() : 1.0;
+  const QRectF at = t.mapRect(QRectF(r));
+  const QPoint topLeft(static_cast<int>(std::lround(at.left() * ratio)),
+                       static_cast<int>(std::lround(at.top() * ratio)));
+  const QPoint end(static_cast<int>(std::lround(at.right() * ratio)),
+                   static_cast<int>(std::lround(at.bottom() * ratio)));
+  const QPixmap pm =
+      pictureAt(id, QSize(end.x() - topLeft.x(), end.y() - topLeft.y()), PictureSet(density));
+  if (pm.isNull()) return;
+  p.save();
+  p.resetTransform();
+  p.drawPixmap(
+      QRectF(topLeft.x() / ratio, topLeft.y() / ratio, pm.width() / ratio, pm.height() / ratio), pm,
+      QRectF(pm.rect()));
+  p.restore();
+}
+
+void ScenePainter::paintControl(QPainter& p, const Control& k, double density) {
   switch (k.type) {
-    case ControlType::Image: {
-      const QPixmap pm = picture(k.picture, k.w, k.h);
-      if (!pm.isNull()) p.drawPixmap(k.x, k.y, pm);
+    case ControlType::Image:
+      drawPicture(p, k.picture, QRect(k.x, k.y, k.w, k.h), density);
       break;
-    }
     case ControlType::Label: {
       if (k.caption.empty()) break;
       const QFont f = ControlFont(k);
@@ -158,7 +231,8 @@ void ScenePainter::paintControl(QPainter& p, const Control& k) {
 void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
   p.save();
   if (!clip.isEmpty()) p.setClipRect(clip);
-  paintFelt(p, form.pic1W, form.pic1H);
+  const double density = PainterDensity(p);
+  paintFelt(p, form.pic1W, form.pic1H, density);
   const QRect area = clip.isEmpty() ? QRect(0, 0, form.pic1W, form.pic1H) : clip;
   for (const Control* k : form.order) {
     if (!k->visible || k->w <= 0 || k->h <= 0) continue;
@@ -173,7 +247,7 @@ void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
                  QString::fromStdString(items.front()));
       continue;
     }
-    paintControl(p, *k);
+    paintControl(p, *k, density);
   }
   p.restore();
 }

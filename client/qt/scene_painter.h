@@ -1,5 +1,10 @@
 // Draws the scene of the table surface: the felt, then every visible control
-// in its stacking order. Pictures are rasterised once per size and kept.
+// in its stacking order. Pictures are rasterised once per size and density and kept.
+//
+// Table coordinates are table pixels everywhere; only drawing knows the density
+// (device pixels per table pixel: the screen's device pixel ratio times the
+// painter's own scale, the table size). Each picture comes from the set drawn at
+// the nearest density at or above it, scaled down to the device pixels it covers.
 #pragma once
 
 #include <QHash>
@@ -21,8 +26,18 @@ struct MainForm;
 
 namespace tavren::qt {
 
-// The resource path of a picture id: the catalogue, or a table widget.
-QString PicturePath(int id);
+// The picture sets the generator draws: 1x and 2x.
+inline constexpr int kFinestPictureSet = 2;
+// The set drawn for a density: the nearest at or above it (the finest beyond it).
+int PictureSet(double density);
+// The density a painter draws at: its device's pixel ratio times its own scale.
+double PainterDensity(const QPainter& p);
+
+// The resource path of a picture id (the catalogue, or a table widget) in a set.
+QString PicturePath(int id, int set = 1);
+// A picture of the window's chrome by its name ("skin", "icon", "close-hover" …),
+// from the set for `density`, marked with that density so it draws at its table size.
+QPixmap ChromePicture(const QString& name, double density);
 
 // The font a table label or message line is drawn with.
 QFont ControlFont(const Control& k);
@@ -36,8 +51,12 @@ class ScenePainter {
   // limited to `clip` when it is not empty.
   void paint(QPainter& p, const MainForm& form, const QRect& clip = QRect());
 
-  // The picture `id` at w x h; a null pixmap when it does not load.
-  QPixmap picture(int id, int w, int h);
+  // The picture `id` at w x h table pixels for a density: w x density device pixels
+  // wide, to be drawn into its w x h rectangle; a null pixmap when it does not load.
+  QPixmap picture(int id, int w, int h, double density = 1.0);
+  // The same at the device size given (the table rectangle's own rounding),
+  // from picture set `set`.
+  QPixmap pictureAt(int id, QSize device, int set);
 
   // What changed since the last call: the old and new places of every control
   // whose look or place differs. The first call returns the whole surface.
@@ -53,14 +72,20 @@ class ScenePainter {
   std::size_t cachedBytes() const { return cachedBytes_; }
   void setCacheBudget(std::size_t bytes);
   // Twice what one hand draws at the designed size (about 1.1 MiB, 110 pictures).
+  // The budget is for 1x: it grows with the square of the finest set drawn,
+  // since a picture of set n holds n x n times the pixels (8 MiB at 2x).
   static constexpr std::size_t kDefaultCacheBudget = std::size_t{2} << 20;
+  std::size_t cacheBudget() const { return cacheBudget_ * budgetSet_ * budgetSet_; }
 
  private:
   struct Key {
-    int id, w, h;
-    bool operator==(const Key& o) const { return id == o.id && w == o.w && h == o.h; }
+    int id, w, h;  // device pixels
+    int set;
+    bool operator==(const Key& o) const {
+      return id == o.id && w == o.w && h == o.h && set == o.set;
+    }
   };
-  friend size_t qHash(const Key& k, size_t seed) { return qHashMulti(seed, k.id, k.w, k.h); }
+  friend size_t qHash(const Key& k, size_t seed) { return qHashMulti(seed, k.id, k.w, k.h, k.set); }
   struct Cached {
     QPixmap pixmap;
     std::size_t bytes = 0;
@@ -76,13 +101,15 @@ class ScenePainter {
     int stackPos = 0;
   };
 
-  void paintFelt(QPainter& p, int w, int h);
-  void paintControl(QPainter& p, const Control& k);
+  void paintFelt(QPainter& p, int w, int h, double density);
+  void paintControl(QPainter& p, const Control& k, double density);
+  void drawPicture(QPainter& p, int id, const QRect& r, double density);
 
   QHash<Key, Cached> cache_;
   std::list<Key> uses_;  // most recently drawn first
   std::size_t cachedBytes_ = 0;
   std::size_t cacheBudget_ = kDefaultCacheBudget;
+  int budgetSet_ = 1;  // the finest set drawn so far
   QPixmap felt_;
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;

@@ -1,5 +1,5 @@
 // Renders typical table states offscreen into PNG files, each from a scripted
-// sequence of view operations in the simulated world.
+// sequence of view operations in the simulated world, at 1x and again at 2x.
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -21,22 +21,27 @@ int main(int argc, char** argv) {
   tavren::initPictures();
   const QString dir =
       argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/snapshots");
-  QDir().mkpath(dir);
   int failures = 0;
-  for (const tavren::qt::SnapshotScene& scene : tavren::qt::SnapshotScenes()) {
-    tavren::sim::World world;
-    tavren::sim::SimPlatform platform(world);
-    tavren::Client c(platform);
-    platform.attach(c);
-    tavren::LayOutTable(c);
-    scene.build(c);
-    QImage img = tavren::qt::RenderWindow(c);
-    const QString path = dir + "/" + QString::fromStdString(scene.name) + ".png";
-    if (!img.save(path)) {
-      std::fprintf(stderr, "snapshot: cannot write %s\n", path.toLocal8Bit().constData());
-      ++failures;
-    } else {
-      std::printf("%s\n", path.toLocal8Bit().constData());
+  // Each scene at 1x in DIR, and at device pixel ratio 2 (a high-density
+  // screen, the 2x pictures) in DIR/2x.
+  for (const int density : {1, 2}) {
+    const QString folder = density == 1 ? dir : dir + QStringLiteral("/%1x").arg(density);
+    QDir().mkpath(folder);
+    for (const tavren::qt::SnapshotScene& scene : tavren::qt::SnapshotScenes()) {
+      tavren::sim::World world;
+      tavren::sim::SimPlatform platform(world);
+      tavren::Client c(platform);
+      platform.attach(c);
+      tavren::LayOutTable(c);
+      scene.build(c);
+      QImage img = tavren::qt::RenderWindow(c, density);
+      const QString path = folder + "/" + QString::fromStdString(scene.name) + ".png";
+      if (!img.save(path)) {
+        std::fprintf(stderr, "snapshot: cannot write %s\n", path.toLocal8Bit().constData());
+        ++failures;
+      } else {
+        std::printf("%s\n", path.toLocal8Bit().constData());
+      }
     }
   }
   return failures == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "qt/snapshot_scenes.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "core/client.h"
 #include "qt/scene_painter.h"
@@ -219,14 +220,17 @@ const std::vector<SnapshotScene>& SnapshotScenes() {
   return scenes;
 }
 
-QImage RenderWindow(Client& c) {
+QImage RenderWindow(Client& c, double density) {
   const MainForm& f = c.view;
-  QImage img(f.windowW, f.windowH, QImage::Format_ARGB32_Premultiplied);
+  QImage img(static_cast<int>(std::lround(f.windowW * density)),
+             static_cast<int>(std::lround(f.windowH * density)),
+             QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(density);
   img.fill(Qt::black);
   QPainter p(&img);
   if (f.skinned) {
-    const QPixmap skin(QStringLiteral(":/pics/skin.png"));
-    p.drawPixmap(img.rect(), skin);
+    const QPixmap skin = ChromePicture(QStringLiteral("skin"), density);
+    p.drawPixmap(QRectF(0, 0, f.windowW, f.windowH), skin, QRectF(skin.rect()));
   }
   p.translate(f.pic1X, f.pic1Y);
   ScenePainter painter;

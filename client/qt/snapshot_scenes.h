@@ -20,7 +20,9 @@ struct SnapshotScene {
 // The table states a snapshot run renders.
 const std::vector<SnapshotScene>& SnapshotScenes();
 
-// The whole window as the user sees it: the skin, the title strip and the table.
-QImage RenderWindow(Client& c);
+// The whole window as the user sees it: the skin, the title strip and the table,
+// on a screen of `density` device pixels per table pixel (the picture is that
+// many times larger each way).
+QImage RenderWindow(Client& c, double density = 1.0);
 
 }  // namespace tavren::qt

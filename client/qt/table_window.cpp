@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <QWindow>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -51,6 +52,11 @@ QString ControlTooltip(const Control& k) {
 
 }  // namespace
 
+QPoint TablePoint(const QPointF& at, double zoom) {
+  return QPoint(static_cast<int>(std::floor(at.x() / zoom)),
+                static_cast<int>(std::floor(at.y() / zoom)));
+}
+
 // ---- TableSurface
 
 TableSurface::TableSurface(TableWindow& window, QWidget* parent)
@@ -67,13 +73,16 @@ bool TableSurface::event(QEvent* e) {
   // the pointer stays on it.
   const auto* help = static_cast<QHelpEvent*>(e);
   Client* c = window_.client();
-  const Control* k = c != nullptr ? HitTest(c->view, help->pos().x(), help->pos().y()) : nullptr;
+  const double z = window_.zoom();
+  const QPoint at = TablePoint(help->pos(), z);
+  const Control* k = c != nullptr ? HitTest(c->view, at.x(), at.y()) : nullptr;
   const QString tip = k != nullptr ? ControlTooltip(*k) : QString();
   if (tip.isEmpty()) {
     QToolTip::hideText();
     e->ignore();
   } else {
-    QToolTip::showText(help->globalPos(), tip, this, QRect(k->x, k->y, k->w, k->h));
+    QToolTip::showText(help->globalPos(), tip, this,
+                       QRectF(k->x * z, k->y * z, k->w * z, k->h * z).toAlignedRect());
   }
   return true;
 }
@@ -83,7 +92,15 @@ void TableSurface::paintEvent(QPaintEvent* e) {
   if (c == nullptr) return;
   {
     QPainter p(this);
-    painter_.paint(p, c->view, e->rect());
+    const double z = window_.zoom();
+    if (z == 1.0) {
+      painter_.paint(p, c->view, e->rect());
+    } else {
+      p.scale(z, z);
+      const QRectF clip(e->rect().x() / z, e->rect().y() / z, e->rect().width() / z,
+                        e->rect().height() / z);
+      painter_.paint(p, c->view, clip.toAlignedRect());
+    }
   }
   Trace("painted");
 }
@@ -91,7 +108,7 @@ void TableSurface::paintEvent(QPaintEvent* e) {
 void TableSurface::mouseMoveEvent(QMouseEvent* e) {
   Client* c = window_.client();
   if (c == nullptr) return;
-  const QPoint pt = e->position().toPoint();
+  const QPoint pt = TablePoint(e->position(), window_.zoom());
   window_.setPointer(pt);
   window_.deliver([&] {
     TableMouseMove(*c, pt.x(), pt.y());
@@ -104,7 +121,7 @@ void TableSurface::mousePressEvent(QMouseEvent* e) {
   if (c == nullptr) return;
   Trace("press");
   setFocus(Qt::MouseFocusReason);
-  const QPoint pt = e->position().toPoint();
+  const QPoint pt = TablePoint(e->position(), window_.zoom());
   if (e->button() == Qt::LeftButton)
     window_.deliver([&] { TableClick(*c, pt.x(), pt.y()); });
   else if (e->button() == Qt::RightButton)
@@ -126,7 +143,7 @@ void TableSurface::keyPressEvent(QKeyEvent* e) {
 
 // ---- InformationWindow
 
-InformationWindow::InformationWindow() {
+InformationWindow::InformationWindow(const TableWindow& owner) : owner_(owner) {
   setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
   setWindowTitle(QStringLiteral("Form1"));
   setFixedSize(220, 9 * 22 + 16);
@@ -141,7 +158,8 @@ void InformationWindow::show(const InformationForm& form) {
       changed = true;
     }
   }
-  if (pos() != QPoint(form.left, form.top)) move(form.left, form.top);
+  const QPoint at = owner_.toScreen(form.left, form.top);
+  if (pos() != at) move(at);
   if (!isVisible()) QWidget::show();
   if (changed) update();
 }
@@ -203,7 +221,7 @@ TableWindow::TableWindow(EventSink sink) : sink_(std::move(sink)) {
   surface_ = new TableSurface(*this, this);
   chat_ = new ChatBox(*this, surface_);
   chat_->hide();
-  information_ = std::make_unique<InformationWindow>();
+  information_ = std::make_unique<InformationWindow>(*this);
   connect(chat_, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (client_ == nullptr) return;
     const std::string t = text.toStdString();
@@ -221,6 +239,7 @@ TableWindow::~TableWindow() = default;
 
 void TableWindow::attach(Client& c) {
   client_ = &c;
+  chatFont_ = chat_->font();
   forms_ = std::make_unique<FormWindows>(*this, surface_->painter());
   sync();
 }
@@ -239,9 +258,15 @@ void TableWindow::applyGeometry() {
   const MainForm& f = client_->view;
   skinned_ = f.skinned;
   geometryApplied_ = QSize(f.windowW, f.windowH);
-  setFixedSize(f.windowW, f.windowH);
+  const auto scaled = [this](int v) { return static_cast<int>(std::lround(v * zoom_)); };
+  setFixedSize(scaled(f.windowW), scaled(f.windowH));
   move(f.windowLeft, f.windowTop);
-  surface_->setGeometry(f.pic1X, f.pic1Y, f.pic1W, f.pic1H);
+  surface_->setGeometry(scaled(f.pic1X), scaled(f.pic1Y), scaled(f.pic1W), scaled(f.pic1H));
+  if (zoom_ != 1.0) {
+    QFont font = chatFont_;
+    font.setPointSizeF(chatFont_.pointSizeF() * zoom_);
+    chat_->setFont(font);
+  }
   titleLooks_ = -1;
   update();
 }
@@ -252,7 +277,7 @@ void TableWindow::syncWindowState() {
     captionApplied_ = f.caption;
     setWindowTitle(f.caption.empty() ? QStringLiteral("Tavren麻将")
                                      : QString::fromStdString(f.caption));
-    if (skinned_) update(QRect(0, 0, width(), f.pic1Y));
+    if (skinned_) update(QRect(0, 0, width(), surface_->y()));
   }
   if (f.shown && !shownApplied_) {
     shownApplied_ = true;
@@ -285,7 +310,9 @@ void TableWindow::syncWindowState() {
 
 void TableWindow::syncChatBox() {
   const Control& box = client_->view.Chat;
-  const QRect place(box.x + 2, box.y + 1, std::max(box.w - 4, 1), std::max(box.h - 2, 1));
+  const QRect place = QRectF((box.x + 2) * zoom_, (box.y + 1) * zoom_,
+                             std::max(box.w - 4, 1) * zoom_, std::max(box.h - 2, 1) * zoom_)
+                          .toRect();
   if (chat_->geometry() != place) chat_->setGeometry(place);
   if (chat_->isVisibleTo(surface_) != box.visible) chat_->setVisible(box.visible);
   // A line may hold 100 characters besides the private prefix the box shows.
@@ -308,8 +335,9 @@ void TableWindow::syncPointer() {
   const InputState& in = client_->input;
   // The pointer's shape is that of the control under it, as the pointer was last seen.
   const QPoint pt = pointer_;
+  const MainForm& f = client_->view;
   const Control* k =
-      surface_->rect().contains(pt) ? HitTest(client_->view, pt.x(), pt.y()) : nullptr;
+      QRect(0, 0, f.pic1W, f.pic1H).contains(pt) ? HitTest(f, pt.x(), pt.y()) : nullptr;
   const bool hand = IsControl(k, "MJ_Image") && in.Pointer == kPointerHand;
   const Qt::CursorShape shape = hand ? Qt::PointingHandCursor : Qt::ArrowCursor;
   if (surface_->cursor().shape() != shape) surface_->setCursor(shape);
@@ -329,21 +357,44 @@ void TableWindow::sync() {
   const QRegion dirty = surface_->painter().changes(f);
   if (!dirty.isEmpty()) {
     Trace("changed");
-    surface_->update(dirty);
+    if (zoom_ == 1.0) {
+      surface_->update(dirty);
+    } else {
+      // Table pixels to the surface's, with a pixel to spare for the rounding.
+      QRegion scaled;
+      for (const QRect& r : dirty)
+        scaled += QRectF(r.x() * zoom_, r.y() * zoom_, r.width() * zoom_, r.height() * zoom_)
+                      .toAlignedRect()
+                      .adjusted(-1, -1, 1, 1);
+      surface_->update(scaled);
+    }
   }
   const int looks =
       static_cast<int>(client_->chrome.closeLook) * 8 + static_cast<int>(client_->chrome.minLook);
   if (skinned_ && looks != titleLooks_) {
     titleLooks_ = looks;
-    update(QRect(0, 0, width(), f.pic1Y));
+    update(QRect(0, 0, width(), surface_->y()));
   }
   syncPointer();
   if (forms_) forms_->sync();
   syncing_ = false;
 }
 
+QPoint TableWindow::toScreen(int left, int top) const {
+  if (zoom_ == 1.0) return QPoint(left, top);
+  return QPoint(x() + static_cast<int>(std::lround((left - x()) * zoom_)),
+                y() + static_cast<int>(std::lround((top - y()) * zoom_)));
+}
+
+QPoint TableWindow::fromScreen(const QPoint& at) const {
+  if (zoom_ == 1.0) return at;
+  return QPoint(x() + static_cast<int>(std::lround((at.x() - x()) / zoom_)),
+                y() + static_cast<int>(std::lround((at.y() - y()) / zoom_)));
+}
+
 QRect TableWindow::closeRect() const {
-  return QRect(width() - kTitleButtonW - 5, 2, kTitleButtonW, kTitleButtonH);
+  const int w = client_ != nullptr ? client_->view.windowW : width();
+  return QRect(w - kTitleButtonW - 5, 2, kTitleButtonW, kTitleButtonH);
 }
 
 QRect TableWindow::minRect() const {
@@ -358,12 +409,19 @@ QRect TableWindow::dragRect() const {
 void TableWindow::paintEvent(QPaintEvent*) {
   if (!skinned_) return;
   QPainter p(this);
-  static const QPixmap skin(QStringLiteral(":/pics/skin.png"));
+  p.scale(zoom_, zoom_);
+  // The chrome's pictures from the set of the density drawn at; the title's text
+  // is drawn at that density anyway.
+  const double density = PainterDensity(p);
+  const QRect all(0, 0, client_ != nullptr ? client_->view.windowW : width(),
+                  client_ != nullptr ? client_->view.windowH : height());
+  const QPixmap skin = ChromePicture(QStringLiteral("skin"), density);
   if (!skin.isNull())
-    p.drawPixmap(rect(), skin);
+    p.drawPixmap(QRectF(all), skin, QRectF(skin.rect()));
   else
-    p.fillRect(rect(), QColor(0x3A, 0x22, 0x10));
-  p.drawPixmap(QRect(3, 2, 16, 16), QPixmap(QStringLiteral(":/pics/icon.png")));
+    p.fillRect(all, QColor(0x3A, 0x22, 0x10));
+  const QPixmap icon = ChromePicture(QStringLiteral("icon"), density * 16 / 64);
+  p.drawPixmap(QRectF(3, 2, 16, 16), icon, QRectF(icon.rect()));
   p.setPen(Qt::white);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPointSize(9);
@@ -375,14 +433,16 @@ void TableWindow::paintEvent(QPaintEvent*) {
   const ChromeState* chrome = client_ != nullptr ? &client_->chrome : nullptr;
   const ButtonLook closeLook = chrome != nullptr ? chrome->closeLook : ButtonLook::Normal;
   const ButtonLook minLook = chrome != nullptr ? chrome->minLook : ButtonLook::Normal;
-  p.drawPixmap(closeRect(),
-               QPixmap(QStringLiteral(":/pics/close-%1.png").arg(LookSuffix(closeLook))));
-  p.drawPixmap(minRect(), QPixmap(QStringLiteral(":/pics/min-%1.png").arg(LookSuffix(minLook))));
+  const QPixmap close =
+      ChromePicture(QStringLiteral("close-%1").arg(LookSuffix(closeLook)), density);
+  const QPixmap min = ChromePicture(QStringLiteral("min-%1").arg(LookSuffix(minLook)), density);
+  p.drawPixmap(QRectF(closeRect()), close, QRectF(close.rect()));
+  p.drawPixmap(QRectF(minRect()), min, QRectF(min.rect()));
 }
 
 void TableWindow::mouseMoveEvent(QMouseEvent* e) {
   if (client_ == nullptr) return;
-  const QPoint pt = e->position().toPoint();
+  const QPoint pt = TablePoint(e->position(), zoom_);
   deliver([&] {
     if (closeRect().contains(pt))
       TitleButtonHover(*client_, TitleButton::Close);
@@ -396,7 +456,7 @@ void TableWindow::mouseMoveEvent(QMouseEvent* e) {
 
 void TableWindow::mousePressEvent(QMouseEvent* e) {
   if (client_ == nullptr || e->button() != Qt::LeftButton) return;
-  const QPoint pt = e->position().toPoint();
+  const QPoint pt = TablePoint(e->position(), zoom_);
   if (closeRect().contains(pt)) {
     pressed_ = 1;
     deliver([&] { TitleButtonDown(*client_, TitleButton::Close); });
@@ -413,7 +473,7 @@ void TableWindow::mousePressEvent(QMouseEvent* e) {
 
 void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
   if (client_ == nullptr || e->button() != Qt::LeftButton) return;
-  const QPoint pt = e->position().toPoint();
+  const QPoint pt = TablePoint(e->position(), zoom_);
   const int was = std::exchange(pressed_, 0);
   if (was == 1) {
     deliver([&] {

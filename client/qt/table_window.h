@@ -50,13 +50,14 @@ class TableSurface : public QWidget {
 // The player-detail window over a portrait: nine captions and their values.
 class InformationWindow : public QWidget {
  public:
-  InformationWindow();
+  explicit InformationWindow(const TableWindow& owner);
   void show(const InformationForm& form);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
 
  private:
+  const TableWindow& owner_;
   std::array<QString, 9> values_;
 };
 
@@ -73,10 +74,23 @@ class ChatBox : public QLineEdit {
   TableWindow& window_;
 };
 
+// A point of a window drawn at `zoom` in table pixels: the table pixel that
+// holds it (a point on a tile's last device pixel is on that tile).
+QPoint TablePoint(const QPointF& at, double zoom);
+
 class TableWindow : public QWidget {
  public:
   explicit TableWindow(EventSink sink);
   ~TableWindow() override;
+
+  // The table size: the window, its drawing and the pointer at `zoom` times the
+  // table's pixels (the scene stays in table pixels). Set before attach().
+  void setZoom(double zoom) { zoom_ = zoom; }
+  double zoom() const { return zoom_; }
+  // A place the core gave in screen pixels (a small window over the table),
+  // moved with the larger table: the same spot relative to the window. And back.
+  QPoint toScreen(int left, int top) const;
+  QPoint fromScreen(const QPoint& at) const;
 
   void attach(Client& c);
   Client* client() const { return client_; }
@@ -91,7 +105,7 @@ class TableWindow : public QWidget {
   // Where the pointer was last seen over the table surface.
   void setPointer(const QPoint& p) { pointer_ = p; }
   FormWindows* forms() const { return forms_.get(); }
-  // The title strip's parts, in window pixels.
+  // The title strip's parts, in table pixels of the window.
   QRect closeRect() const;
   QRect minRect() const;
   QRect dragRect() const;
@@ -126,6 +140,8 @@ class TableWindow : public QWidget {
   int titleLooks_ = -1;  // the title buttons' looks last painted
   int pressed_ = 0;      // 1 close, 2 minimise
   QPoint pointer_{-1, -1};
+  double zoom_ = 1.0;
+  QFont chatFont_;  // the chat box's font at the table's own size
 };
 
 }  // namespace tavren::qt

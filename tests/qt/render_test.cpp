@@ -5,12 +5,16 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
+#include <vector>
 
+#include "chat/bubbles.h"
 #include "core/client.h"
 #include "platform/sim/sim_world.h"
 #include "qt/scene_painter.h"
 #include "qt/snapshot_scenes.h"
 #include "resources/pictures.h"
+#include "view/catalogue.h"
 
 namespace tavren {
 namespace {
@@ -113,6 +117,168 @@ TEST(Render, ThePictureCacheKeepsTheRecentlyDrawnPicturesWithinItsBudget) {
   const QImage again = painter.picture(345, 48, 78).toImage();
   EXPECT_EQ(painter.rasterisations(), made + 80 + 1);
   EXPECT_EQ(again, kept);
+}
+
+// Every picture the window draws by id, and the window chrome's by name.
+std::vector<QString> AllPictureStems() {
+  std::vector<QString> stems;
+  for (int id : CatalogueIds()) stems.push_back(QString::number(id));
+  for (int id = kPicCountdown; id <= kPicPhrases2; ++id)
+    stems.push_back(qt::PicturePath(id).mid(7).chopped(4));  // ":/pics/" … ".png"
+  for (int id : kSpeakBoxPics) stems.push_back(QString::number(id));
+  for (const char* name : {"skin", "skin-pieces", "close-normal", "close-hover", "close-pressed",
+                           "min-normal", "min-hover", "min-pressed", "icon"})
+    stems.push_back(QString::fromLatin1(name));
+  return stems;
+}
+
+QImage Load(const QString& stem, int set) {
+  const QString at = set > 1 ? QStringLiteral("@%1x").arg(set) : QString();
+  return QImage(QStringLiteral(":/pics/%1%2.png").arg(stem, at))
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// Each 2 x 2 block averaged: a picture of twice the density brought to 1x.
+QImage Halved(const QImage& big) {
+  QImage out(big.width() / 2, big.height() / 2, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) {
+      int sum[4] = {0, 0, 0, 0};
+      for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx) {
+          const QRgb p = big.pixel(2 * x + dx, 2 * y + dy);
+          sum[0] += qAlpha(p), sum[1] += qRed(p), sum[2] += qGreen(p), sum[3] += qBlue(p);
+        }
+      out.setPixel(x, y,
+                   qRgba((sum[1] + 2) / 4, (sum[2] + 2) / 4, (sum[3] + 2) / 4, (sum[0] + 2) / 4));
+    }
+  return out;
+}
+
+// The mean difference of the channels (alpha and premultiplied colour), 0..255.
+double MeanDifference(const QImage& a, const QImage& b) {
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      sum += std::abs(qAlpha(p) - qAlpha(q)) + std::abs(qRed(p) - qRed(q)) +
+             std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    }
+  return sum / (4.0 * a.width() * a.height());
+}
+
+// How sharp a picture's edges are: the energy of the steps between neighbours.
+double EdgeEnergy(const QImage& img) {
+  double e = 0;
+  const auto luma = [](QRgb p) { return 0.3 * qRed(p) + 0.59 * qGreen(p) + 0.11 * qBlue(p); };
+  for (int y = 0; y + 1 < img.height(); ++y)
+    for (int x = 0; x + 1 < img.width(); ++x) {
+      const double here = luma(img.pixel(x, y));
+      const double right = here - luma(img.pixel(x + 1, y));
+      const double down = here - luma(img.pixel(x, y + 1));
+      e += right * right + down * down;
+    }
+  return e;
+}
+
+TEST(PictureDensities, EveryPictureAtTwiceTheDensityHasTheSameShapesAndColours) {
+  for (const QString& stem : AllPictureStems()) {
+    SCOPED_TRACE(stem.toStdString());
+    const QImage one = Load(stem, 1), two = Load(stem, 2);
+    ASSERT_FALSE(one.isNull());
+    ASSERT_FALSE(two.isNull());
+    ASSERT_EQ(two.size(), one.size() * 2);
+    // Brought back to 1x, the finer picture is the same picture: the same
+    // outline (alpha) and the same colours in the same places. The two phrase
+    // labels set their captions with the font's hinting at each size, so their
+    // strokes snap to other pixels (thicker at 1x), and differ more.
+    const bool hinted =
+        stem == QString::number(kPicPhrases1) || stem == QString::number(kPicPhrases2);
+    EXPECT_LT(MeanDifference(Halved(two), one), hinted ? 24.0 : 6.0);
+    // The key colours: where the 1x picture is opaque, the 2x one is too, and
+    // the keyed-out corners stay transparent.
+    const QPoint corner(0, 0);
+    EXPECT_EQ(qAlpha(one.pixel(corner)) == 0, qAlpha(two.pixel(corner)) == 0);
+  }
+}
+
+TEST(PictureDensities, ThePicturesAtTwiceTheDensityAreDrawnFinerThanTheOnesEnlarged) {
+  // Drawn afresh, not enlarged: the edges of a 2x picture are steeper than those
+  // of its 1x picture stretched to the same size.
+  struct Family {
+    const char* name;
+    std::vector<int> ids;
+  } families[] = {
+      {"tile faces", {201, 215, 230, 245, 290, 330, 345, 360, 375}},
+      {"tile backs", {207, 208, 243, 244, 279, 280, 351, 352}},
+      {"wild tiles and flowers", {421, 422, 445, 477}},
+      {"buttons", {101, 103, 105, 130, 134, 141, 145, 381, 411}},
+      {"dice, compass, claim words", {161, 166, 126, 183, 187}},
+      {"portraits", {191, 195, 401, 405}},
+      {"bubbles", {415, 426, 435}},
+  };
+  for (const Family& f : families) {
+    SCOPED_TRACE(f.name);
+    for (int id : f.ids) {
+      SCOPED_TRACE(id);
+      const QImage one = Load(QString::number(id), 1), two = Load(QString::number(id), 2);
+      const QImage enlarged =
+          one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      EXPECT_GT(EdgeEnergy(two), 1.3 * EdgeEnergy(enlarged));
+    }
+  }
+}
+
+TEST(PictureDensities, TheSetDrawnIsTheNearestAtOrAboveTheDensity) {
+  struct Case {
+    double density;
+    int set;
+  } cases[] = {{0.78125, 1}, {1.0, 1}, {1.25, 2}, {1.5, 2}, {2.0, 2}, {2.5, 2}, {3.0, 2}};
+  for (const Case& k : cases) EXPECT_EQ(qt::PictureSet(k.density), k.set) << k.density;
+}
+
+TEST(PictureDensities, ThePainterDrawsTheSetOfItsDevicesDensity) {
+  Table t;
+  setTileImage(t.c, 0, 8);  // a lying back of the bottom wall
+  Control& tile = t.c.view.MJ_Image[0];
+  const int id = tile.picture;
+  // The same scene painted at 1x, at device pixel ratio 2, and at a table size of 150 %.
+  struct Case {
+    double ratio, zoom;
+    int set;
+  } cases[] = {{1.0, 1.0, 1}, {2.0, 1.0, 2}, {1.0, 1.5, 2}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.ratio * k.zoom);
+    const double d = k.ratio * k.zoom;
+    QImage img(QSize(static_cast<int>(1024 * d), static_cast<int>(768 * d)),
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(k.ratio);
+    qt::ScenePainter painter;
+    {
+      QPainter p(&img);
+      p.scale(k.zoom, k.zoom);
+      painter.paint(p, t.c.view);
+    }
+    // The tile's device pixels are its picture of the matching set, brought to
+    // the tile's device size (the 2x set unscaled at 2, scaled down at 1.5).
+    const QImage set(qt::PicturePath(id, k.set));
+    const auto px = [d](int v) { return static_cast<int>(std::lround(v * d)); };
+    const QPoint at(px(tile.x), px(tile.y));
+    const QSize device(px(tile.x + tile.w) - at.x(), px(tile.y + tile.h) - at.y());
+    const QImage want = set.size() == device
+                            ? set
+                            : set.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int compared = 0, differing = 0;
+    for (int y = 0; y < device.height(); ++y)
+      for (int x = 0; x < device.width(); ++x) {
+        const QRgb w = want.pixel(x, y);
+        if (qAlpha(w) < 255) continue;
+        ++compared;
+        differing += (img.pixel(at + QPoint(x, y)) & 0xFFFFFF) != (w & 0xFFFFFF);
+      }
+    EXPECT_GT(compared, device.width() * device.height() / 2);
+    EXPECT_EQ(differing, 0);
+  }
 }
 
 }  // namespace

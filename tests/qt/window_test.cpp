@@ -2,6 +2,7 @@
 // the small windows, and what they painted, over a client in virtual time.
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -693,6 +694,130 @@ TEST(RealWindow, ANameLongerThanItsPanelIsCutWithAMarkAndShownWholeInItsTooltip)
   // A name that fits has no tooltip.
   RestPointer(table, Centre(c.view.Nid[2]));
   EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+}
+
+}  // namespace
+}  // namespace tavren
+
+namespace tavren {
+namespace {
+
+using testing::WindowRig;
+
+// How sharp a picture's edges are: the energy of the steps between neighbours.
+double EdgeEnergy(const QImage& img) {
+  double e = 0;
+  const auto luma = [](QRgb p) { return 0.3 * qRed(p) + 0.59 * qGreen(p) + 0.11 * qBlue(p); };
+  for (int y = 0; y + 1 < img.height(); ++y)
+    for (int x = 0; x + 1 < img.width(); ++x) {
+      const double here = luma(img.pixel(x, y));
+      const double right = here - luma(img.pixel(x + 1, y));
+      const double down = here - luma(img.pixel(x, y + 1));
+      e += right * right + down * down;
+    }
+  return e;
+}
+
+// Suite AtDensityTwo runs alone at Qt's scale factor 2 (window_main.cpp).
+void ExpectDensityTwo() {
+  ASSERT_EQ(qApp->devicePixelRatio(), 2.0) << "run with --density=2";
+}
+
+// A press and release of the left button at a point of the table surface given
+// in logical pixels, which at density 2 fall on half pixels too.
+void ClickAt(QWidget* surface, const QPointF& at) {
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, at, surface->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &e);
+  }
+}
+
+TEST(AtDensityTwo, AClickOnATilesEdgeDevicePixelHitsThatTile) {
+  ExpectDensityTwo();
+  // Tiles 0 and 1 stand side by side: the last device pixel of one touches
+  // the first of the other.
+  struct Case {
+    const char* edge;
+    int tile;        // whose edge
+    bool rightEdge;  // its last device pixel, else its first
+  } cases[] = {
+      {"tile 0, left edge", 0, false},
+      {"tile 0, right edge", 0, true},
+      {"tile 1, left edge", 1, false},
+      {"tile 1, right edge", 1, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.edge);
+    WindowRig r;
+    Client& c = r.s.c;
+    RunEvent(c, [&] { HoldTwoTilesToDiscard(c); });
+    r.window.sync();
+    r.Settle();
+    const Control& tile = c.view.MJ_Image[static_cast<std::size_t>(k.tile)];
+    ASSERT_EQ(c.view.MJ_Image[1].x, c.view.MJ_Image[0].x + c.view.MJ_Image[0].w);
+    const double x = k.rightEdge ? tile.x + tile.w - 0.5 : tile.x;
+    ClickAt(r.window.surface(), QPointF(x, tile.y + tile.h - 0.5));
+    r.Settle();
+    EXPECT_EQ(c.table.LastDiscardInd, k.tile);
+  }
+}
+
+TEST(AtDensityTwo, ATileIsDrawnFromTheTwoTimesSetAndTextAtTheDeviceDensity) {
+  ExpectDensityTwo();
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    for (int i = 0; i < kWallTiles; ++i) setTileImage(c, i, 36 * (i / 36) + 8);
+    setTileImage(c, 0, 144 + 27);  // a standing 1筒, at its picture's own size
+    c.view.MJ_Image[0].w = 50;
+    c.view.MJ_Image[0].h = 77;
+    c.view.Nid[0].caption = "玩家甲";
+    c.view.Nid[0].visible = true;
+  });
+  r.window.sync();
+  r.Settle();
+  // The offscreen platform's screen grab comes back at logical size, so the
+  // window draws itself once more into a picture of its device pixels.
+  const QImage painted = r.window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(painted.size(), r.window.size() * 2);  // the window's device pixels
+  const Control& tile = c.view.MJ_Image[0];
+  const QImage fine =
+      QImage(qt::PicturePath(tile.picture, 2)).convertToFormat(QImage::Format_ARGB32);
+  const QImage coarse = QImage(qt::PicturePath(tile.picture, 1))
+                            .scaled(fine.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(fine.size(), QSize(tile.w, tile.h) * 2);
+  const QPoint origin = (r.window.surface()->geometry().topLeft() + QPoint(tile.x, tile.y)) * 2;
+  int opaque = 0, unlikeFine = 0, unlikeCoarse = 0;
+  for (int y = 0; y < fine.height(); ++y)
+    for (int x = 0; x < fine.width(); ++x) {
+      if (qAlpha(fine.pixel(x, y)) < 255) continue;
+      ++opaque;
+      const QRgb here = painted.pixel(origin + QPoint(x, y)) & 0xFFFFFF;
+      unlikeFine += here != (fine.pixel(x, y) & 0xFFFFFF);
+      unlikeCoarse += here != (coarse.pixel(x, y) & 0xFFFFFF);
+    }
+  ASSERT_GT(opaque, fine.width() * fine.height() / 2);
+  // Every opaque device pixel of the tile is the 2x picture's own, which the
+  // 1x picture enlarged is not.
+  EXPECT_EQ(unlikeFine, 0);
+  EXPECT_GT(unlikeCoarse, opaque / 4);
+  // The player's name is drawn at device density: its strokes are sharper than
+  // the same label drawn at 1x and enlarged.
+  const Control& name = c.view.Nid[0];
+  const QRect nameRect(name.x, name.y, name.w, name.h);
+  const QImage text = painted.copy(QRect(
+      (r.window.surface()->geometry().topLeft() + nameRect.topLeft()) * 2, nameRect.size() * 2));
+  QImage flat(c.view.pic1W, c.view.pic1H, QImage::Format_RGB32);
+  {
+    QPainter p(&flat);
+    qt::ScenePainter painter;
+    painter.paint(p, c.view);
+  }
+  const QImage enlarged =
+      flat.copy(nameRect).scaled(text.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  EXPECT_GT(EdgeEnergy(text), 1.3 * EdgeEnergy(enlarged));
 }
 
 }  // namespace
