@@ -1,6 +1,7 @@
 #include "lobby/window/lobby_window.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "client/qt/table_size.h"
 #include "protocol/tavren_protocol.h"
 
 namespace tavren::lobby {
@@ -86,6 +88,24 @@ LobbyWindow::LobbyWindow(Options options)
   nameLabel->setBuddy(name_);
   nameRow->addWidget(nameLabel);
   nameRow->addWidget(name_, 1);
+  // The table window's size; the client reads it when it starts.
+  auto* sizeLabel = new QLabel(QStringLiteral("牌桌大小(&Z)："), this);
+  tableSize_ = new QComboBox(this);
+  tableSize_->setObjectName("tableSize");
+  for (const qt::TableSizeChoice& choice : qt::kTableSizes)
+    tableSize_->addItem(QString::fromUtf8(choice.label),
+                        QString::fromUtf8(choice.key.data(), static_cast<int>(choice.key.size())));
+  const int chosen = tableSize_->findData(
+      settings().value(qt::kTableSizeSetting, Q(std::string(qt::kDefaultTableSize))).toString());
+  tableSize_->setCurrentIndex(std::max(chosen, 0));
+  tableSize_->setToolTip(QStringLiteral("大屏幕上把牌桌放大；放不下时按屏幕所能容纳的大小"));
+  sizeLabel->setBuddy(tableSize_);
+  connect(tableSize_, &QComboBox::currentIndexChanged, this, [this] {
+    settings().setValue(qt::kTableSizeSetting, tableSize_->currentData().toString());
+    settings().sync();
+  });
+  nameRow->addWidget(sizeLabel);
+  nameRow->addWidget(tableSize_);
   layout->addLayout(nameRow);
 
   robots_ = new QPushButton(QStringLiteral("与机器人对局(&R)"), this);

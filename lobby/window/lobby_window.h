@@ -17,6 +17,7 @@
 #include "lobby/lobby_link.h"
 #include "lobby/table_list.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -97,6 +98,7 @@ class LobbyWindow : public QWidget {
   QTimer* refreshTimer_ = nullptr;
 
   QLineEdit* name_ = nullptr;
+  QComboBox* tableSize_ = nullptr;
   QPushButton* robots_ = nullptr;
   QLineEdit* hostPort_ = nullptr;
   QPushButton* host_ = nullptr;
