@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -122,6 +123,22 @@ TEST_F(WindowTest, FieldsButtonsAndTheRememberedName) {
   LobbyWindow again(LobbyWindow::Options{});
   EXPECT_EQ(again.findChild<QLineEdit*>("name")->text(), QStringLiteral("amy2"));
   EXPECT_EQ(again.findChild<QLineEdit*>("joinHost")->text(), QStringLiteral("10.1.2.3"));
+}
+
+TEST_F(WindowTest, TheTableSizeIsOfferedAndKeptForTheClient) {
+  auto* size = window->findChild<QComboBox*>("tableSize");
+  ASSERT_NE(size, nullptr);
+  QStringList offered;
+  for (int i = 0; i < size->count(); ++i) offered << size->itemData(i).toString();
+  EXPECT_EQ(offered, QStringList({"100", "125", "150", "200", "fit"}));
+  // The client reads the choice from the settings when it starts.
+  size->setCurrentIndex(size->findData(QStringLiteral("150")));
+  const std::string ini = std::string(std::getenv("XDG_CONFIG_HOME")) + "/tavrenmj/lobby.ini";
+  EXPECT_NE(readFile(ini).find("tableSize=150"), std::string::npos) << readFile(ini);
+  LobbyWindow again(LobbyWindow::Options{});
+  EXPECT_EQ(again.findChild<QComboBox*>("tableSize")->currentData().toString(),
+            QStringLiteral("150"));
+  size->setCurrentIndex(size->findData(QStringLiteral("100")));
 }
 
 TEST_F(WindowTest, JoinListsTheServersTablesAndASeatClickStartsTheClient) {
