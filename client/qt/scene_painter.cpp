@@ -149,7 +149,8 @@ void ScenePainter::paintFelt(QPainter& p, int w, int h, double density) {
   const QSize device(static_cast<int>(std::lround(w * density)),
                      static_cast<int>(std::lround(h * density)));
   if (felt_.size() != device) {
-    // The cloth is drawn once per size: a soft light in the middle of green baize.
+    // The cloth is drawn once per size and density (a whole repaint then copies
+    // it unscaled): a soft light in the middle of green baize.
     felt_ = QPixmap(device);
     felt_.setDevicePixelRatio(static_cast<double>(device.width()) / std::max(w, 1));
     QPainter fp(&felt_);

@@ -282,6 +282,13 @@ void TableWindow::syncWindowState() {
   if (f.shown && !shownApplied_) {
     shownApplied_ = true;
     show();
+    // On another screen the density may differ: everything is drawn again,
+    // and the painter takes the picture set of the new density.
+    if (windowHandle() != nullptr)
+      connect(windowHandle(), &QWindow::screenChanged, this, [this] {
+        update();
+        surface_->update();
+      });
     surface_->setFocus(Qt::OtherFocusReason);
   }
   if (!shownApplied_) return;
@@ -380,6 +387,13 @@ void TableWindow::sync() {
   syncing_ = false;
 }
 
+QPixmap TableWindow::chromePicture(const QString& name, double density) {
+  const QString key = name + QLatin1Char('@') + QString::number(PictureSet(density));
+  auto it = chrome_.find(key);
+  if (it == chrome_.end()) it = chrome_.insert(key, ChromePicture(name, density));
+  return *it;
+}
+
 QPoint TableWindow::toScreen(int left, int top) const {
   if (zoom_ == 1.0) return QPoint(left, top);
   return QPoint(x() + static_cast<int>(std::lround((left - x()) * zoom_)),
@@ -415,12 +429,29 @@ void TableWindow::paintEvent(QPaintEvent*) {
   const double density = PainterDensity(p);
   const QRect all(0, 0, client_ != nullptr ? client_->view.windowW : width(),
                   client_ != nullptr ? client_->view.windowH : height());
-  const QPixmap skin = ChromePicture(QStringLiteral("skin"), density);
-  if (!skin.isNull())
-    p.drawPixmap(QRectF(all), skin, QRectF(skin.rect()));
-  else
+  // The frame from its nine-piece strip: the corners as drawn, the edges
+  // stretched. (A whole frame picture would hold 13 MB of pixels at 2x.)
+  const QPixmap pieces = chromePicture(QStringLiteral("skin-pieces"), density);
+  if (!pieces.isNull()) {
+    const double s = pieces.devicePixelRatio();
+    const double w = all.width(), h = all.height();
+    // Source columns left 0..8, edge 8..16, right 38..46; rows title 0..20,
+    // side 20..212, bottom 212..220.
+    const double fromX[][2] = {{0, 8}, {8, 16}, {38, 46}},
+                 fromY[][2] = {{0, 20}, {20, 212}, {212, 220}};
+    const double toX[][2] = {{0, 8}, {8, w - 8}, {w - 8, w}},
+                 toY[][2] = {{0, 20}, {20, h - 8}, {h - 8, h}};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c) {
+        if (r == 1 && c == 1) continue;  // the table lies there
+        p.drawPixmap(QRectF(QPointF(toX[c][0], toY[r][0]), QPointF(toX[c][1], toY[r][1])), pieces,
+                     QRectF(QPointF(fromX[c][0] * s, fromY[r][0] * s),
+                            QPointF(fromX[c][1] * s, fromY[r][1] * s)));
+      }
+  } else {
     p.fillRect(all, QColor(0x3A, 0x22, 0x10));
-  const QPixmap icon = ChromePicture(QStringLiteral("icon"), density * 16 / 64);
+  }
+  const QPixmap icon = chromePicture(QStringLiteral("icon"), density * 16 / 64);
   p.drawPixmap(QRectF(3, 2, 16, 16), icon, QRectF(icon.rect()));
   p.setPen(Qt::white);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
@@ -434,8 +465,8 @@ void TableWindow::paintEvent(QPaintEvent*) {
   const ButtonLook closeLook = chrome != nullptr ? chrome->closeLook : ButtonLook::Normal;
   const ButtonLook minLook = chrome != nullptr ? chrome->minLook : ButtonLook::Normal;
   const QPixmap close =
-      ChromePicture(QStringLiteral("close-%1").arg(LookSuffix(closeLook)), density);
-  const QPixmap min = ChromePicture(QStringLiteral("min-%1").arg(LookSuffix(minLook)), density);
+      chromePicture(QStringLiteral("close-%1").arg(LookSuffix(closeLook)), density);
+  const QPixmap min = chromePicture(QStringLiteral("min-%1").arg(LookSuffix(minLook)), density);
   p.drawPixmap(QRectF(closeRect()), close, QRectF(close.rect()));
   p.drawPixmap(QRectF(minRect()), min, QRectF(min.rect()));
 }

@@ -6,7 +6,9 @@
 // compares the scene with what it shows and redraws what differs.
 #pragma once
 
+#include <QHash>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -141,7 +143,9 @@ class TableWindow : public QWidget {
   int pressed_ = 0;      // 1 close, 2 minimise
   QPoint pointer_{-1, -1};
   double zoom_ = 1.0;
-  QFont chatFont_;  // the chat box's font at the table's own size
+  QPixmap chromePicture(const QString& name, double density);
+  QHash<QString, QPixmap> chrome_;  // the frame's pictures, by name and set
+  QFont chatFont_;                  // the chat box's font at the table's own size
 };
 
 }  // namespace tavren::qt
