@@ -5,7 +5,7 @@
 // last hand: the pictures it keeps, their memory, and how many were made.
 //
 // The arguments are (hands, budget in KiB at 1x, 0 = no bound; density: 1, or 2
-// for a screen of device pixel ratio 2, where the budget is four times as large).
+// for a screen of device pixel ratio 2, where the budget is twice as large).
 #include <benchmark/benchmark.h>
 
 #include <QImage>

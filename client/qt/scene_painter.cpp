@@ -151,9 +151,9 @@ void ScenePainter::paintFelt(QPainter& p, int w, int h, double density) {
   if (felt_.size() != device) {
     // The cloth is drawn once per size and density (a whole repaint then copies
     // it unscaled): a soft light in the middle of green baize.
-    felt_ = QPixmap(device);
-    felt_.setDevicePixelRatio(static_cast<double>(device.width()) / std::max(w, 1));
-    QPainter fp(&felt_);
+    QImage cloth(device, QImage::Format_RGB32);
+    cloth.setDevicePixelRatio(static_cast<double>(device.width()) / std::max(w, 1));
+    QPainter fp(&cloth);
     QRadialGradient g(w / 2.0, h / 2.0, std::max(w, h) * 0.65);
     g.setColorAt(0.0, QColor(0x2F, 0x8A, 0x5A));
     g.setColorAt(0.6, QColor(0x1D, 0x66, 0x40));
@@ -162,8 +162,11 @@ void ScenePainter::paintFelt(QPainter& p, int w, int h, double density) {
     // A faint inner border marks the playing area.
     fp.setPen(QPen(QColor(255, 255, 255, 28), 2));
     fp.drawRoundedRect(QRectF(w * 0.14, h * 0.2, w * 0.72, h * 0.56), 18, 18);
+    fp.end();
+    // Three bytes a pixel: the cloth is the largest picture kept (9 MB at 2x).
+    felt_ = cloth.convertToFormat(QImage::Format_RGB888);
   }
-  p.drawPixmap(0, 0, felt_);
+  p.drawImage(QPointF(0, 0), felt_);
 }
 
 void ScenePainter::drawPicture(QPainter& p, int id, const QRect& r, double density) {

@@ -72,10 +72,11 @@ class ScenePainter {
   std::size_t cachedBytes() const { return cachedBytes_; }
   void setCacheBudget(std::size_t bytes);
   // Twice what one hand draws at the designed size (about 1.1 MiB, 110 pictures).
-  // The budget is for 1x: it grows with the square of the finest set drawn,
-  // since a picture of set n holds n x n times the pixels (8 MiB at 2x).
+  // The budget is for 1x and doubles for the 2x set (4 MiB): a hand at 2x draws
+  // about 4.5 MiB of pictures, so a few are made again in a hand, and the
+  // client stays small on a high-density screen.
   static constexpr std::size_t kDefaultCacheBudget = std::size_t{2} << 20;
-  std::size_t cacheBudget() const { return cacheBudget_ * budgetSet_ * budgetSet_; }
+  std::size_t cacheBudget() const { return cacheBudget_ * budgetSet_; }
 
  private:
   struct Key {
@@ -110,7 +111,7 @@ class ScenePainter {
   std::size_t cachedBytes_ = 0;
   std::size_t cacheBudget_ = kDefaultCacheBudget;
   int budgetSet_ = 1;  // the finest set drawn so far
-  QPixmap felt_;
+  QImage felt_;
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;
   std::uint64_t rasterisations_ = 0;
