@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -352,6 +353,31 @@ TEST(RealWindow, TheWindowFollowsTheScreenSize) {
       EXPECT_FALSE(frame.green() > frame.red() + 20);
     }
   }
+}
+
+TEST(RealWindow, ALargerTableDrawsTheWindowLargerAndMapsThePointerToTablePixels) {
+  // 150 %: the window and its drawing grow; the scene stays in table pixels.
+  WindowRig r({1280, 1024}, 1.5);
+  Client& c = r.s.c;
+  EXPECT_EQ(r.window.size(), QSize(1560, 1194));
+  EXPECT_EQ(r.window.surface()->geometry(), QRect(12, 30, 1536, 1152));
+  EXPECT_EQ(c.view.pic1W, 1024);
+  RunEvent(c, [&] { HoldTwoTilesToDiscard(c); });
+  r.window.sync();
+  r.Settle();
+  const Control& tile = c.view.MJ_Image[1];
+  // Its picture covers its place times 1.5, and the felt lies beside it.
+  const QImage painted = r.Painted();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  const QColor inside =
+      painted.pixelColor(surface + QPoint((tile.x + 10) * 3 / 2, (tile.y + 40) * 3 / 2));
+  EXPECT_FALSE(inside.green() > inside.red() + 20);
+  // The surface pixel half on tile 1's right edge (tile 1 ends at 172.5) is on tile 1.
+  const int lastX = static_cast<int>(std::ceil((tile.x + tile.w) * 1.5)) - 1;
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {},
+                    QPoint(lastX, (tile.y + tile.h / 2) * 3 / 2));
+  r.Settle();
+  EXPECT_EQ(c.table.LastDiscardInd, 1);
 }
 
 // The pointer comes to rest at `pos`: the move, then the platform's tooltip request.

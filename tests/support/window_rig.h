@@ -38,7 +38,9 @@ struct WindowRig {
     window.sync();
   }};
 
-  explicit WindowRig(PixelSize screen = {1280, 1024}) {
+  // `zoom`: the table size the window is drawn at (1 = 100 %).
+  explicit WindowRig(PixelSize screen = {1280, 1024}, double zoom = 1.0) {
+    window.setZoom(zoom);
     s.platform.screen = screen;
     RunEvent(s.c, [&] {
       LayOutTable(s.c);
