@@ -56,7 +56,13 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
     if (i > 0) o << ',';
     Rect(o, c, c.view.Operation[i], scale);
   }
-  o << "],\"standing\":[";
+  o << "],\"gang\":[";
+  for (std::size_t i = 0; i < c.view.Gang.size(); ++i) {
+    if (i > 0) o << ',';
+    Rect(o, c, c.view.Gang[i], scale);
+  }
+  o << "],\"offerMask\":" << c.offer.OfferMask << ",\"redAside\":" << own.redAside
+    << ",\"wildAside\":" << own.wildAside << ",\"standing\":[";
   bool first = true;
   for (int s = own.first; s < own.first + own.count && s < kSlots && s >= 0; ++s) {
     const int ind = Slot(own, s).ind;
@@ -81,6 +87,9 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
   FormControl(o, c, prompt, "Image1", scale);
   o << ",\"score\":" << (c.forms[FormId::Score].visible ? 1 : 0);
+  const SmallForm& reconnect = c.forms[FormId::frmReconnect];
+  o << ",\"reconnect\":[" << (reconnect.loaded ? 1 : 0) << ',' << (reconnect.visible ? 1 : 0)
+    << ']';
   o << ",\"exitDialog\":" << (c.forms[FormId::frmExit].visible ? 1 : 0) << '}';
   return o.str();
 }
