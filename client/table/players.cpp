@@ -99,6 +99,9 @@ void StartGameIfSeated(Client& c) {
   ps.SeatCount = 5;
   showWindDraw(c, BitIndex(c.table.custom[0].seat));
   showCompass(c);
+  // The result and ranking buttons keep no state of their own to clear here:
+  // of the control bar's per-button flags only the ready button's
+  // (TableActive) is ever set or read, and their highlight goes with the pointer.
   AssignVoices(c);
 }
 
