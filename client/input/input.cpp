@@ -61,7 +61,10 @@ void TurnUpKongTop(Client& c, int control) {
 }
 
 // A wall tile the server revealed at the hand's end turns up, lying face up
-// and in front of the wall tiles around it, once per tile.
+// and in front of the wall tiles around it, once per tile. It turns where it
+// lies: every wall tile keeps its column's place, so no neighbour is moved
+// into line first, and bringing it to the front keeps its face whole over
+// the layer that overlaps it.
 void TurnUpWallTile(Client& c, int control) {
   PlayState& ps = c.play;
   const int n = std::min<int>(ps.RevealCount, kRevealWallTiles);
