@@ -377,15 +377,15 @@ void OnControlBarHover(Client& c, int index) {
   });
 }
 
-void RestoreControlBarPictures(Client& c) {
+void RestoreControlBarPictures(Client& c, int except) {
   RunGuardedEvent(c, [&] {
     InputState& in = c.input;
     for (int i = 0; i < kControlBarButtons; ++i) {
-      if (!in.Hovered[static_cast<std::size_t>(i)]) continue;
+      if (i == except || !in.Hovered[static_cast<std::size_t>(i)]) continue;
       in.Hovered[static_cast<std::size_t>(i)] = false;
       c.view.AnNiu[static_cast<std::size_t>(i)].picture = ControlBarPicture(c, i, false);
     }
-    in.Tooltip.clear();
+    if (except < 0) in.Tooltip.clear();
   });
 }
 

@@ -59,8 +59,9 @@ void OnChoiceClick(Client& c, ChoiceKind kind, int index);
 // AnNiu(index 0..8): the control bar.
 void OnControlBarClick(Client& c, int index);
 void OnControlBarHover(Client& c, int index);
-// The pointer left the control bar for the table: hovered buttons go back to normal.
-void RestoreControlBarPictures(Client& c);
+// The pointer left the control bar: hovered buttons but `except` (the one
+// now under the pointer, −1 for none) go back to normal.
+void RestoreControlBarPictures(Client& c, int except = -1);
 const char* ControlBarTooltip(int index);
 // The hand whose record the result button shows.
 int LatestFinishedHand(const Client& c);

@@ -330,11 +330,17 @@ void FormWindow::mousePressEvent(QMouseEvent* e) {
   // The windows without a title bar are dragged by their bare background and
   // by the controls that say so.
   const bool drags = pressed_ < 0 || form().controls[static_cast<std::size_t>(pressed_)].drags;
-  if (drags && !IsBubble(id_) && windowHandle() != nullptr) windowHandle()->startSystemMove();
+  dragGrip_.reset();
+  if (!drags || IsBubble(id_)) return;
+  // The window manager moves the window where there is one that can; without
+  // one the window follows the pointer by itself until the release.
+  if (windowHandle() == nullptr || !windowHandle()->startSystemMove())
+    dragGrip_ = e->globalPosition().toPoint() - pos();
 }
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
+  dragGrip_.reset();
   const int was = std::exchange(pressed_, -1);
   // A click is a press and a release on the same control.
   if (was >= 0 && controlAt(e->position().toPoint()) == was)
@@ -347,6 +353,14 @@ void FormWindow::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void FormWindow::mouseMoveEvent(QMouseEvent* e) {
+  if (dragGrip_ && (e->buttons() & Qt::LeftButton)) {
+    const QPoint to = e->globalPosition().toPoint() - *dragGrip_;
+    if (to != pos()) {
+      pressed_ = -1;  // a drag is no click
+      move(to);
+    }
+    return;
+  }
   const int i = controlAt(e->position().toPoint());
   if (i == hovered_) return;
   hovered_ = i;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "view/forms.h"
 
@@ -65,6 +66,9 @@ class FormWindow : public QWidget {
   int shapePicture_ = -1;
   QSize shapeSize_;
   int pressed_ = -1;  // control under the last press
+  // Where the pointer holds the window while it drags it itself (no window
+  // manager to do it), relative to the window's corner.
+  std::optional<QPoint> dragGrip_;
   int hovered_ = -2;  // control under the pointer as last reported
   bool syncing_ = false;
 };

@@ -156,6 +156,11 @@ void SurfaceHover(Client& c, int x, int y) {
 void TableMouseMove(Client& c, int x, int y) {
   RunEvent(c, [&] {
     const Control* k = HitTest(c.view, x, y);
+    // A highlighted control-bar button goes back to normal as soon as the
+    // pointer is over anything else: a tile or a portrait next to the bar
+    // as much as the bare table.
+    const bool bar = k != nullptr && std::strcmp(k->name, "AnNiu") == 0;
+    RestoreControlBarPictures(c, bar ? k->index : -1);
     if (k != nullptr && std::strcmp(k->name, "Tou") == 0) {
       const int side = k->index;
       if (!c.view.Information.visible && side >= 0 && side < kSides && !Hand(c, side).name.empty())
@@ -166,11 +171,10 @@ void TableMouseMove(Client& c, int x, int y) {
       OnTileHover(c, k->index);
       return;
     }
-    if (k != nullptr && std::strcmp(k->name, "AnNiu") == 0) {
+    if (bar) {
       OnControlBarHover(c, k->index);
       return;
     }
-    RestoreControlBarPictures(c);
     SurfaceHover(c, x, y);
   });
 }

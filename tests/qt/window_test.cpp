@@ -722,6 +722,119 @@ TEST(RealWindow, ANameLongerThanItsPanelIsCutWithAMarkAndShownWholeInItsTooltip)
   EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
 }
 
+// Pixels of control `k`'s place on the surface that do not show `picture`
+// (where that picture is opaque).
+int NotShowing(WindowRig& r, const Control& k, int picture) {
+  const QImage painted = r.Painted();
+  const QImage want = r.window.surface()->painter().picture(picture, k.w, k.h).toImage();
+  const QPoint surface = r.window.surface()->geometry().topLeft();
+  int n = 0;
+  for (int y = 0; y < k.h; ++y)
+    for (int x = 0; x < k.w; ++x) {
+      if (!want.valid(x, y) || qAlpha(want.pixel(x, y)) < 255) continue;
+      n += (painted.pixel(surface + QPoint(k.x + x, k.y + y)) & 0xFFFFFF) !=
+           (want.pixel(x, y) & 0xFFFFFF);
+    }
+  return n;
+}
+
+TEST(RealWindow, TheContinueButtonLosesItsHighlightWhenThePointerGoesOnToATile) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    HoldTwoTilesToDiscard(c);
+    c.table.HandInProgress = true;
+    c.table.HandNo = 2;
+    c.shell.FirstStart = false;
+    c.view.AnNiu[2].picture = ButtonPicture(c, 6);
+  });
+  r.window.sync();
+  r.Settle();
+  QWidget* surface = r.window.surface();
+  const Control& button = c.view.AnNiu[2];
+  ASSERT_TRUE(button.visible);
+  const int normal = ButtonPicture(c, 6);
+  ASSERT_EQ(button.picture, normal);
+  MoveOver(surface, Centre(button));
+  r.Settle();
+  ASSERT_EQ(button.picture, ButtonPicture(c, 7));
+  ASSERT_GT(NotShowing(r, button, normal), 50);  // the highlight is drawn
+  // A click during the hand does nothing; the pointer then goes straight on
+  // to a standing tile, which rises.
+  QTest::mouseClick(surface, Qt::LeftButton, {}, Centre(button));
+  r.Settle();
+  MoveOver(surface, Centre(c.view.MJ_Image[1]));
+  r.Settle();
+  EXPECT_EQ(c.view.MJ_Image[1].y, c.table.custom[0].handY - kTileRise);
+  EXPECT_EQ(button.picture, normal);
+  EXPECT_EQ(NotShowing(r, button, normal), 0);
+  // Back on the button it lights again.
+  MoveOver(surface, Centre(button));
+  r.Settle();
+  EXPECT_EQ(button.picture, ButtonPicture(c, 7));
+}
+
+// A real press, move and release of the left button, in screen coordinates.
+void Drag(QWidget* w, const QPoint& from, const QPoint& by) {
+  const QPointF global = w->mapToGlobal(QPointF(from));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(from), global, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  for (int step = 1; step <= 4; ++step) {
+    const QPointF g = global + QPointF(by) * step / 4.0;
+    QMouseEvent move(QEvent::MouseMove, w->mapFromGlobal(g), g, Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    QCoreApplication::processEvents();
+  }
+  const QPointF end = global + QPointF(by);
+  QMouseEvent release(QEvent::MouseButtonRelease, w->mapFromGlobal(end), end, Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &release);
+}
+
+TEST(RealWindow, TheRankingWindowIsDraggedByItsHintItsFacesAndItsNames) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    HeroWindow(c);
+    ShowRankingWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return hero->isVisible(); }));
+  struct Case {
+    const char* name;
+    int index;
+    QPoint by;
+  } cases[] = {{"ID", 2, {40, 30}}, {"Tou", 1, {-25, 50}}, {"Label1", 0, {60, -20}}};
+  for (const Case& k : cases) {
+    const SmallForm& f = c.forms[FormId::Hero];
+    const int i = ControlIndex(f, k.name, k.index);
+    ASSERT_GE(i, 0) << k.name;
+    const QPoint was = hero->pos();
+    const int left = f.left, top = f.top;
+    Drag(hero, Centre(f.controls[static_cast<std::size_t>(i)]), k.by);
+    EXPECT_TRUE(WaitUntil([&] { return hero->pos() == was + k.by; }))
+        << k.name << ": at " << hero->pos().x() << "," << hero->pos().y();
+    r.Settle();
+    // The form knows its new place, so the next sync keeps it there.
+    EXPECT_EQ(c.forms[FormId::Hero].left, left + k.by.x()) << k.name;
+    EXPECT_EQ(c.forms[FormId::Hero].top, top + k.by.y()) << k.name;
+    r.window.sync();
+    r.Settle();
+    EXPECT_EQ(hero->pos(), was + k.by) << k.name;
+  }
+  // A press on a label that does not drag moves nothing.
+  const QPoint was = hero->pos();
+  const SmallForm& f = c.forms[FormId::Hero];
+  Drag(hero, Centre(f.controls[static_cast<std::size_t>(ControlIndex(f, "Label2", 0))]), {30, 30});
+  r.Settle();
+  EXPECT_EQ(hero->pos(), was);
+}
+
 }  // namespace
 }  // namespace tavren
 
