@@ -257,11 +257,59 @@ void LayAddedKong(Client& c, int side, int slot, int tile, bool watching) {
   PlaceStandingRow(c, side);
 }
 
+// A win while another side still holds its drawn tile robs that side's kong:
+// the kong was never laid, so the tile being added is still in that side's
+// row. It leaves the row here and lies in the centre as the tile won, as a
+// discard would; the side then holds what the server reveals for it, and the
+// winner's row takes the tile as it takes a winning discard.
+void TakeRobbedTile(Client& c, int winner, int tile) {
+  int robbed = -1;
+  for (int s = 0; s < kSides; ++s) {
+    const HandRecord& h = Hand(c, s);
+    if (s != winner && h.count > 0 && (h.count - 2) % 3 == 0) robbed = s;
+  }
+  if (robbed < 0) return;
+  HandRecord& h = Hand(c, robbed);
+  if (!StandingFits(h, 0)) return;
+  tile &= 0xFF;
+  if (tile == p::kWireWildTile) tile = kWildCode;
+  // The user's row holds the tile by its face; another side's tiles are
+  // unknown, and its drawn tile stands for the one it added.
+  int slot = h.first + h.count - 1;
+  if (robbed == 0)
+    for (int k = h.first; k < h.first + h.count; ++k)
+      if (SameTile(Slot(h, k).value, tile)) {
+        slot = k;
+        break;
+      }
+  const int control = Slot(h, slot).ind;
+  if (!ValidControl(control)) return;
+  for (int k = slot; k + 1 < h.first + h.count; ++k)
+    h.mj[static_cast<std::size_t>(k)] = h.mj[static_cast<std::size_t>(k + 1)];
+  --h.count;
+  if (robbed == 0) PlaceStandingRow(c, 0);
+  TableModel& t = c.table;
+  TableViewState& v = c.tableView;
+  t.LastDiscard = I16(tile);
+  t.LastDiscardInd = I16(control);
+  v.LastDiscardSide = I16(robbed);
+  v.DiscardLaid = false;
+  LoadSteps(c, Steps::Lying);
+  ShowFace(c, control, robbed, tile);
+  Control& k = Tile(c, control);
+  k.w = c.view.TileStepX[static_cast<std::size_t>(robbed)];
+  k.h = c.view.TileStepY[static_cast<std::size_t>(robbed)];
+  k.x = (c.view.pic1W - k.w) / 2;
+  k.y = (c.view.pic1H - k.h) / 2;
+  BringToFront(c.view, k);
+}
+
 // The first win of the hand marks the result window's labels; a user who won
-// on a discard gets that discard at the end of the row.
-void ShowWin(Client& c, int side) {
+// on a discard (or on a robbed kong) gets that tile at the end of the row.
+void ShowWin(Client& c, int side, int tile) {
   TableViewState& v = c.tableView;
   if (v.HuSide >= 0) return;
+  TakeRobbedTile(c, side, tile);
   v.ResultIdColor.fill(kGreen);
   v.HuSide = I16(side);
   v.ResultIdColor[static_cast<std::size_t>(side)] = kRed;
@@ -419,7 +467,7 @@ void LayClaim(Client& c, int kind, int side, std::span<const std::int16_t> tiles
       return;
     }
     case p::kClaimHu:
-      ShowWin(c, side);
+      ShowWin(c, side, kongTile);
       return;
     default:
       return;

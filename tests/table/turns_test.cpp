@@ -306,6 +306,59 @@ TEST(Reveal, TheFirstRecordNamesTheWallTilesAndWhereTheyLie) {
   }
 }
 
+// Side 3 adds to its peng and side 1 (or the user) robs the kong. The kong
+// was never laid, so the tile leaves side 3's row: it holds what the server
+// reveals for it, the table turns face up once all have shown their hands,
+// and the winner's row shows the robbed tile.
+TEST(Reveal, ARobbedKongsTileLeavesTheAddersRowForTheWinners) {
+  for (const int winner : {1, 0}) {
+    Play s;
+    s.StartHand(1, {1, 1, 1, 1}, kDealTiles, 0x29);
+    for (int side : {1, 2, 3}) s.Feed(p::kInsDraw, side, {0});
+    s.Feed(p::kInsDraw, 0, {0x33});
+    s.Feed(p::kInsDraw, 3, {0});  // side 3's turn: it adds to its peng
+    ASSERT_EQ(s.hand(3).count, 14);
+    const int robbed = s.hand(3).mj[static_cast<std::size_t>(s.hand(3).first + 13)].ind;
+    const int before = s.hand(winner).count;
+    s.Feed(p::kInsMeld, winner, {p::kClaimHu, 0, 0, 0x27});
+    EXPECT_EQ(s.hand(3).count, 13) << winner;
+    EXPECT_EQ(s.c.table.LastDiscardInd, robbed);
+    EXPECT_EQ(s.c.table.LastDiscard, 0x27);
+    // The server reveals every side as it holds it: side 3 without the tile,
+    // the winner with it last (a count the client takes up to its own).
+    auto reveal = [&](int side, int n) {
+      for (int i = 0; i < n; i += 4) {
+        std::vector<int> v;
+        for (int j = i; j < n && j < i + 4; ++j) v.push_back(0x21 + j % 9);
+        Frame f = ServerFrame(p::kInsReveal, s.seat(side), {});
+        for (std::size_t j = 0; j < v.size(); ++j) {
+          f[p::kOperandOffset + 2 * j] = 0;
+          f[p::kOperandOffset + 2 * j + 1] = static_cast<std::uint8_t>(v[j]);
+        }
+        s.Feed(f);
+      }
+    };
+    for (int side : {1, 2, 3}) reveal(side, side == winner ? before + 1 : s.hand(side).count);
+    for (int side : {1, 2, 3}) EXPECT_EQ(s.hand(side).count, 0) << winner << " side " << side;
+    const Control& k = s.tile(robbed);
+    EXPECT_TRUE(k.visible);
+    if (winner == 1) {
+      // Face up beside the last tile of side 1's row, below it.
+      const HandRecord& h = s.hand(1);
+      const Control& last = s.tile(h.mj[static_cast<std::size_t>(h.first + before - 1)].ind);
+      EXPECT_EQ(k.y, last.y + s.c.view.TileStepY[1] - SY(s.c, 13));
+      EXPECT_EQ(k.picture,
+                s.c.view.pics.TilePics[static_cast<std::size_t>(*TilePicIndex(1, 0x27))]);
+    } else {
+      // At the end of the user's row.
+      const HandRecord& h = s.hand(0);
+      EXPECT_EQ(k.y, h.handY);
+      EXPECT_EQ(k.x, s.tile(h.mj[static_cast<std::size_t>(h.first + h.count - 1)].ind).x +
+                         s.c.view.TileStepX[0]);
+    }
+  }
+}
+
 // A server that goes on handing out tiles after the wall is used up would
 // make the wall's next control one a hand still holds: the client refuses the
 // record (back to the lobby, end) instead of showing one tile in two places.
