@@ -83,6 +83,13 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
   }
   o << "],\"faceUp\":" << faceUp << ",\"continue\":";
   Rect(o, c, c.view.AnNiu[2], scale);
+  o << ",\"bar\":[";
+  for (std::size_t i = 0; i < c.view.AnNiu.size(); ++i) {
+    if (i > 0) o << ',';
+    Rect(o, c, c.view.AnNiu[i], scale);
+  }
+  o << "],\"heroName\":";
+  FormControl(o, c, c.forms[FormId::Hero], "ID", scale);
   const SmallForm& prompt = c.forms[FormId::tishi];
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
   FormControl(o, c, prompt, "Image1", scale);

@@ -68,6 +68,12 @@ TableSurface::TableSurface(TableWindow& window, QWidget* parent)
 }
 
 bool TableSurface::event(QEvent* e) {
+  if (e->type() == QEvent::Leave) {
+    // The pointer left the table (for the window's frame, a small window or
+    // another program): a lit control-bar button goes dark.
+    if (Client* c = window_.client()) window_.deliver([&] { RestoreControlBarPictures(*c); });
+    return QWidget::event(e);
+  }
   if (e->type() != QEvent::ToolTip) return QWidget::event(e);
   // A tooltip belongs to the control under the pointer and only lasts while
   // the pointer stays on it.

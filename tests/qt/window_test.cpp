@@ -768,10 +768,16 @@ TEST(RealWindow, TheContinueButtonLosesItsHighlightWhenThePointerGoesOnToATile) 
   EXPECT_EQ(c.view.MJ_Image[1].y, c.table.custom[0].handY - kTileRise);
   EXPECT_EQ(button.picture, normal);
   EXPECT_EQ(NotShowing(r, button, normal), 0);
-  // Back on the button it lights again.
+  // Back on the button it lights again, and goes dark when the pointer
+  // leaves the table altogether.
   MoveOver(surface, Centre(button));
   r.Settle();
   EXPECT_EQ(button.picture, ButtonPicture(c, 7));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(surface, &leave);
+  r.Settle();
+  EXPECT_EQ(button.picture, normal);
+  EXPECT_EQ(NotShowing(r, button, normal), 0);
 }
 
 // A real press, move and release of the left button, in screen coordinates.
