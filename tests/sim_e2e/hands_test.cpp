@@ -3,9 +3,11 @@
 // model stays whole after every instruction.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/client.h"
 #include "shell/startup.h"
@@ -192,6 +194,107 @@ TEST(EngineHands, TenHandsKeepEveryRowWallAndMeldWhole) {
   EXPECT_GT(w.melds, 0);
   EXPECT_GT(w.flowers, 0);
   for (const std::string& f : w.faults) ADD_FAILURE() << f;
+}
+
+// What the server revealed of each side at a hand's end, against what the
+// client counted that side held when its reveal began.
+struct RevealCheck {
+  Handlers original;
+  std::array<int, kSides> countAtReveal{};  // −1: no reveal yet this hand
+  std::array<int, kSides> revealed{};
+  int winSide = -1, winTile = 0;
+  std::vector<std::string> faults;
+  int hand = 0;  // hands the client saw begin
+  int robbedHand = 0;
+  bool robbedChecked = false;
+};
+RevealCheck* g_reveal = nullptr;
+
+void CheckedReveal(Client& c, const InfoRecord& r) {
+  RevealCheck& k = *g_reveal;
+  const int side = SideOf(c, r.seat & 15);
+  if (r.itype == protocol::kInsNewHand) {
+    ++k.hand;
+    k.countAtReveal.fill(-1);
+    k.revealed.fill(0);
+  }
+  if (r.itype == protocol::kInsMeld && r.value[0] == protocol::kClaimHu && k.winSide < 0) {
+    k.winSide = side;
+    k.winTile = r.value[3] & 0xFF;
+  }
+  if (r.itype == protocol::kInsReveal) {
+    if (k.countAtReveal[static_cast<std::size_t>(side)] < 0)
+      k.countAtReveal[static_cast<std::size_t>(side)] =
+          c.table.custom[static_cast<std::size_t>(side)].count;
+    for (int i = 0; i < 4; ++i)
+      k.revealed[static_cast<std::size_t>(side)] += (r.value[i] & 0xFF) != 0;
+  }
+  const bool firstResult = r.itype == protocol::kInsResult && c.handEnd.ResultCount == 0;
+  k.original.byType[static_cast<std::size_t>(r.itype)](c, r);
+  if (firstResult && k.hand == k.robbedHand && !k.robbedChecked) {
+    k.robbedChecked = true;
+    for (int s = 1; s < kSides; ++s) {
+      const int counted = k.countAtReveal[static_cast<std::size_t>(s)];
+      const int shown = k.revealed[static_cast<std::size_t>(s)];
+      // The winner's reveal names the robbed tile last, beside what the client counts.
+      const int extra = s == k.winSide ? 1 : 0;
+      if (shown != counted + extra)
+        k.faults.push_back("side " + std::to_string(s) + ": the client counted " +
+                           std::to_string(counted) + ", the server revealed " +
+                           std::to_string(shown));
+      if (c.table.custom[static_cast<std::size_t>(s)].count != 0)
+        k.faults.push_back("side " + std::to_string(s) + " never completed its reveal");
+    }
+    // The robbed tile, face up, in the winner's row where a winning discard goes.
+    const int control = c.table.LastDiscardInd;
+    const Control* tile =
+        ValidControl(control) ? &c.view.MJ_Image[static_cast<std::size_t>(control)] : nullptr;
+    if ((c.table.LastDiscard & 0xFF) != k.winTile || tile == nullptr || !tile->visible ||
+        tile->x == (c.view.pic1W - tile->w) / 2)
+      k.faults.push_back("the robbed tile is not in the winner's row");
+  }
+  if (r.itype == protocol::kInsNewHand) k.winSide = -1;
+}
+
+// A kong robbed at a busy table, followed by a watcher: the side that added
+// the tile holds one tile fewer than it drew, as the server reveals it; every
+// row completes and turns face up, and the robbed tile lies in the winner's row.
+TEST(EngineHands, ARobbedKongIsRevealedAsTheWatcherCountsEverySide) {
+  sim::World world;
+  server::Server::Config config = Config(1);  // the 130th hand of seed 1 is won on a robbed kong
+  testing::EnginePeer peer(world, kHost, kPort, config);
+  int hands = 0, robbed = 0, winnerSeat = -1, adderSeat = -1;
+  peer.server.setHandSink([&](const server::HandRecord& h) {
+    ++hands;
+    if (h.robbedKong && robbed == 0) {
+      robbed = hands;
+      winnerSeat = h.winner;
+      adderSeat = h.discarder;
+    }
+  });
+  sim::SimPlatform platform(world);
+  Client watcher(platform);
+  platform.attach(watcher);
+  RevealCheck k;
+  g_reveal = &k;
+  k.original = watcher.handlers;
+  for (std::size_t i = 0; i < watcher.handlers.byType.size(); ++i)
+    if (watcher.handlers.byType[i] != nullptr && i != protocol::kInsResumed)
+      watcher.handlers.byType[i] = CheckedReveal;
+  // Seat 3 is watched, so that neither the winner (seat 1) nor the seat that
+  // added the tile (seat 0) is the watcher's own side.
+  StartUp(watcher, std::string("eve$watch=0;seat=3$") + kHost + "$" + std::to_string(kPort) +
+                       "$T1$900003$0$$0$$$0");
+  ASSERT_TRUE(watcher.table.Watching);
+  k.robbedHand = 130;
+  for (int minute = 0; minute < 24 * 60 && !k.robbedChecked && hands < 140; ++minute)
+    world.loop.runFor(60 * 1000);
+  ASSERT_EQ(robbed, 130) << "the seed no longer robs that kong";
+  EXPECT_EQ(winnerSeat, 1);
+  EXPECT_EQ(adderSeat, 0);
+  EXPECT_FALSE(watcher.ended);
+  ASSERT_TRUE(k.robbedChecked);
+  for (const std::string& f : k.faults) ADD_FAILURE() << f;
 }
 
 TEST(EngineHands, AWatcherJoiningMidHandSeesTheTableAndFollowsTheHandsAfter) {
