@@ -41,6 +41,44 @@ void FormControl(std::ostringstream& o, const Client& c, const SmallForm& f, con
   o << "null";
 }
 
+// The middle of the part of wall tile `pos` that no other control covers, as
+// [x, y] in screen pixels (wall tiles overlap); null when none shows.
+void ShowingPoint(std::ostringstream& o, const Client& c, int pos, DumpScale s) {
+  const Control& k = Tile(c, pos);
+  long sx = 0, sy = 0, n = 0;
+  if (k.visible)
+    for (int y = k.y; y < k.y + k.h; ++y)
+      for (int x = k.x; x < k.x + k.w; ++x)
+        if (HitTest(c.view, x, y) == &k) {
+          sx += x;
+          sy += y;
+          ++n;
+        }
+  // The middle of the showing pixels may itself be covered; take the showing
+  // pixel nearest to it.
+  if (n == 0) {
+    o << "null";
+    return;
+  }
+  const long mx = sx / n, my = sy / n;
+  long best = -1;
+  int bx = 0, by = 0;
+  for (int y = k.y; y < k.y + k.h; ++y)
+    for (int x = k.x; x < k.x + k.w; ++x) {
+      if (HitTest(c.view, x, y) != &k) continue;
+      const long d = (x - mx) * (x - mx) + (y - my) * (y - my);
+      if (best < 0 || d < best) {
+        best = d;
+        bx = x;
+        by = y;
+      }
+    }
+  const MainForm& f = c.view;
+  const double z = s.zoom * s.ratio;
+  o << '[' << Px(f.windowLeft * s.ratio + (f.pic1X + bx) * z) << ','
+    << Px(f.windowTop * s.ratio + (f.pic1Y + by) * z) << ']';
+}
+
 }  // namespace
 
 std::string SceneSummary(const Client& c, DumpScale scale) {
@@ -87,6 +125,18 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
   for (std::size_t i = 0; i < c.view.AnNiu.size(); ++i) {
     if (i > 0) o << ',';
     Rect(o, c, c.view.AnNiu[i], scale);
+  }
+  // Where to click the wall tiles the server revealed at the hand's end that
+  // are still face down.
+  o << "],\"revealWall\":[";
+  first = true;
+  for (int i = 0; i < c.play.RevealCount && i < kRevealWallTiles; ++i) {
+    const int pos = c.play.RevealPos[static_cast<std::size_t>(i)];
+    if (pos < 0 || pos >= kWallTiles || c.play.RevealTiles[static_cast<std::size_t>(i)] == 0)
+      continue;
+    if (!first) o << ',';
+    first = false;
+    ShowingPoint(o, c, pos, scale);
   }
   o << "],\"heroName\":";
   FormControl(o, c, c.forms[FormId::Hero], "ID", scale);
