@@ -123,6 +123,11 @@ class Platform {
   // Ends the program once control is back at the event entry.
   virtual void requestEnd() = 0;
 
+  // A hand is over and its pictures and records are freed: the memory they
+  // held goes back to the system, so a client that plays all evening stays
+  // the size it was. Nothing to do where memory is not pooled.
+  virtual void releaseFreeMemory() {}
+
   // The program folder ($TAVRENMJ_HOME, else the executable's folder), with '/'.
   virtual std::string programFolder() = 0;
   // The single-instance lock; false when another client holds it.

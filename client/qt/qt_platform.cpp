@@ -1,6 +1,9 @@
 #include "qt/qt_platform.h"
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -39,6 +42,15 @@ bool EnvIs(const char* name, const char* value) {
 }  // namespace
 
 QtPlatform::QtPlatform() {
+#if defined(__GLIBC__)
+  // glibc raises its mmap and trim thresholds each time a large block (a
+  // decoded picture, a backing store) is freed, until pictures of a few
+  // megabytes live in the heap and its free top is never given back: a client
+  // playing for hours then grows by what the picture churn left behind. Fixed
+  // thresholds keep large pictures in blocks of their own, returned when freed.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 512 * 1024);
+#endif
   clock_.start();
   printMessageBoxes_ = EnvIs("TAVRENMJ_MESSAGEBOX", "print");
   if (const char* path = std::getenv("TAVRENMJ_SCENE_DUMP")) sceneSummary_ = path;
@@ -298,6 +310,14 @@ void QtPlatform::requestEnd() {
   // window refuses a close that the core did not decide.
   QMetaObject::invokeMethod(
       QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void QtPlatform::releaseFreeMemory() {
+#if defined(__GLIBC__)
+  // Also the free pages between blocks still in use, which the heap's own
+  // trimming of its top leaves resident.
+  malloc_trim(0);
+#endif
 }
 
 std::string QtPlatform::programFolder() {

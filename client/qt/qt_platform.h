@@ -57,6 +57,7 @@ class QtPlatform : public QObject, public Platform {
 
   void messageBox(const std::string& title, const std::string& text) override;
   void requestEnd() override;
+  void releaseFreeMemory() override;
   std::string programFolder() override;
   bool acquireInstanceLock() override;
   void openUrl(const std::string& url) override;

@@ -191,6 +191,8 @@ void StartHandView(Client& c) {
 }
 
 void HandleNewHand(Client& c, const InfoRecord& r) {
+  // The last hand is over: what it freed goes back to the system.
+  c.platform.releaseFreeMemory();
   c.table.RoundWindPic = static_cast<std::int16_t>(344 + c.link.LastFrame[p::kPayloadOffset]);
   MainForm& f = c.view;
   TableModel& t = c.table;

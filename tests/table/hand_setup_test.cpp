@@ -111,6 +111,17 @@ TEST(NewHand, ClearsTheLastHandsTableWhenNobodyDidAndResetsTheHandCounters) {
   EXPECT_FALSE(s.c.table.TableCleared);
 }
 
+TEST(NewHand, EachHandGivesWhatTheLastOneFreedBackToTheSystem) {
+  // A client playing all evening must not keep the churn of every hand.
+  Play s;
+  const int before = s.platform.memoryReleases;
+  s.StartHand(0, {1, 1, 1, 1}, testing::kDealTiles, 0x29);
+  EXPECT_EQ(s.platform.memoryReleases, before + 1);
+  s.Feed(p::kInsNewHand, 1, {1, 1, 1, 1});
+  s.Feed(p::kInsNewHand, 2, {1, 1, 1, 1});
+  EXPECT_EQ(s.platform.memoryReleases, before + 3);
+}
+
 TEST(PlayerNames, TheUserFindsHisSeatAndEverySideGetsItsSeatAndName) {
   Play s;
   for (auto& h : s.c.table.custom) h.seat = 0;

@@ -195,6 +195,7 @@ class SimPlatform : public Platform {
   bool endRequested = false;
   std::int64_t pausedMs = 0;  // total time spent in blocking pauses
   int connectAttempts = 0;
+  int memoryReleases = 0;     // times the core handed freed memory back
   bool hangConnects = false;  // connection attempts neither stand nor fail
   std::string lastHost;
   std::uint16_t lastPort = 0;
@@ -217,6 +218,7 @@ class SimPlatform : public Platform {
   void lobbyPost(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) override;
   void messageBox(const std::string& title, const std::string& text) override;
   void requestEnd() override { endRequested = true; }
+  void releaseFreeMemory() override { ++memoryReleases; }
   std::string programFolder() override { return folder; }
   bool acquireInstanceLock() override { return instanceLockFree; }
   void openUrl(const std::string& url) override { openedUrls.push_back(url); }
