@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWindow>
+#include <cmath>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,22 @@ QColor Rgb(std::uint32_t c) {
 QFont Font(int points) {
   QFont f(kFontFamily);
   f.setPointSize(points > 0 ? points : 10);
+  return f;
+}
+
+// Table pixels of a small window to its pixels at the table size `zoom`.
+int Scaled(int v, double zoom) {
+  return static_cast<int>(std::lround(v * zoom));
+}
+
+QRect Scaled(const QRect& r, double zoom) {
+  return QRect(Scaled(r.x(), zoom), Scaled(r.y(), zoom), Scaled(r.width(), zoom),
+               Scaled(r.height(), zoom));
+}
+
+QFont ScaledFont(int points, double zoom) {
+  QFont f = Font(points);
+  if (zoom != 1.0) f.setPointSizeF(f.pointSizeF() * zoom);
   return f;
 }
 
@@ -120,7 +137,11 @@ void FormWindow::sync() {
   if (windowFlags() != flags) setWindowFlags(flags);
   const QString title = QString::fromStdString(f.caption);
   if (windowTitle() != title) setWindowTitle(title);
-  if (size() != QSize(f.w, f.h)) setFixedSize(std::max(f.w, 1), std::max(f.h, 1));
+  // A larger table brings its small windows to the same size: the form stays in
+  // table pixels, the window, its drawing and its pointer scale.
+  const QSize size(Scaled(std::max(f.w, 1), owner_.zoom()),
+                   Scaled(std::max(f.h, 1), owner_.zoom()));
+  if (this->size() != size) setFixedSize(size);
   const QPoint at = owner_.toScreen(f.left, f.top);
   if (pos() != at) move(at);
   const double opacity = f.opacity / 255.0;
@@ -136,10 +157,10 @@ void FormWindow::applyShape() {
   // A bubble is cut to its picture: the key colour around the bubble goes.
   const SmallForm& f = form();
   if (!IsBubble(id_) || f.backgroundPicture == 0) return;
-  if (shapePicture_ == f.backgroundPicture && shapeSize_ == QSize(f.w, f.h)) return;
+  if (shapePicture_ == f.backgroundPicture && shapeSize_ == size()) return;
   shapePicture_ = f.backgroundPicture;
-  shapeSize_ = QSize(f.w, f.h);
-  const QImage img = pictures_.picture(f.backgroundPicture, f.w, f.h)
+  shapeSize_ = size();
+  const QImage img = pictures_.picture(f.backgroundPicture, width(), height())
                          .toImage()
                          .convertToFormat(QImage::Format_RGB32);
   if (img.isNull()) return;
@@ -198,7 +219,7 @@ void FormWindow::syncList(int i, const Control& k) {
     connect(list, &QListWidget::doubleClicked, this,
             [this, i](const QModelIndex&) { deliver([&] { FormDoubleClick(client_, id_, i); }); });
   }
-  list->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
+  list->setGeometry(Scaled(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
   list->setVisible(k.visible);
   if (list->wordWrap() != k.wrap) {
     // Lines of a wrapping list differ in height and are never cut with "…".
@@ -207,7 +228,7 @@ void FormWindow::syncList(int i, const Control& k) {
     list->setTextElideMode(k.wrap ? Qt::ElideNone : Qt::ElideRight);
     list->setResizeMode(k.wrap ? QListView::Adjust : QListView::Fixed);
   }
-  list->setFont(Font(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9));
+  list->setFont(ScaledFont(k.fontSize > 0 ? std::min(k.fontSize, 10) : 9, owner_.zoom()));
   const QString style =
       QStringLiteral(
           "QListWidget { background: white; color: %1; border: 1px solid #8A5A1E; }"
@@ -258,8 +279,8 @@ void FormWindow::syncEdit(int i, const Control& k) {
       deliver([&] { FormText(client_, id_, i, t); });
     });
   }
-  edit->setFont(Font(k.fontSize));
-  edit->setGeometry(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
+  edit->setFont(ScaledFont(k.fontSize, owner_.zoom()));
+  edit->setGeometry(Scaled(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
   edit->setVisible(k.visible);
   const QString text = QString::fromStdString(k.caption);
   if (edit->text() != text) edit->setText(text);
@@ -284,14 +305,16 @@ void FormWindow::paintEvent(QPaintEvent*) {
   const SmallForm& f = form();
   QPainter p(this);
   // Pictures from the set of the screen's density; text is drawn at it anyway.
+  p.scale(owner_.zoom(), owner_.zoom());
   const double density = PainterDensity(p);
-  p.fillRect(rect(), Rgb(f.background));
+  const QRect all(0, 0, f.w, f.h);
+  p.fillRect(all, Rgb(f.background));
   if (f.backgroundPicture != 0) {
-    const QPixmap bg = pictures_.picture(f.backgroundPicture, width(), height(), density);
-    if (!bg.isNull()) p.drawPixmap(QRectF(rect()), bg, QRectF(bg.rect()));
+    const QPixmap bg = pictures_.picture(f.backgroundPicture, f.w, f.h, density);
+    if (!bg.isNull()) p.drawPixmap(QRectF(all), bg, QRectF(bg.rect()));
   } else {
     p.setPen(QColor(0x8A, 0x5A, 0x1E));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.drawRect(all.adjusted(0, 0, -1, -1));
   }
   for (const Control& k : f.controls) {
     if (!k.visible || k.w <= 0 || k.h <= 0) continue;
@@ -326,7 +349,7 @@ int FormWindow::controlAt(const QPoint& pt) const {
 
 void FormWindow::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
-  pressed_ = controlAt(e->position().toPoint());
+  pressed_ = controlAt(TablePoint(e->position(), owner_.zoom()));
   // The windows without a title bar are dragged by their bare background and
   // by the controls that say so.
   const bool drags = pressed_ < 0 || form().controls[static_cast<std::size_t>(pressed_)].drags;
@@ -343,12 +366,12 @@ void FormWindow::mouseReleaseEvent(QMouseEvent* e) {
   dragGrip_.reset();
   const int was = std::exchange(pressed_, -1);
   // A click is a press and a release on the same control.
-  if (was >= 0 && controlAt(e->position().toPoint()) == was)
+  if (was >= 0 && controlAt(TablePoint(e->position(), owner_.zoom())) == was)
     deliver([&] { FormClick(client_, id_, was); });
 }
 
 void FormWindow::mouseDoubleClickEvent(QMouseEvent* e) {
-  const int i = controlAt(e->position().toPoint());
+  const int i = controlAt(TablePoint(e->position(), owner_.zoom()));
   if (i >= 0) deliver([&] { FormDoubleClick(client_, id_, i); });
 }
 
@@ -361,7 +384,7 @@ void FormWindow::mouseMoveEvent(QMouseEvent* e) {
     }
     return;
   }
-  const int i = controlAt(e->position().toPoint());
+  const int i = controlAt(TablePoint(e->position(), owner_.zoom()));
   if (i == hovered_) return;
   hovered_ = i;
   deliver([&] { FormHover(client_, id_, i); });

@@ -26,7 +26,7 @@ void Rect(std::ostringstream& o, const Client& c, const Control& k, DumpScale s)
     << ',' << (k.visible ? 1 : 0) << ',' << (k.enabled ? 1 : 0) << ']';
 }
 
-// A small window stands where the larger table puts it, at its own size.
+// A small window stands where the larger table puts it, and grows with it.
 void FormControl(std::ostringstream& o, const Client& c, const SmallForm& f, const char* name,
                  DumpScale s) {
   const MainForm& m = c.view;
@@ -34,8 +34,9 @@ void FormControl(std::ostringstream& o, const Client& c, const SmallForm& f, con
   const double top = m.windowTop + (f.top - m.windowTop) * s.zoom;
   for (const Control& k : f.controls) {
     if (std::string(k.name) != name) continue;
-    o << '[' << Px((left + k.x) * s.ratio) << ',' << Px((top + k.y) * s.ratio) << ','
-      << Px(k.w * s.ratio) << ',' << Px(k.h * s.ratio) << ',' << (k.visible ? 1 : 0) << ']';
+    const double z = s.zoom * s.ratio;
+    o << '[' << Px(left * s.ratio + k.x * z) << ',' << Px(top * s.ratio + k.y * z) << ','
+      << Px(k.w * z) << ',' << Px(k.h * z) << ',' << (k.visible ? 1 : 0) << ']';
     return;
   }
   o << "null";

@@ -378,6 +378,17 @@ TEST(RealWindow, ALargerTableDrawsTheWindowLargerAndMapsThePointerToTablePixels)
                     QPoint(lastX, (tile.y + tile.h / 2) * 3 / 2));
   r.Settle();
   EXPECT_EQ(c.table.LastDiscardInd, 1);
+  // A small window grows with the table, at its place relative to the table.
+  RunEvent(c, [&] { CloseRequested(c); });
+  r.window.sync();
+  r.Settle();
+  const SmallForm& exit = c.forms[FormId::frmExit];
+  qt::FormWindow* w = r.window.forms()->window(FormId::frmExit);
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(w->isVisible());
+  EXPECT_EQ(w->size(), QSize(static_cast<int>(std::lround(exit.w * 1.5)),
+                             static_cast<int>(std::lround(exit.h * 1.5))));
+  EXPECT_EQ(w->pos(), r.window.toScreen(exit.left, exit.top));
 }
 
 // The pointer comes to rest at `pos`: the move, then the platform's tooltip request.
