@@ -41,7 +41,9 @@ classIniFile RecordFile(Client& c) {
 }  // namespace
 
 std::string RecordFilePath(Client& c) {
-  return c.platform.programFolder() + "/" + kRecordFileName;
+  const std::string folder =
+      c.shell.RecordFolder.empty() ? c.platform.programFolder() : c.shell.RecordFolder;
+  return folder + "/" + kRecordFileName;
 }
 
 std::string RecordSection(int n) {

@@ -26,6 +26,9 @@ struct ShellState {
   bool LobbyLinkLost = false;
   // The user has been told in this game that a hand could not be recorded.
   bool RecordLossTold = false;
+  // Where the record file lives when not in the program folder: a replay keeps
+  // its hands apart from the user's own record.
+  std::string RecordFolder;
 };
 
 // Lobby operations. Restore and minimise end the program when the lobby is gone.

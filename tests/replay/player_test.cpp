@@ -1,0 +1,247 @@
+// A kept game played again: the same core, fed the kept frames in virtual
+// time, shows at every hand's end exactly what it showed in the game, sends
+// nothing out and writes nothing.
+#include "replay/player.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/client.h"
+#include "support/recorded_game.h"
+
+namespace tavren {
+namespace {
+
+using testing::LiveGame;
+using testing::PlayLive;
+using testing::QuietHost;
+using testing::TempFolder;
+using testing::Twist;
+
+struct Replayed {
+  testing::HandEndScenes scenes;
+  std::unique_ptr<QuietHost> host = std::make_unique<QuietHost>();
+  std::unique_ptr<replay::Player> player;
+};
+
+std::unique_ptr<Replayed> Replay(const replay::ReadResult& file) {
+  auto r = std::make_unique<Replayed>();
+  Replayed* raw = r.get();
+  r->player = std::make_unique<replay::Player>(file, *r->host, [raw](Client& c) {
+    raw->scenes = {};
+    testing::TakeHandEndScenes(c, raw->scenes);
+  });
+  r->player->setSpeed(replay::kAsFastAsPossible);
+  r->player->run();
+  testing::ForgetScenes(r->player->client());
+  return r;
+}
+
+struct Case {
+  const char* name;
+  std::uint64_t seed;
+  int hands;
+  Twist twist;
+};
+
+class ReplayedGame : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ReplayedGame, ShowsTheSameSceneAndResultAtEveryHandEndAsTheLiveGame) {
+  const Case& k = GetParam();
+  const LiveGame live = PlayLive(k.seed, k.hands, k.twist);
+  ASSERT_EQ(live.handsPlayed, k.hands);
+  ASSERT_FALSE(live.keptEnded);
+  if (k.twist == Twist::LostLink) {
+    ASSERT_TRUE(live.linkDropped);
+    ASSERT_GE(live.connectAttempts, 2) << "the client came back on a new connection";
+  }
+  ASSERT_GE(live.scenes.scenes.size(), static_cast<std::size_t>(k.hands))
+      << "a result and a settlement per won hand";
+  const auto r = Replay(live.file);
+  const replay::Player& p = *r->player;
+  EXPECT_TRUE(p.finished());
+  EXPECT_EQ(p.endText(), "");
+  EXPECT_EQ(p.entriesDone(), live.file.entries.size());
+  // A watcher who came in during the first hand sees the later ones start.
+  EXPECT_EQ(p.hands().size(), static_cast<std::size_t>(k.hands - (k.twist == Twist::Watcher)));
+  ASSERT_EQ(r->scenes.scenes.size(), live.scenes.scenes.size());
+  for (std::size_t i = 0; i < live.scenes.scenes.size(); ++i) {
+    EXPECT_EQ(r->scenes.handNumbers[i], live.scenes.handNumbers[i]);
+    EXPECT_EQ(r->scenes.scenes[i], live.scenes.scenes[i]) << "hand end " << i;
+  }
+  // The hands' results in the hand list are those the game kept.
+  for (const replay::HandInfo& h : p.hands()) {
+    EXPECT_TRUE(h.ended) << h.number;
+    EXPECT_EQ(h.result, "第" + std::to_string(h.number) + "局");
+  }
+  // Nothing went out and nothing was written where the user keeps things.
+  EXPECT_GT(r->player->platform().sentFrames, 0) << "the core did send; it was swallowed";
+  EXPECT_TRUE(std::filesystem::is_empty(r->host->folder));
+  if (k.twist == Twist::LostLink) {
+    ASSERT_FALSE(p.notes().empty());
+    EXPECT_NE(p.notes().front().find("连接中断"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, ReplayedGame,
+    ::testing::Values(Case{"seed5", 5, 3, Twist::None}, Case{"seed17", 17, 3, Twist::None},
+                      Case{"seed29", 29, 2, Twist::None}, Case{"watcher", 23, 3, Twist::Watcher},
+                      Case{"lostLink", 11, 3, Twist::LostLink}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// One game of four hands, kept once for the tests of the controls.
+const LiveGame& FourHands() {
+  static const LiveGame game = PlayLive(7, 4, Twist::None);
+  return game;
+}
+
+TEST(ReplayControls, OneStepTakesOneInstructionAndPausesAgain) {
+  QuietHost host;
+  replay::Player p(FourHands().file, host);
+  p.setPaused(true);
+  p.run();  // paused from the start: nothing runs
+  EXPECT_EQ(p.instructionsTaken(), 0);
+  // A step takes the next game instruction; chat lines that came before it
+  // are handed over in the same run of the pump.
+  const auto gameTaken = [&] {
+    int chat = 0;
+    for (std::size_t i = 0; i < p.entriesDone(); ++i) {
+      const replay::Entry& e = p.entries()[i];
+      if (e.kind == replay::EntryKind::Received &&
+          e.bytes[protocol::kTypeOffset] == protocol::kInsChat)
+        ++chat;
+    }
+    const int chatTaken = chat - static_cast<int>(p.client().link.ChatLines.count);
+    return p.instructionsTaken() - chatTaken;
+  };
+  for (int n = 1; n <= 30; ++n) {
+    p.step();
+    p.run();
+    ASSERT_EQ(gameTaken(), n);
+    EXPECT_TRUE(p.paused());
+  }
+  // Playing on from there reaches the end as a whole run does.
+  p.setPaused(false);
+  p.run();
+  EXPECT_TRUE(p.finished());
+  EXPECT_EQ(p.entriesDone(), FourHands().file.entries.size());
+}
+
+TEST(ReplayControls, TheSpeedScalesTheRealTimeAndMutesAboveFourTimes) {
+  struct Case {
+    double speed;
+    bool muted;
+  };
+  for (const Case k :
+       {Case{0.5, false}, Case{1, false}, Case{4, false}, Case{8, true}, Case{16, true}}) {
+    QuietHost host;
+    replay::Player p(FourHands().file, host);
+    p.setSpeed(k.speed);
+    p.run();
+    ASSERT_TRUE(p.finished());
+    // The real time slept is the game's time over the speed (the pauses are
+    // rounded up to whole milliseconds, a few per hand).
+    const double expected = static_cast<double>(p.now()) / k.speed;
+    EXPECT_NEAR(static_cast<double>(host.clock), expected, expected * 0.01) << k.speed;
+    EXPECT_EQ(p.muted(), k.muted);
+    EXPECT_EQ(host.soundDevice.plays.empty(), k.muted) << k.speed;
+  }
+  // As fast as possible: no real time at all, and no sound.
+  QuietHost host;
+  replay::Player p(FourHands().file, host);
+  p.setSpeed(replay::kAsFastAsPossible);
+  p.run();
+  EXPECT_TRUE(p.finished());
+  EXPECT_EQ(host.clock, 0);
+  EXPECT_TRUE(host.soundDevice.plays.empty());
+}
+
+TEST(ReplayControls, AJumpRunsToTheHandsStartWithoutDrawingForwardAndBack) {
+  QuietHost host;
+  testing::HandEndScenes scenes;
+  replay::Player p(FourHands().file, host, [&](Client& c) {
+    scenes = {};
+    testing::TakeHandEndScenes(c, scenes);
+  });
+  ASSERT_EQ(p.hands().size(), 4u);
+  p.jumpToHand(3);
+  p.setPaused(true);
+  const int drawsBefore = host.draws;
+  p.run();
+  EXPECT_EQ(p.currentHand(), 3);
+  EXPECT_EQ(p.entriesDone(), p.hands()[2].entry + 1);
+  EXPECT_EQ(host.clock, 0) << "no real time slept on the way";
+  EXPECT_LE(host.draws - drawsBefore, 2) << "drawn once, where the jump ended";
+  const std::vector<std::string> upToThree = scenes.scenes;
+  ASSERT_FALSE(upToThree.empty());
+  // Back to the first hand: the core starts afresh and replays the same.
+  p.jumpToHand(1);
+  p.run();
+  EXPECT_EQ(p.currentHand(), 1);
+  p.setSpeed(replay::kAsFastAsPossible);
+  p.setPaused(false);
+  p.run();
+  EXPECT_TRUE(p.finished());
+  ASSERT_GE(scenes.scenes.size(), upToThree.size());
+  for (std::size_t i = 0; i < upToThree.size(); ++i) EXPECT_EQ(scenes.scenes[i], upToThree[i]);
+  testing::ForgetScenes(p.client());
+  EXPECT_EQ(p.endText(), "");
+}
+
+// A kept file that is cut, damaged, or holds a frame the core refuses: the
+// replay plays what was good and ends there with a message; nothing crashes.
+TEST(ReplayBrokenFiles, EndCleanlyAtTheLastGoodFrameWithAMessage) {
+  const replay::ReadResult& whole = FourHands().file;
+  struct Case {
+    const char* name;
+    std::function<void(replay::ReadResult&)> spoil;
+    std::string endText;  // a part of it
+  };
+  const Case cases[] = {
+      {"cut in the second hand",
+       [](replay::ReadResult& f) {
+         f.entries.resize(f.handStarts[1] + 40);
+         f.handStarts.resize(2);
+         f.error = "录像文件不完整";
+       },
+       "录像文件不完整"},
+      {"nothing but the header",
+       [](replay::ReadResult& f) {
+         f.entries.clear();
+         f.handStarts.clear();
+         f.error = "不是录像文件";
+       },
+       "不是录像文件"},
+      {"a frame the core refuses",
+       [](replay::ReadResult& f) {
+         // The second hand's dice show faces no die has.
+         for (std::size_t b = 8; b < 40; ++b) f.entries[f.handStarts[1] + 1].bytes[b] = 0x7F;
+       },
+       "客户端无法处理"},
+      {"frames of a foreign size",
+       [](replay::ReadResult& f) {
+         for (replay::Entry& e : f.entries)
+           if (e.kind == replay::EntryKind::Received) e.bytes.resize(100);
+       },
+       ""},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    replay::ReadResult f = whole;
+    k.spoil(f);
+    QuietHost host;
+    replay::Player p(f, host);
+    p.setSpeed(replay::kAsFastAsPossible);
+    p.run();
+    EXPECT_TRUE(p.finished());
+    EXPECT_NE(p.endText().find(k.endText), std::string::npos) << p.endText();
+    EXPECT_TRUE(std::filesystem::is_empty(host.folder));
+  }
+}
+
+}  // namespace
+}  // namespace tavren
