@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <csignal>
@@ -14,6 +15,7 @@
 #include "core/client.h"
 #include "protocol/options.h"
 #include "qt/qt_platform.h"
+#include "qt/replay_view.h"
 #include "qt/table_size.h"
 #include "qt/table_window.h"
 #include "qt/world_paths.h"
@@ -37,6 +39,9 @@ void Usage() {
       "its hand-over as the only argument; a watcher's line has no final \"$\".\n"
       "To play, start tavrenmj-play: the lobby window, with a table against robots, a\n"
       "table of your own for friends, or a friend's table to join.\n"
+      "  --replay FILE [--speed X|max] [--hand N]\n"
+      "                      play a kept game again in the table window (no server,\n"
+      "                      nothing sent, nothing written); X from 0.5 to 16\n"
       "  --help, --version   this text; the version\n"
       "Environment: TAVRENMJ_HOME (the folder for the record and phrase files; by default\n"
       "$XDG_DATA_HOME/tavrenmj/table when installed), TAVREN_LOBBY_DIR, TAVRENMJ_INSTANCE,\n"
@@ -55,9 +60,31 @@ void TellHowToStart(const std::string& problem) {
 
 // What the command line is. A lobby's hand-over always holds "$"; anything
 // else was typed by a person (or is an option).
-enum class Start { HandOver, BadHandOver, Answered, Refused, NoArgument };
+enum class Start { HandOver, BadHandOver, Answered, Refused, NoArgument, Replay };
 
-Start Classify(int argc, char** argv, const std::string& commandLine) {
+// What the replay options asked for.
+struct ReplayOptions {
+  std::string file;
+  double speed = 1;
+  int hand = 0;
+};
+
+// Parses "--speed": a number from 0.5 to 16, or "max".
+bool ParseSpeed(const std::string& v, double& speed) {
+  if (v == "max") {
+    speed = tavren::replay::kAsFastAsPossible;
+    return true;
+  }
+  char* end = nullptr;
+  const double x = std::strtod(v.c_str(), &end);
+  if (v.empty() || end == nullptr || *end != '\0' || !(x >= tavren::replay::kSlowest) ||
+      !(x <= tavren::replay::kFastest))
+    return false;
+  speed = x;
+  return true;
+}
+
+Start Classify(int argc, char** argv, const std::string& commandLine, ReplayOptions& replay) {
   const std::size_t b = commandLine.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return Start::NoArgument;
   if (commandLine.find('$') != std::string::npos) {
@@ -79,8 +106,22 @@ Start Classify(int argc, char** argv, const std::string& commandLine) {
       std::printf("tavrenmj %s\n", TAVREN_VERSION);
       return Start::Answered;
     }
-    p.unknown();
+    if (p.is("--replay")) {
+      replay.file = p.value();
+    } else if (p.is("--speed")) {
+      const std::string v = p.value();
+      if (!p.failed() && !ParseSpeed(v, replay.speed))
+        p.error("invalid value '" + v + "' for '--speed': a number from 0.5 to 16, or max");
+    } else if (p.is("--hand")) {
+      replay.hand = static_cast<int>(p.number(1, 10000));
+    } else {
+      p.unknown();
+    }
+    if (p.failed()) break;
   }
+  if (!p.failed() && !replay.file.empty()) return Start::Replay;
+  if (!p.failed() && (replay.hand > 0 || replay.speed != 1))
+    p.error("'--speed' and '--hand' go with '--replay FILE'");
   TellHowToStart(p.failed() ? p.message() : "no hand-over from the lobby on the command line");
   return Start::Refused;
 }
@@ -121,13 +162,69 @@ double ChosenTableZoom() {
 
 }  // namespace
 
+// Plays a kept game in the table window. A file that cannot be read at all is
+// said on stderr (and in a box when one can be seen); a damaged one plays to
+// its last good frame and the bar says why it stopped.
+static int RunReplay(char** argv, const ReplayOptions& o) {
+  tavren::replay::ReadResult file = tavren::replay::ReadReplay(o.file);
+  const bool windowSystem = std::getenv("DISPLAY") != nullptr ||
+                            std::getenv("WAYLAND_DISPLAY") != nullptr ||
+                            std::getenv("QT_QPA_PLATFORM") != nullptr;
+  int qtArgc = 1;
+  if (file.entries.empty()) {
+    const std::string text = "无法播放录像 " + o.file + "：" +
+                             (file.error.empty() ? std::string("文件中没有牌局") : file.error);
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    const char* boxes = std::getenv("TAVRENMJ_MESSAGEBOX");
+    if (boxes != nullptr && std::string(boxes) == "print") {
+      std::fprintf(stderr, "messagebox: Tavren麻将: %s\n", text.c_str());
+    } else if (BoxCanBeSeen()) {
+      QApplication app(qtArgc, argv);
+      QMessageBox::warning(nullptr, QStringLiteral("Tavren麻将"), QString::fromStdString(text));
+    }
+    return 1;
+  }
+  if (!file.error.empty())
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, o.file.c_str(), file.error.c_str());
+  if (!windowSystem) {
+    std::fprintf(stderr, "%s: no window system to play the replay in (DISPLAY is not set)\n",
+                 kProgram);
+    return 1;
+  }
+  tavren::qt::QuietSoundLibraryMessages();
+  QApplication app(qtArgc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  tavren::initPictures();
+  tavren::qt::SdlSound sound;
+  const std::string folder = tavren::qt::ProgramFolderFor(
+      std::getenv("TAVRENMJ_HOME"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+      QCoreApplication::applicationDirPath().toStdString());
+  tavren::qt::ReplayView view(std::move(file), sound, folder);
+  view.window().setZoom(ChosenTableZoom());
+  tavren::replay::Player& player = view.player();
+  player.setSpeed(o.speed);
+  if (o.hand > 0) {
+    if (o.hand > static_cast<int>(player.hands().size()))
+      std::fprintf(stderr, "%s: the game has %zu hands; playing from the start\n", kProgram,
+                   player.hands().size());
+    else
+      player.jumpToHand(o.hand);
+  }
+  view.resume();
+  QApplication::exec();
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   const std::string commandLine = tavren::qt::JoinArguments(arguments);
 
-  const Start start = Classify(argc, argv, commandLine);
+  ReplayOptions replay;
+  const Start start = Classify(argc, argv, commandLine, replay);
   switch (start) {
+    case Start::Replay:
+      return RunReplay(argv, replay);
     case Start::Answered:
       return 0;
     case Start::Refused:

@@ -141,7 +141,7 @@ void TableSurface::mouseDoubleClickEvent(QMouseEvent*) {
 
 void TableSurface::keyPressEvent(QKeyEvent* e) {
   Client* c = window_.client();
-  if (c == nullptr) return;
+  if (c == nullptr || window_.viewOnly()) return;
   const int key = VirtualKey(e->key());
   const bool alt = (e->modifiers() & Qt::AltModifier) != 0;
   window_.deliver([&] { OnKey(*c, key, alt); });
@@ -260,14 +260,30 @@ void TableWindow::deliver(const std::function<void()>& entry) {
   }
 }
 
+void TableWindow::setBottomBar(QWidget* bar, int height) {
+  bottomBar_ = bar;
+  bottomBarH_ = bar != nullptr ? height : 0;
+  if (client_ != nullptr) applyGeometry();
+}
+
+void TableWindow::setViewOnly(std::function<void()> close) {
+  closeAction_ = std::move(close);
+  surface_->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  surface_->setFocusPolicy(Qt::NoFocus);
+  chat_->setEnabled(false);
+}
+
 void TableWindow::applyGeometry() {
   const MainForm& f = client_->view;
   skinned_ = f.skinned;
   geometryApplied_ = QSize(f.windowW, f.windowH);
   const auto scaled = [this](int v) { return static_cast<int>(std::lround(v * zoom_)); };
-  setFixedSize(scaled(f.windowW), scaled(f.windowH));
+  // The bar under the table keeps its own size: it is made of Qt's widgets.
+  setFixedSize(scaled(f.windowW), scaled(f.windowH) + bottomBarH_);
   move(f.windowLeft, f.windowTop);
   surface_->setGeometry(scaled(f.pic1X), scaled(f.pic1Y), scaled(f.pic1W), scaled(f.pic1H));
+  if (bottomBar_ != nullptr)
+    bottomBar_->setGeometry(0, scaled(f.windowH), scaled(f.windowW), bottomBarH_);
   if (zoom_ != 1.0) {
     QFont font = chatFont_;
     font.setPointSizeF(chatFont_.pointSizeF() * zoom_);
@@ -516,8 +532,9 @@ void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
     deliver([&] {
       TitleButtonUp(*client_, TitleButton::Close);
       // The close button is the exit button of the control bar.
-      if (closeRect().contains(pt)) CloseRequested(*client_);
+      if (closeRect().contains(pt) && !closeAction_) CloseRequested(*client_);
     });
+    if (closeAction_ && closeRect().contains(pt)) closeAction_();
   } else if (was == 2) {
     deliver([&] {
       TitleButtonUp(*client_, TitleButton::Minimize);
@@ -537,6 +554,10 @@ void TableWindow::closeEvent(QCloseEvent* event) {
   // A close asked by the window manager is the exit button's action: the
   // exit question, never an end in the middle of a hand.
   event->ignore();
+  if (closeAction_) {
+    closeAction_();
+    return;
+  }
   if (client_ != nullptr) deliver([&] { CloseRequested(*client_); });
 }
 

@@ -107,6 +107,13 @@ class TableWindow : public QWidget {
   // Where the pointer was last seen over the table surface.
   void setPointer(const QPoint& p) { pointer_ = p; }
   FormWindows* forms() const { return forms_.get(); }
+  // A strip of the program's own under the table (the replay bar): the window
+  // grows by its height.
+  void setBottomBar(QWidget* bar, int height);
+  // What closing the window does instead of asking the core (a replay ends);
+  // the table then only shows: pointer and keys on it reach no core handler.
+  void setViewOnly(std::function<void()> close);
+  bool viewOnly() const { return static_cast<bool>(closeAction_); }
   // The title strip's parts, in table pixels of the window.
   QRect closeRect() const;
   QRect minRect() const;
@@ -146,6 +153,9 @@ class TableWindow : public QWidget {
   QPixmap chromePicture(const QString& name, double density);
   QHash<QString, QPixmap> chrome_;  // the frame's pictures, by name and set
   QFont chatFont_;                  // the chat box's font at the table's own size
+  QWidget* bottomBar_ = nullptr;
+  int bottomBarH_ = 0;
+  std::function<void()> closeAction_;
 };
 
 }  // namespace tavren::qt
