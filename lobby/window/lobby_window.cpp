@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 
 #include "client/qt/table_size.h"
 #include "protocol/tavren_protocol.h"
+#include "qt/world_paths.h"
 
 namespace tavren::lobby {
 
@@ -69,6 +71,14 @@ LobbyWindow::LobbyWindow(Options options)
             [this](const Message& m) { onLobbyMessage(m); }) {
   if (options_.clientProgram.empty()) options_.clientProgram = programFolder() + "/tavrenmj";
   if (options_.serverProgram.empty()) options_.serverProgram = programFolder() + "/tavrenmj-server";
+  if (options_.replaysFolder.empty()) {
+    const std::string& client = options_.clientProgram;
+    const std::size_t slash = client.rfind('/');
+    const std::string clientDir = slash == std::string::npos ? "." : client.substr(0, slash);
+    options_.replaysFolder = replay::ReplayFolder(
+        qt::ProgramFolderFor(std::getenv("TAVRENMJ_HOME"), std::getenv("XDG_DATA_HOME"),
+                             std::getenv("HOME"), clientDir));
+  }
   setWindowTitle(Q(options_.caption));
   setObjectName("lobby");
 
@@ -188,6 +198,53 @@ LobbyWindow::LobbyWindow(Options options)
   listBox_->hide();
   layout->addWidget(listBox_);
 
+  auto* replayBox = new QGroupBox(QStringLiteral("录像：看过去的牌局"), this);
+  auto* replayLayout = new QVBoxLayout(replayBox);
+  replayList_ = new QTableWidget(0, 5, replayBox);
+  replayList_->setObjectName("replayList");
+  replayList_->setHorizontalHeaderLabels({QStringLiteral("日期"), QStringLiteral("牌桌"),
+                                          QStringLiteral("玩家"), QStringLiteral("局数"),
+                                          QStringLiteral("结果")});
+  replayList_->verticalHeader()->hide();
+  replayList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  replayList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  replayList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  replayList_->setTabKeyNavigation(false);
+  replayList_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  replayList_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  replayList_->setMinimumHeight(110);
+  replayLayout->addWidget(replayList_);
+  auto* replayButtons = new QHBoxLayout;
+  playReplay_ = new QPushButton(QStringLiteral("播放录像(&V)"), replayBox);
+  playReplay_->setObjectName("playReplay");
+  auto* refreshButton = new QPushButton(QStringLiteral("刷新"), replayBox);
+  refreshButton->setObjectName("refreshReplays");
+  replayButtons->addWidget(playReplay_);
+  replayButtons->addWidget(refreshButton);
+  replayButtons->addStretch(1);
+  replayLayout->addLayout(replayButtons);
+  layout->addWidget(replayBox);
+  connect(playReplay_, &QPushButton::clicked, this,
+          [this] { playReplay(replayList_->currentRow()); });
+  connect(refreshButton, &QPushButton::clicked, this, &LobbyWindow::refreshReplays);
+  connect(replayList_, &QTableWidget::cellActivated, this,
+          [this](int row, int) { playReplay(row); });
+  connect(replayList_, &QTableWidget::itemSelectionChanged, this,
+          [this] { playReplay_->setEnabled(replayList_->currentRow() >= 0); });
+  replayReap_ = new QTimer(this);
+  replayReap_->setInterval(1000);
+  connect(replayReap_, &QTimer::timeout, this, [this] {
+    // Replays run on their own; the window only collects them when they end.
+    for (auto it = replayChildren_.begin(); it != replayChildren_.end();) {
+      pid_t pid = *it;
+      if (reapIfEnded(pid) >= 0)
+        it = replayChildren_.erase(it);
+      else
+        ++it;
+    }
+    if (replayChildren_.empty()) replayReap_->stop();
+  });
+
   auto* tableRow = new QHBoxLayout;
   leave_ = new QPushButton(QStringLiteral("离开牌桌(&L)"), this);
   leave_->setObjectName("leave");
@@ -250,6 +307,51 @@ LobbyWindow::LobbyWindow(Options options)
   setMinimumWidth(560);
   robots_->setFocus();
   updateButtons();
+  refreshReplays();
+}
+
+void LobbyWindow::refreshReplays() {
+  kept_ = replay::ListReplays(options_.replaysFolder);
+  replayList_->setRowCount(static_cast<int>(kept_.size()));
+  for (std::size_t i = 0; i < kept_.size(); ++i) {
+    const replay::KeptGame& g = kept_[i];
+    const int row = static_cast<int>(i);
+    QString when = g.header.startUnixMs > 0 ? QDateTime::fromMSecsSinceEpoch(g.header.startUnixMs)
+                                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                            : QStringLiteral("?");
+    QString players = Q(g.players).replace(QLatin1Char('|'), QStringLiteral("、"));
+    if (players.isEmpty()) players = Q(g.header.account);
+    if (g.header.watcher) players += QStringLiteral("（观看）");
+    QString result = g.handResults.empty() ? QStringLiteral("—") : Q(g.handResults.back());
+    if (g.damaged) result += QStringLiteral("（文件不完整）");
+    const QString cells[] = {when, Q(g.header.caption), players, QString::number(g.hands), result};
+    for (int col = 0; col < 5; ++col) {
+      auto* item = new QTableWidgetItem(cells[col]);
+      QStringList tip;
+      for (std::size_t h = 0; h < g.handResults.size(); ++h)
+        tip << QStringLiteral("第%1局：%2").arg(h + 1).arg(Q(g.handResults[h]));
+      item->setToolTip(tip.join(QLatin1Char('\n')));
+      replayList_->setItem(row, col, item);
+    }
+  }
+  if (!kept_.empty() && replayList_->currentRow() < 0) replayList_->selectRow(0);
+  playReplay_->setEnabled(replayList_->currentRow() >= 0);
+}
+
+bool LobbyWindow::playReplay(int row) {
+  if (row < 0 || row >= static_cast<int>(kept_.size())) return false;
+  const std::string& path = kept_[static_cast<std::size_t>(row)].path;
+  const pid_t pid =
+      spawnProgram(options_.clientProgram, {options_.clientProgram, "--replay", path});
+  if (pid <= 0) {
+    setStatus(QStringLiteral("无法启动牌桌程序 ") + Q(options_.clientProgram));
+    return false;
+  }
+  std::fprintf(stderr, "lobby: replaying %s\n", path.c_str());
+  setStatus(QStringLiteral("正在播放录像 ") + Q(path));
+  replayChildren_.push_back(pid);
+  replayReap_->start();
+  return true;
 }
 
 LobbyWindow::~LobbyWindow() {
@@ -258,6 +360,7 @@ LobbyWindow::~LobbyWindow() {
 
 void LobbyWindow::shutDown() {
   reapTimer_->stop();
+  // Replays are the user's own windows: they stay open when the lobby goes.
   if (client_ > 0) stopChild(client_);
   stopServer();
   if (spare_.pid > 0) stopChild(spare_.pid);
@@ -652,6 +755,7 @@ void LobbyWindow::clientEnded(int status) {
   reapTimer_->stop();
   client_ = -1;
   std::fprintf(stderr, "lobby: client ended with status %d\n", status);
+  refreshReplays();  // the game just played is kept now
   QString text = QStringLiteral("牌桌已关闭。");
   if (mode_ == Mode::Robots || mode_ == Mode::Host) {
     stopServer();

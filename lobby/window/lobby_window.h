@@ -16,6 +16,7 @@
 #include "lobby/link_server.h"
 #include "lobby/lobby_link.h"
 #include "lobby/table_list.h"
+#include "replay/replay_file.h"
 
 class QComboBox;
 class QLabel;
@@ -39,6 +40,9 @@ class LobbyWindow : public QWidget {
     std::string lobbyDirectory;
     int hostPort = 7753;   // the port offered for a hosted table
     int startPauseMs = 0;  // a robot table's pause before its first hand
+    // Where the client keeps its games; default: the replays folder of the
+    // client's data folder (the one holding its record file).
+    std::string replaysFolder;
   };
   explicit LobbyWindow(Options options);
   ~LobbyWindow() override;
@@ -56,6 +60,14 @@ class LobbyWindow : public QWidget {
   // While a client runs: ask it to leave the table, or to sit down again.
   void leaveTable();
   void sitAgain();
+
+  // The kept games, newest first: read again, and one played in the table
+  // window (tavrenmj --replay) beside whatever else runs.
+  void refreshReplays();
+  bool playReplay(int row);
+  const std::vector<replay::KeptGame>& keptGames() const { return kept_; }
+  const std::string& replaysFolder() const { return options_.replaysFolder; }
+  pid_t lastReplayPid() const { return replayChildren_.empty() ? -1 : replayChildren_.back(); }
 
   // Stops the client and the table server this window started.
   void shutDown();
@@ -129,6 +141,11 @@ class LobbyWindow : public QWidget {
   std::vector<TableEntry> tables_;
   std::vector<TableEntry> incoming_;
   std::string listSummary_;  // what the list showed, as last printed
+  QTableWidget* replayList_ = nullptr;
+  QPushButton* playReplay_ = nullptr;
+  std::vector<replay::KeptGame> kept_;
+  std::vector<pid_t> replayChildren_;
+  QTimer* replayReap_ = nullptr;
 };
 
 }  // namespace tavren::lobby

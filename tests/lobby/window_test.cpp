@@ -259,3 +259,71 @@ int main(int argc, char** argv) {
   if (config) std::filesystem::remove_all(config);
   return rc;
 }
+
+namespace tavren::lobby {
+namespace {
+
+// Writes a kept game of `hands` hands into `folder`, as the client keeps one.
+void KeepGame(const std::string& folder, const std::string& caption, int hands,
+              std::int64_t startUnixMs) {
+  replay::Header h;
+  h.account = "amy";
+  h.caption = caption;
+  h.seat = 0;
+  h.server = "127.0.0.1:7753";
+  h.startUnixMs = startUnixMs;
+  std::filesystem::create_directories(folder);
+  replay::Writer w;
+  ASSERT_TRUE(w.open(folder + "/" + replay::ReplayFileName(h), h)) << w.error();
+  std::vector<std::uint8_t> frame(replay::kFrameBytes, 0);
+  for (int n = 1; n <= hands; ++n) {
+    w.append(replay::EntryKind::HandStart, n * 1000, nullptr, 0);
+    w.append(replay::EntryKind::Received, n * 1000, frame.data(), frame.size());
+    const std::vector<std::uint8_t> end =
+        replay::HandEndBytes("amy|机器人1|机器人2|机器人3", "amy 自摸 " + std::to_string(n) + "番");
+    w.append(replay::EntryKind::HandEnd, n * 1000 + 500, end.data(), end.size());
+  }
+  w.close();
+}
+
+TEST(ReplayListWindow, ListsTheKeptGamesNewestFirstAndPlaysTheChosenOne) {
+  Scratch scratch;
+  const std::string folder = scratch.dir + "/replays";
+  KeepGame(folder, "老桌", 2, 1765400000000);
+  KeepGame(folder, "新桌", 3, 1765450000000);
+  const std::string argsFile = scratch.dir + "/args";
+  setenv("FAKE_CLIENT_OUT", argsFile.c_str(), 1);
+  LobbyWindow::Options o;
+  o.caption = "T";
+  o.clientProgram = kBin + "/fake_lobby_client";
+  o.lobbyDirectory = scratch.dir + "/link";
+  o.replaysFolder = folder;
+  LobbyWindow window(o);
+  window.show();
+  auto* list = window.findChild<QTableWidget*>("replayList");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("新桌"));
+  EXPECT_EQ(list->item(0, 2)->text(), QStringLiteral("amy、机器人1、机器人2、机器人3"));
+  EXPECT_EQ(list->item(0, 3)->text(), QStringLiteral("3"));
+  EXPECT_EQ(list->item(0, 4)->text(), QStringLiteral("amy 自摸 3番"));
+  EXPECT_TRUE(list->item(0, 0)->text().startsWith(QStringLiteral("2025-12-")));
+  EXPECT_EQ(list->item(1, 1)->text(), QStringLiteral("老桌"));
+  EXPECT_EQ(list->item(1, 3)->text(), QStringLiteral("2"));
+  // The second line, chosen with the keyboard and opened with Enter.
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(list->currentRow(), 1);
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return readFile(argsFile).size() > 0; }));
+  EXPECT_EQ(readFile(argsFile), "3\n--replay\n");
+  // A game kept meanwhile shows after a refresh.
+  KeepGame(folder, "又一桌", 1, 1765460000000);
+  QTest::mouseClick(window.findChild<QPushButton*>("refreshReplays"), Qt::LeftButton);
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("又一桌"));
+  window.shutDown();
+}
+
+}  // namespace
+}  // namespace tavren::lobby
