@@ -170,11 +170,13 @@ ReplayView::~ReplayView() {
 }
 
 bool ReplayView::handsOpen() const {
-  return bar_ != nullptr && bar_->openHandsBox()->isChecked() && player_->fullGame();
+  // Laying the other hands open from a server's deal is not done yet: the bar
+  // says so rather than show a guess.
+  return false;
 }
 
 std::string ReplayView::openHandsText() const {
-  if (player_->fullGame()) return "四家明牌：服务器录像含每家手牌";
+  if (player_->fullGame()) return "服务器录像含每家配牌，但他家手牌暂只在局末亮牌时可见";
   return "他家手牌只在局末亮牌时可见（录像不含他家手牌）";
 }
 
