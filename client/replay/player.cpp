@@ -165,6 +165,8 @@ void Player::start() {
   platform_ = std::make_unique<ReplayPlatform>(*this, host_);
   client_ = std::make_unique<Client>(*platform_);
   cursor_ = 0;
+  started_ = false;
+  base_ = 0;
   delivered_ = 0;
   handsStarted_ = 0;
   finished_ = false;
@@ -254,8 +256,24 @@ bool Player::drained() const {
   return l.ReceiveRing.buffered() < kFrameBytes && l.ChatLines.count == 0;
 }
 
-// The socket stood: the recorded frames start on their way.
-void Player::socketOpened() {
+// The core's login went out: the recorded frames start on their way, as far
+// after it as they came after the recorded game's first request (or, in a
+// file that holds no request, the first frame right after it).
+void Player::loginSent() {
+  if (started_) return;
+  started_ = true;
+  std::int64_t first = 0;
+  for (const Entry& e : file_.entries) {
+    if (e.kind == EntryKind::Sent) {
+      first = e.ms;
+      break;
+    }
+    if (e.kind == EntryKind::Received) {
+      first = e.ms - kWireMs;
+      break;
+    }
+  }
+  base_ = platform_->virtualNow() - first;
   scheduleNext();
 }
 
@@ -265,7 +283,8 @@ void Player::scheduleNext() {
     ranOutAt_ = platform_->virtualNow();
     return;
   }
-  const std::int64_t due = std::max(file_.entries[cursor_].ms, platform_->virtualNow() + kWireMs);
+  const std::int64_t due =
+      std::max(file_.entries[cursor_].ms + base_, platform_->virtualNow() + kWireMs);
   ReplayPlatform* pf = platform_.get();
   // Put on the wire a moment before it arrives, as the server's frame was.
   pf->at(due - kWireMs, [this, pf, due] { pf->at(due, [this] { deliverNext(); }); });
@@ -550,15 +569,14 @@ void ReplayPlatform::socketConnect(const std::string&, std::uint16_t) {
   at(now_ + kWireMs, [this, serial, first] {
     if (serial != connectSerial_ || state_ != kSocketConnecting) return;
     state_ = kSocketConnected;
-    if (first) {
-      opened_ = true;
-      player_.socketOpened();
-    }
+    if (first) opened_ = true;
   });
 }
 
 void ReplayPlatform::socketSend(const std::uint8_t*, std::size_t size) {
-  if (size > 0) ++sentFrames;
+  if (size == 0 || state_ != kSocketConnected) return;
+  ++sentFrames;
+  player_.loginSent();
 }
 
 void ReplayPlatform::socketClose() {

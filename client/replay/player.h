@@ -141,7 +141,7 @@ class Player {
   void blockFor(int ms);
   void endRequested();
   void messageBox(const std::string& title, const std::string& text);
-  void socketOpened();
+  void loginSent();
   bool muteNow() const;
 
  private:
@@ -184,6 +184,8 @@ class Player {
   int sincePoll_ = 0;
 
   std::size_t cursor_ = 0;  // next entry to deliver
+  bool started_ = false;    // the core's login went out; the frames follow it
+  std::int64_t base_ = 0;   // virtual time of the recording's moment 0
   int delivered_ = 0;       // frames handed to the core
   int handsStarted_ = 0;
   bool finished_ = false;

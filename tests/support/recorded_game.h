@@ -127,6 +127,14 @@ class KeepingEnginePeer : public sim::Listener {
     auto it = conns_.find(&conn);
     if (it == conns_.end()) return;
     server.advanceTo(world_.loop.now());
+    // What the kept client sent, stamped when it left the client.
+    if (kept != nullptr && &conn == kept->connection()) {
+      for (std::size_t at = 0; at + replay::kFrameBytes <= bytes.size(); at += replay::kFrameBytes)
+        add(replay::EntryKind::Sent, world_.loop.now() - world_.latencyMs,
+            std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                      bytes.begin() + static_cast<std::ptrdiff_t>(at) +
+                                          static_cast<std::ptrdiff_t>(replay::kFrameBytes)));
+    }
     server.receive(it->second.second, bytes);
     flush();
   }
