@@ -307,6 +307,14 @@ void Player::deliverNext() {
         }
         return;
       }
+      // A stream faster than the core takes it (a server's file of a robot
+      // seat, which waited for no one) waits on the wire, as a socket's would,
+      // rather than overrun the frames the core has yet to handle.
+      if (IsFrame(e) && c.link.ReceiveRing.room() < 4 * kFrameBytes) {
+        --cursor_;
+        platform_->at(platform_->virtualNow() + 50, [this] { deliverNext(); });
+        return;
+      }
       if (IsFrame(e)) {
         ++delivered_;
         OnDataArrival(c, e.bytes.data(), e.bytes.size());

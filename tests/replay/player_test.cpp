@@ -192,6 +192,26 @@ TEST(ReplayControls, AJumpRunsToTheHandsStartWithoutDrawingForwardAndBack) {
   EXPECT_EQ(p.endText(), "");
 }
 
+// A stream faster than any client takes it (a server's file of a robot seat
+// waited for no one): here the whole game at one moment. The frames wait on
+// the wire instead of overrunning the core's receive ring, and every hand is
+// played to its end.
+TEST(ReplayFastStream, WaitsOnTheWireInsteadOfOverrunningTheCore) {
+  replay::ReadResult f = FourHands().file;
+  for (replay::Entry& e : f.entries) e.ms = 0;
+  QuietHost host;
+  testing::HandEndScenes scenes;
+  replay::Player p(f, host, [&](Client& c) { testing::TakeHandEndScenes(c, scenes); });
+  p.setSpeed(replay::kAsFastAsPossible);
+  p.run();
+  testing::ForgetScenes(p.client());
+  EXPECT_TRUE(p.finished());
+  EXPECT_EQ(p.endText(), "");
+  EXPECT_FALSE(p.client().ended);
+  EXPECT_EQ(p.entriesDone(), f.entries.size());
+  EXPECT_EQ(scenes.scenes.size(), FourHands().scenes.scenes.size());
+}
+
 // A kept file that is cut, damaged, or holds a frame the core refuses: the
 // replay plays what was good and ends there with a message; nothing crashes.
 TEST(ReplayBrokenFiles, EndCleanlyAtTheLastGoodFrameWithAMessage) {
