@@ -2,13 +2,19 @@
 // reference engine plays with one client seat (and one watcher arriving during a
 // hand), and the frames it sends are written in the input format of
 // fuzz_client_stream; the requests of a client that plays along go to
-// fuzz_server's format. Run by scripts/run-fuzz when a corpus folder is empty.
+// fuzz_server's format; a robots' game kept as tavrenmj-server --record keeps it
+// seeds fuzz_replay. Run by scripts/run-fuzz when a corpus folder is empty.
 //   make_seeds CORPUS_ROOT
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "engine/game_record.h"
 #include "engine/server.h"
 
 namespace {
@@ -135,6 +141,57 @@ int main(int argc, char** argv) {
         in.insert(in.end(), {op, 0, 0, 0, 0});
       write(root / "fuzz_startup", "line-" + std::to_string(i++), in);
     }
+  }
+  // A replay file: a robots' game kept by the engine's recorder, its first
+  // records up to the fuzzer's input length, whole and cut inside a record.
+  {
+    Server::Config config;
+    config.seed = 3;
+    config.busyTables = true;
+    config.robotDelayMs = 100;
+    Server server(config);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("make-seeds-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    {
+      tavren::server::GameRecorder recorder(
+          server, {dir.string(), 64u << 20, "seed", "127.0.0.1:7000"}, nullptr);
+      server.setFrameTap(
+          [&](int t, int seat, std::span<const std::uint8_t> f) { recorder.frame(t, seat, f); });
+      server.setHandSink([&](const tavren::server::HandRecord& h) { recorder.handEnded(h); });
+      for (int i = 0; i < 200000 && server.handsPlayed(0) < 2; ++i) {
+        const auto due = server.nextDueMs();
+        if (!due) break;
+        server.advanceTo(*due);
+      }
+    }
+    Bytes file;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::filesystem::remove_all(dir);
+    // Record boundaries: after the header (16 + body + 4), then 8 + length + 4 each.
+    std::vector<std::size_t> ends;
+    if (file.size() >= 16) {
+      std::size_t at = 16 + (file[12] | file[13] << 8) + 4;
+      while (at + 8 <= file.size()) {
+        ends.push_back(at);
+        at += 8 + (file[at + 2] | file[at + 3] << 8) + 4;
+      }
+    }
+    auto upTo = [&](std::size_t limit) {
+      std::size_t best = 0;
+      for (std::size_t e : ends)
+        if (e <= limit) best = e;
+      return Bytes(file.begin(), file.begin() + static_cast<long>(best));
+    };
+    write(root / "fuzz_replay", "game-whole", upTo(12000));
+    write(root / "fuzz_replay", "game-short", upTo(3000));
+    Bytes cut = upTo(11000);
+    cut.insert(cut.end(), file.begin() + static_cast<long>(cut.size()),
+               file.begin() + static_cast<long>(std::min(file.size(), cut.size() + 150)));
+    write(root / "fuzz_replay", "game-cut", cut);
   }
   // The files: a record file as the client writes it, and a phrase file.
   {

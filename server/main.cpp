@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/game_record.h"
 #include "engine/log_writer.h"
 #include "engine/out_queue.h"
 #include "engine/server.h"
@@ -42,6 +43,8 @@ struct Options {
   int port = 7000;
   Server::Config config = networkConfig();
   bool seedGiven = false;
+  std::string recordDir;  // --record: every table's game kept here
+  int recordMaxMb = 64;   // the bound of one table's file
 
   // On the network a connection must log in soon and then keep talking (the
   // client sends a keep-alive every 5 s); strangers must not hold descriptors.
@@ -82,6 +85,9 @@ void usage(std::FILE* to) {
                "  --wait-for-start       a game's first hand waits for every seated client's\n"
                "                         开始 (a hosted table)\n"
                "  --busy                 tables without any client play robots-only games too\n"
+               "  --record DIR           keep every table's game in DIR as a replay file with\n"
+               "                         every hand open (seat 0's view, the deal and the wall)\n"
+               "  --record-max-mb N      the bound of one table's file, 1 to 4000 (default 64)\n"
                "  --help, --version      this text; the version\n"
                "Options take their value as --port 7000 or --port=7000.\n");
 }
@@ -133,6 +139,11 @@ Parsed parse(tavren::options::Parser& p, Options& o) {
       o.config.waitForStart = p.flag();
     } else if (p.is("--busy")) {
       o.config.busyTables = p.flag();
+    } else if (p.is("--record")) {
+      o.recordDir = p.value();
+      if (!p.failed() && o.recordDir.empty()) p.error("an empty folder for '--record'");
+    } else if (p.is("--record-max-mb")) {
+      o.recordMaxMb = static_cast<int>(p.number(1, 4000));
     } else {
       p.unknown();
     }
@@ -175,7 +186,21 @@ class App {
                 static_cast<unsigned>(acceptor_.local_endpoint().port()), server_.tableCount(),
                 static_cast<unsigned long long>(o.config.seed));
     std::fflush(stdout);
-    server_.setHandSink([this](const HandRecord& r) { out_.line(handLine(r)); });
+    if (!o.recordDir.empty()) {
+      const std::string where = o.bind + ":" + std::to_string(acceptor_.local_endpoint().port());
+      recorder_ = std::make_unique<tavren::server::GameRecorder>(
+          server_,
+          tavren::server::GameRecorder::Options{
+              o.recordDir, static_cast<std::uint64_t>(o.recordMaxMb) << 20, TAVREN_VERSION, where},
+          [this](const std::string& line) { err_.line(line); });
+      server_.setFrameTap([this](int table, int seat, std::span<const std::uint8_t> f) {
+        recorder_->frame(table, seat, f);
+      });
+    }
+    server_.setHandSink([this](const HandRecord& r) {
+      out_.line(handLine(r));
+      if (recorder_) recorder_->handEnded(r);
+    });
     server_.setLogSink([this](const std::string& line) { err_.line(line); });
     accept();
     waitForSignal();
@@ -184,6 +209,7 @@ class App {
 
   // The last line; what the logs still hold gets a second to go out.
   void finish(const std::string& last) {
+    if (recorder_) recorder_->closeAll();
     out_.line(last);
     out_.drain(1000);
     err_.drain(1000);
@@ -408,6 +434,8 @@ class App {
       write(id, s);
     }
     if (dropped) pump();  // the table learns at once that the seat is gone
+    // The games kept reach their files once per round of events.
+    if (recorder_) recorder_->flush();
     flushLogs();
     if (stopping_) {
       if (sessions_.empty()) io_.stop();
@@ -449,6 +477,7 @@ class App {
   asio::steady_timer logTimer_{io_};
   bool logTimerSet_ = false;
   Server server_;
+  std::unique_ptr<tavren::server::GameRecorder> recorder_;
   tcp::acceptor acceptor_;
   asio::steady_timer timer_;
   asio::steady_timer acceptTimer_{io_};

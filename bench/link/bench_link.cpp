@@ -2,6 +2,7 @@
 // pump tick. Every allocation is counted, so "no heap allocation per frame"
 // is measured rather than assumed.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "core/client.h"
 #include "link/pump.h"
+#include "replay/recorder.h"
 
 namespace {
 std::atomic<std::uint64_t> g_allocations{0};
@@ -78,12 +80,8 @@ void SetAllocationCounter(benchmark::State& state, std::uint64_t before) {
       static_cast<double>(g_allocations.load() - before) / static_cast<double>(state.iterations()));
 }
 
-void BM_DecodeFrameAndDispatch(benchmark::State& state) {
-  NullPlatform platform;
-  Client c(platform);
-  c.table.custom[0].seat = 1;
-  c.handlers.byType[2] = EmptyHandler;
-  FrameRing& ring = c.link.ReceiveRing;
+// 127 discards waiting in the receive ring.
+void FillRing(FrameRing& ring) {
   // 127 discards waiting; the read position rewinds instead of refilling.
   for (int i = 0; i < 127; ++i) {
     Frame f{};
@@ -93,6 +91,15 @@ void BM_DecodeFrameAndDispatch(benchmark::State& state) {
     f[260] = static_cast<std::uint8_t>(i);
     ring.append(f.data(), f.size());
   }
+}
+
+void BM_DecodeFrameAndDispatch(benchmark::State& state) {
+  NullPlatform platform;
+  Client c(platform);
+  c.table.custom[0].seat = 1;
+  c.handlers.byType[2] = EmptyHandler;
+  FrameRing& ring = c.link.ReceiveRing;
+  FillRing(ring);
   const std::uint64_t before = g_allocations.load();
   for (auto _ : state) {
     if (ring.buffered() < protocol::kFrameSize) ring.read = 0;
@@ -103,6 +110,90 @@ void BM_DecodeFrameAndDispatch(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DecodeFrameAndDispatch);
+
+// A client recording its game into a scratch folder, the game's file open.
+struct RecordingClient {
+  NullPlatform platform;
+  Client c{platform};
+  std::string folder;
+  RecordingClient() {
+    char tmpl[] = "/tmp/bench-link-XXXXXX";
+    folder = mkdtemp(tmpl) ? tmpl : "/tmp";
+    EnableRecording(c, folder + "/replays", RecordSettings{}, "bench");
+    c.table.custom[0].seat = 1;
+    c.handlers.byType[2] = EmptyHandler;
+    Frame login{};
+    login[3] = 18;
+    RecordSent(c, login.data());  // the login opens the game's file
+    FillRing(c.link.ReceiveRing);
+  }
+  ~RecordingClient() {
+    EndRecordedGame(c);
+    std::system(("rm -rf '" + folder + "'").c_str());
+  }
+};
+
+// The same frame path with recording on: the recorder is attached and its
+// game's file open. Frames are kept once they have left the ring, at the
+// tick's end, never on the way to the dispatcher, so here the ring only
+// rewinds (the frames are not written); that work is timed on its own below.
+void BM_DecodeFrameAndDispatchRecording(benchmark::State& state) {
+  RecordingClient rc;
+  Client& c = rc.c;
+  FrameRing& ring = c.link.ReceiveRing;
+  const std::uint64_t before = g_allocations.load();
+  for (auto _ : state) {
+    if (ring.buffered() < protocol::kFrameSize) {
+      ring.read = 0;
+      RecordRingReset(c);
+    }
+    DecodeFrame(c.link);
+    Dispatch(c);
+  }
+  SetAllocationCounter(state, before);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeFrameAndDispatchRecording);
+
+// What recording costs per frame: decode, dispatch and the frame appended to
+// the file's buffer (copy and check); the buffer goes to the file when full.
+void BM_DecodeDispatchAndRecordFrame(benchmark::State& state) {
+  RecordingClient rc;
+  Client& c = rc.c;
+  FrameRing& ring = c.link.ReceiveRing;
+  const std::uint64_t before = g_allocations.load();
+  for (auto _ : state) {
+    if (ring.buffered() < protocol::kFrameSize) {
+      ring.read = 0;
+      RecordRingReset(c);
+    }
+    DecodeFrame(c.link);
+    Dispatch(c);
+    RecordTaken(c);
+  }
+  SetAllocationCounter(state, before);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeDispatchAndRecordFrame);
+
+// One tick as it runs in a game: one frame decoded and dispatched, then the
+// tick's flush writes it to the file (a write(2) per tick, no fsync).
+void BM_TickWithOneFrameRecorded(benchmark::State& state) {
+  RecordingClient rc;
+  Client& c = rc.c;
+  FrameRing& ring = c.link.ReceiveRing;
+  for (auto _ : state) {
+    if (ring.buffered() < protocol::kFrameSize) {
+      ring.read = 0;
+      RecordRingReset(c);
+    }
+    DecodeFrame(c.link);
+    Dispatch(c);
+    FlushRecording(c);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TickWithOneFrameRecorded);
 
 void BM_Memcpy272(benchmark::State& state) {
   alignas(64) static std::uint8_t src[34816];
@@ -160,6 +251,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
     auto m = times_.find("BM_Memcpy272");
     if (d != times_.end() && m != times_.end() && m->second > 0)
       std::printf("decode+dispatch / memcpy(272) time ratio: %.2f\n", d->second / m->second);
+    auto r = times_.find("BM_DecodeFrameAndDispatchRecording");
+    if (d != times_.end() && r != times_.end() && d->second > 0)
+      std::printf("decode+dispatch with recording on / off: %+.1f %%\n",
+                  100.0 * (r->second / d->second - 1.0));
   }
 
  private:

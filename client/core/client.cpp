@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/pump.h"
+#include "replay/recorder.h"
 
 namespace tavren {
 
@@ -54,6 +55,9 @@ Client::Client(Platform& p) : platform(p) {
   for (int i = 0; i < kTimerCount; ++i)
     timers[i].intervalMs = DefaultInterval(static_cast<TimerId>(i));
 }
+
+// Out of line: the recorder is complete only here.
+Client::~Client() = default;
 
 void EndProgram(Client& c) {
   if (!c.ended) {

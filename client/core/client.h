@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -31,6 +32,8 @@
 #include "view/table_view.h"
 
 namespace tavren {
+
+struct Recorder;
 
 // The program's name, the title of its message boxes.
 inline constexpr const char* kAppTitle = "Tavren麻将";
@@ -64,6 +67,7 @@ struct CallLog {
 
 struct Client {
   explicit Client(Platform& p);
+  ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
@@ -88,6 +92,8 @@ struct Client {
   FormSet forms;
   Handlers handlers;
   CallLog log;
+  // The game being recorded; null when nothing is (tests, the replay player).
+  std::unique_ptr<Recorder> recorder;
 
   std::array<TimerSetting, kTimerCount> timers{};
   bool ended = false;

@@ -42,12 +42,13 @@ struct ChatAside {
   static constexpr std::size_t kLines = 256;  // 2.5 s of a hundred lines a second
   std::array<Frame, kLines> frames{};
   std::array<std::uint32_t, kLines> ahead{};
+  std::array<std::int64_t, kLines> arrived{};  // when each line came, for the recording
   std::size_t first = 0;
   std::size_t count = 0;
   std::uint32_t dropped = 0;  // lines lost to a full queue since start-up
 
   void clear() { first = count = 0; }
-  void push(const Frame& f, std::uint32_t framesAhead);
+  void push(const Frame& f, std::uint32_t framesAhead, std::int64_t arrivedMs = 0);
   // True when the oldest line has no game frame left ahead of it.
   bool frontDue() const { return count > 0 && ahead[first] == 0; }
   const Frame& front() const { return frames[first]; }
@@ -61,6 +62,8 @@ struct ChatAside {
 
 struct LinkState {
   FrameRing ReceiveRing;
+  // When each frame slot of the receive ring was filled, kept while recording.
+  std::array<std::int64_t, kRingBytes / protocol::kFrameSize> ArrivalMs{};
   ChatAside ChatLines;
   FrameRing SendRing;
   std::array<int, kTickCounters> TickCount{};

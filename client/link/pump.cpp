@@ -10,6 +10,7 @@
 #include "input/input.h"
 #include "link/proxy.h"
 #include "link/reconnect.h"
+#include "replay/recorder.h"
 #include "view/timed.h"
 
 namespace tavren {
@@ -26,7 +27,7 @@ void ClearReceived(LinkState& link) {
   link.ChatLines.clear();
 }
 
-void ChatAside::push(const Frame& f, std::uint32_t framesAhead) {
+void ChatAside::push(const Frame& f, std::uint32_t framesAhead, std::int64_t arrivedMs) {
   if (count == kLines) {
     pop();
     ++dropped;
@@ -34,6 +35,7 @@ void ChatAside::push(const Frame& f, std::uint32_t framesAhead) {
   const std::size_t at = (first + count) % kLines;
   frames[at] = f;
   ahead[at] = framesAhead;
+  arrived[at] = arrivedMs;
   ++count;
 }
 
@@ -90,6 +92,7 @@ void SendTask(Client& c) {
       const std::uint8_t* f = ring.buf.data() + ring.read;
       ring.read = static_cast<std::uint32_t>((ring.read + p::kFrameSize) % FrameRing::kSize);
       c.platform.socketSend(f, p::kFrameSize);
+      if (c.recorder) RecordSent(c, f);
     }
   } else {
     c.link.SendPending = false;
@@ -125,7 +128,12 @@ void DeliverDueChatLines(Client& c) {
   lines.clampTo(GameFramesWaiting(c.link));
   while (lines.frontDue()) {
     const Frame f = lines.front();
+    const std::int64_t arrived = lines.arrived[lines.first];
     lines.pop();
+    if (c.recorder) {
+      RecordTaken(c);  // the game frames taken before this line come first
+      RecordReceived(c, f.data(), arrived);
+    }
     DecodeFrame(c.link, f);
     AfterDecode(c);
   }
@@ -216,6 +224,7 @@ void LinkWatchTask(Client& c) {
   // refused login, say): they are handled before the link counts as lost.
   if (c.link.ReceiveRing.buffered() >= p::kFrameSize) return;
   if (!LobbyExists(c)) EndProgram(c);
+  if (c.recorder) RecordLink(c, false);
   if (c.table.HandInProgress) {
     c.table.LoginAccepted = false;
     c.link.LinkWatch = false;
@@ -265,6 +274,9 @@ struct TickScope {
     c.link.TickRunning = true;
   }
   ~TickScope() {
+    // What this tick took and recorded reaches the file now, even when a
+    // handler ended the program: a crash loses no more than this tick.
+    if (c.recorder) FlushRecording(c);
     c.link.TickRunning = false;
     if (!c.ended) SetTimer(c, TimerId::Bong, true);
   }
@@ -292,7 +304,7 @@ namespace {
 
 // When the frame just completed at the ring's write end is a chat line, it
 // leaves the ring for the chat queue; returns whether it did.
-bool SetAsideChatLine(LinkState& link) {
+bool SetAsideChatLine(LinkState& link, std::int64_t arrivedMs) {
   FrameRing& ring = link.ReceiveRing;
   const std::uint32_t start = static_cast<std::uint32_t>(
       (ring.write + FrameRing::kSize - p::kFrameSize) % FrameRing::kSize);
@@ -300,7 +312,7 @@ bool SetAsideChatLine(LinkState& link) {
   Frame f;
   for (std::size_t i = 0; i < p::kFrameSize; ++i) f[i] = ring.buf[(start + i) % FrameRing::kSize];
   ring.write = start;
-  link.ChatLines.push(f, GameFramesWaiting(link));
+  link.ChatLines.push(f, GameFramesWaiting(link), arrivedMs);
   return true;
 }
 
@@ -315,6 +327,12 @@ void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size) {
   // Frame by frame, so that each chat line leaves the ring as soon as it is
   // whole and only game frames can fill it.
   bool gameBytes = false;
+  std::int64_t now = 0;
+  if (c.recorder) {
+    // The frames already taken are kept before new bytes may reuse their room.
+    RecordTaken(c);
+    now = RecordClock(c);
+  }
   while (size > 0) {
     const std::size_t partial = ring.buffered() % p::kFrameSize;
     const std::size_t n = std::min(size, p::kFrameSize - partial);
@@ -326,7 +344,16 @@ void AppendReceived(Client& c, const std::uint8_t* data, std::size_t size) {
     ring.append(data, n);
     data += n;
     size -= n;
-    if (partial + n < p::kFrameSize || !SetAsideChatLine(link)) gameBytes = true;
+    if (partial + n < p::kFrameSize) {
+      gameBytes = true;
+      continue;
+    }
+    if (!SetAsideChatLine(link, now)) {
+      gameBytes = true;
+      // The frame just completed: its slot ends at the write position.
+      const std::size_t slot = (ring.write + FrameRing::kSize - p::kFrameSize) % FrameRing::kSize;
+      link.ArrivalMs[slot / p::kFrameSize] = now;
+    }
   }
   link.DataSeen = true;
   // Chat lines leave the task's beat alone, so a game instruction is taken
@@ -385,7 +412,9 @@ void OpenConnection(Client& c, const std::string& host, std::uint16_t port) {
 }
 
 void SendLoginFrame(Client& c) {
+  if (c.recorder && c.link.LoginFrame[p::kTypeOffset] == p::kReqResume) RecordLink(c, true);
   c.platform.socketSend(c.link.LoginFrame.data(), c.link.LoginFrame.size());
+  if (c.recorder) RecordSent(c, c.link.LoginFrame.data());
   c.link.LoginSent = true;
 }
 

@@ -7,6 +7,7 @@
 #include "core/client.h"
 #include "link/proxy.h"
 #include "link/pump.h"
+#include "replay/recorder.h"
 #include "view/windows.h"
 
 namespace tavren {
@@ -128,7 +129,9 @@ void ResumeLink(Client& c) {
   c.link.LinkReady = true;
   c.platform.socketClose();
   // What is left of the lost connection's stream belongs to no frame of the new one.
+  if (c.recorder) RecordTaken(c);
   ClearReceived(c.link);
+  if (c.recorder) RecordRingReset(c);
   if (c.link.LinkMode == 0) {
     OpenConnection(c, c.link.ServerHost, c.link.ServerPort);
     c.link.LoginPending = true;

@@ -15,6 +15,7 @@
 #include "core/client.h"
 #include "protocol/options.h"
 #include "qt/qt_platform.h"
+#include "qt/recording.h"
 #include "qt/replay_view.h"
 #include "qt/table_size.h"
 #include "qt/table_window.h"
@@ -256,6 +257,8 @@ int main(int argc, char** argv) {
   platform.mainWindow().setZoom(ChosenTableZoom());
   tavren::Client client(platform);
   platform.attach(client);
+  // Every game is kept without the user doing anything.
+  tavren::qt::StartRecording(client, platform.programFolder(), TAVREN_VERSION);
 
   tavren::StartUp(client, commandLine);
   const int status = start == Start::HandOver ? 0 : kUsageStatus;

@@ -25,7 +25,7 @@ enum class EntryKind : std::uint8_t {
   FullDeal = 3,   // server --record only: every seat's hand and the wall (see FORMAT.md)
   HandEnd = 4,    // written when a hand is settled: UTF-8 "key=value" lines, at least
                   //   players=<4 names separated by '|', seat order>
-                //   result=<short UTF-8 text of the hand's result, e.g. winner and points, or 流局>
+  //   result=<short UTF-8 text of the hand's result, e.g. winner and points, or 流局>
   Link = 5,  // one byte: 0 = the link was lost, 1 = connected again (a resume follows)
 };
 

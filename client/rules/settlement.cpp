@@ -6,6 +6,7 @@
 
 #include "core/client.h"
 #include "input/input.h"
+#include "replay/recorder.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
 #include "table/results.h"
@@ -226,6 +227,7 @@ void ShowSettlement(Client& c) {
   c.link.TurnClockOn = false;
   ArmContinueCountdown(c, c.shell.UnattendedMode ? kUnattendedContinueSeconds : kContinueSeconds);
   WriteHandRecord(c, t.HandNo);
+  if (c.recorder) RecordHandEnd(c, false);
 }
 
 void ResetGameTotals(Client& c) {

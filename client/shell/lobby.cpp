@@ -2,6 +2,7 @@
 #include "core/client.h"
 #include "core/waits.h"
 #include "input/input.h"
+#include "replay/recorder.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
 #include "shell/shell.h"
@@ -75,12 +76,15 @@ void ResetToLobby(Client& c) {
   UnloadSpeakBoxes(c);
   ClearChatHistory(c);
 
+  if (c.recorder) RecordTaken(c);
   ClearReceived(c.link);
+  if (c.recorder) RecordRingReset(c);
   c.link.SendRing.clear();
   c.table.HandInProgress = false;
   c.link.TimeoutCount = 0;
 
   DeleteRecordFile(c);
+  EndRecordedGame(c);
 
   c.table.TableCleared = false;
   // The next table starts without the last one's departures.
@@ -113,6 +117,7 @@ void SendLeave(Client& c) {
   f[p::kTypeOffset] = p::kReqReady;
   f[p::kSeatOffset] = c.table.custom[0].seat;
   c.platform.socketSend(f.data(), f.size());
+  if (c.recorder) RecordSent(c, f.data());
   StopLinkTimers(c);
   // Let the frame leave before the caller closes the socket.
   waitSeconds(c, c.link.Resumed ? 0.8f : 0.4f);

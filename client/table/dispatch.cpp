@@ -5,6 +5,7 @@
 #include "chat/chat.h"
 #include "core/client.h"
 #include "link/reconnect.h"
+#include "replay/recorder.h"
 #include "rules/offer.h"
 #include "table/hand_setup.h"
 #include "table/players.h"
@@ -71,7 +72,9 @@ void ResetForNextHand(Client& c) {
   ResetHandRecords(c);
   // The part of a frame still on its way stays: cutting it would shift every
   // later frame.
+  if (c.recorder) RecordTaken(c);
   c.link.ReceiveRing.dropWhole(p::kFrameSize);
+  if (c.recorder) RecordRingReset(c);
   c.link.SendRing.clear();
 }
 

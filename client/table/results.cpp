@@ -6,6 +6,7 @@
 #include "input/input.h"
 #include "input/requests.h"
 #include "link/pump.h"
+#include "replay/recorder.h"
 #include "rules/settlement.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
@@ -38,6 +39,7 @@ void ShowDrawnHand(Client& c) {
   }
   if (!c.link.BossMode) ShowResultWindow(c);
   WriteHandRecord(c, t.HandNo);
+  if (c.recorder) RecordHandEnd(c, true);
   ArmContinueCountdown(c, kContinueSeconds);
 }
 

@@ -65,12 +65,20 @@ struct SeatView {
   std::vector<int> hand;  // concealed tiles as face codes; wild tiles as 5, flowers as 1..8
   int meldTiles = 0;      // tiles laid in melds, three per chi, peng or kong
   int redAside = 0, wildAside = 0;
+  // The same tiles as replays keep them: a wild tile by its face's code
+  // (code 5 would read as flower 5 there).
+  std::vector<int> codes;
 };
 struct TableView {
   bool handRunning = false;
   int front = 0;      // tiles taken from the front of the wall, the deal included
   int backTaken = 0;  // tiles taken from its back
   SeatView seats[4];
+  int dealer = 0;
+  int wildCode = 0, shownCode = 0;  // wire codes of the wild face and of the tile turned up
+  // The live wall from its front (the next draw) to its back (the next
+  // replacement): wire codes of the faces (the wild face's too), flowers 1..8.
+  std::vector<int> wall;
 };
 
 class Server {

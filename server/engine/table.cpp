@@ -25,9 +25,20 @@ TableView Table::view() const {
       for (int k = 0; k < s.hand.c[face]; ++k) out.hand.push_back(wireCode(face));
     for (int k = 0; k < s.hand.wilds; ++k) out.hand.push_back(proto::kLocalWildTile);
     for (const Tile fl : s.pendingFlowers) out.hand.push_back(flowerNumber(fl));
+    for (int face = 0; face < kFaces; ++face)
+      for (int k = 0; k < s.hand.c[face]; ++k) out.codes.push_back(wireCode(face));
+    for (int k = 0; k < s.hand.wilds; ++k) out.codes.push_back(wireCode(hand_.wildFace));
+    for (const Tile fl : s.pendingFlowers) out.codes.push_back(flowerNumber(fl));
     out.meldTiles = 3 * s.meldCount;
     out.redAside = s.redAside;
     out.wildAside = s.wildAside;
+  }
+  v.dealer = hand_.dealer;
+  v.wildCode = wireCode(hand_.wildFace);
+  v.shownCode = hand_.shownFace < kFaces ? wireCode(hand_.shownFace) : 0;
+  for (int i = hand_.front; i < hand_.back; ++i) {
+    const Tile t = hand_.wall[static_cast<std::size_t>(i)];
+    v.wall.push_back(isFlower(t) ? flowerNumber(t) : wireCode(t));
   }
   return v;
 }

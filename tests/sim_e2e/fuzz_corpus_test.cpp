@@ -16,6 +16,7 @@ int FuzzProxy(const std::uint8_t*, std::size_t);
 int FuzzFiles(const std::uint8_t*, std::size_t);
 int FuzzStartup(const std::uint8_t*, std::size_t);
 int FuzzServer(const std::uint8_t*, std::size_t);
+int FuzzReplay(const std::uint8_t*, std::size_t);
 }
 
 namespace {
@@ -60,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpus,
                                            Target{"fuzz_proxy", FuzzProxy},
                                            Target{"fuzz_files", FuzzFiles},
                                            Target{"fuzz_startup", FuzzStartup},
-                                           Target{"fuzz_server", FuzzServer}),
+                                           Target{"fuzz_server", FuzzServer},
+                                           Target{"fuzz_replay", FuzzReplay}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

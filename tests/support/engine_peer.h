@@ -3,6 +3,7 @@
 // virtual time.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,6 +26,10 @@ class EnginePeer : public sim::Listener {
   EnginePeer& operator=(const EnginePeer&) = delete;
 
   server::Server server;
+  // Sees every block the engine sends to a client, and every block a client
+  // sends to it, in order (tests that check what a client kept of the stream).
+  std::function<void(std::span<const std::uint8_t>)> onServerBytes;
+  std::function<void(std::span<const std::uint8_t>)> onClientBytes;
 
   void onConnect(const std::shared_ptr<sim::Connection>& conn) override {
     server.advanceTo(world_.loop.now());
@@ -35,6 +40,7 @@ class EnginePeer : public sim::Listener {
     auto it = conns_.find(&conn);
     if (it == conns_.end()) return;
     server.advanceTo(world_.loop.now());
+    if (onClientBytes) onClientBytes(bytes);
     server.receive(it->second.second, bytes);
     flush();
   }
@@ -58,7 +64,10 @@ class EnginePeer : public sim::Listener {
     for (auto it = conns_.begin(); it != conns_.end();) {
       auto& [conn, id] = it->second;
       std::vector<std::uint8_t> out = server.takeOutput(id);
-      if (!out.empty()) conn->send(out);
+      if (!out.empty()) {
+        if (onServerBytes) onServerBytes(out);
+        conn->send(out);
+      }
       if (server.isClosed(id)) {
         conn->close();
         dropped.push_back(id);
