@@ -18,15 +18,16 @@ namespace tavren::replay {
 inline constexpr std::uint32_t kFormatVersion = 1;
 inline constexpr std::size_t kFrameBytes = 272;
 
+// HandEnd bytes are UTF-8 "key=value" lines, at least
+//   players=<4 names separated by '|', seat order>
+//   result=<short UTF-8 text of the hand's result, e.g. winner and points, or 流局>
 enum class EntryKind : std::uint8_t {
   Received = 0,   // one frame from the server, exactly kFrameBytes bytes, as it arrived
   Sent = 1,       // one frame the client sent, exactly kFrameBytes bytes
   HandStart = 2,  // written just before the frame that starts a hand; bytes empty
   FullDeal = 3,   // server --record only: every seat's hand and the wall (see FORMAT.md)
-  HandEnd = 4,    // written when a hand is settled: UTF-8 "key=value" lines, at least
-                  //   players=<4 names separated by '|', seat order>
-  //   result=<short UTF-8 text of the hand's result, e.g. winner and points, or 流局>
-  Link = 5,  // one byte: 0 = the link was lost, 1 = connected again (a resume follows)
+  HandEnd = 4,    // written when a hand is settled (lines as above)
+  Link = 5,       // one byte: 0 = the link was lost, 1 = connected again (a resume follows)
 };
 
 // Bounds a reader holds every file to, whatever the file claims.
