@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "core/client.h"
 #include "replay/player.h"
@@ -21,14 +22,12 @@ const testing::LiveGame& Game() {
   static const testing::LiveGame game = [] {
     testing::LiveGame g = testing::PlayLive(41, kHands, testing::Twist::None);
     if (const char* out = std::getenv("TAVREN_REPLAY_OUT")) {
-      replay::Writer w;
-      if (w.open(out, g.file.header)) {
-        for (const replay::Entry& e : g.file.entries)
-          w.append(e.kind, e.ms, e.bytes.data(), e.bytes.size());
-        w.close();
-      }
-      std::fprintf(stderr, "kept game written to %s%s\n", out,
-                   w.failed() ? (" (failed: " + w.error() + ")").c_str() : "");
+      // The file as the client's recorder wrote it.
+      std::ofstream f(out, std::ios::binary | std::ios::trunc);
+      f.write(reinterpret_cast<const char*>(g.fileBytes.data()),
+              static_cast<std::streamsize>(g.fileBytes.size()));
+      f.close();
+      std::fprintf(stderr, "kept game written to %s%s\n", out, f ? "" : " (failed)");
     }
     return g;
   }();

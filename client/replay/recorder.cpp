@@ -197,10 +197,7 @@ void RecordLink(Client& c, bool up) {
   FlushOutsideTick(c);
 }
 
-void RecordHandEnd(Client& c, bool drawn) {
-  RecordTaken(c);
-  Recorder* r = Active(c, false);
-  if (!r) return;
+std::string HandEndPlayers(const Client& c) {
   const TableModel& t = c.table;
   std::string names[kSides];
   for (int s = 0; s < kSides; ++s) {
@@ -208,24 +205,30 @@ void RecordHandEnd(Client& c, bool drawn) {
     if (seat == 0) continue;
     names[BitIndex(seat) & 3] = GbkToUtf8(t.custom[s].name);
   }
-  const std::string players = names[0] + "|" + names[1] + "|" + names[2] + "|" + names[3];
-  std::string result = "流局";
-  if (!drawn) {
-    const auto& won = c.settlement.HandResult;
-    const auto best = std::max_element(won.begin(), won.end());
-    if (best != won.end() && *best > 0) {
-      result.clear();
-      for (int s = 0; s < kSides; ++s) {
-        if (won[static_cast<std::size_t>(s)] != *best) continue;
-        if (!result.empty()) result += "、";
-        result += GbkToUtf8(t.custom[s].name);
-      }
-      result += " 胡 +" + std::to_string(*best);
-    } else {
-      result = "无人得分";
-    }
+  return names[0] + "|" + names[1] + "|" + names[2] + "|" + names[3];
+}
+
+std::string HandEndResult(const Client& c, bool drawn) {
+  if (drawn) return "流局";
+  const TableModel& t = c.table;
+  const auto& won = c.settlement.HandResult;
+  const auto best = std::max_element(won.begin(), won.end());
+  if (best == won.end() || *best <= 0) return "无人得分";
+  std::string result;
+  for (int s = 0; s < kSides; ++s) {
+    if (won[static_cast<std::size_t>(s)] != *best) continue;
+    if (!result.empty()) result += "、";
+    result += GbkToUtf8(t.custom[s].name);
   }
-  const std::vector<std::uint8_t> bytes = replay::HandEndBytes(players, result);
+  return result + " 胡 +" + std::to_string(*best);
+}
+
+void RecordHandEnd(Client& c, bool drawn) {
+  RecordTaken(c);
+  Recorder* r = Active(c, false);
+  if (!r) return;
+  const std::vector<std::uint8_t> bytes =
+      replay::HandEndBytes(HandEndPlayers(c), HandEndResult(c, drawn));
   Append(*r, replay::EntryKind::HandEnd, RecordClock(c), bytes.data(), bytes.size());
   FlushOutsideTick(c);
 }

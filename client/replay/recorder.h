@@ -68,6 +68,10 @@ void RecordSent(Client& c, const std::uint8_t* frame);
 void RecordLink(Client& c, bool up);
 // The hand is settled: the players in seat order and its result.
 void RecordHandEnd(Client& c, bool drawn);
+// What a HandEnd entry says of the hand just settled: the players in seat
+// order ("a|b|c|d") and the result (the winners and their points, or 流局).
+std::string HandEndPlayers(const Client& c);
+std::string HandEndResult(const Client& c, bool drawn);
 // Writes what the tick appended: a crash loses at most what came since.
 void FlushRecording(Client& c);
 // The game is over (back to the lobby, or the end): its file is closed.

@@ -49,6 +49,25 @@ struct Case {
 
 class ReplayedGame : public ::testing::TestWithParam<Case> {};
 
+std::vector<Frame> FramesOf(const replay::ReadResult& f, replay::EntryKind kind) {
+  std::vector<Frame> out;
+  for (const replay::Entry& e : f.entries) {
+    if (e.kind != kind) continue;
+    Frame frame{};
+    EXPECT_EQ(e.bytes.size(), frame.size());
+    std::copy_n(e.bytes.begin(), std::min(e.bytes.size(), frame.size()), frame.begin());
+    out.push_back(frame);
+  }
+  return out;
+}
+
+// Index of the first frame where two runs part, or their common length.
+std::size_t FirstDifference(const std::vector<Frame>& a, const std::vector<Frame>& b) {
+  std::size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  return i;
+}
+
 TEST_P(ReplayedGame, ShowsTheSameSceneAndResultAtEveryHandEndAsTheLiveGame) {
   const Case& k = GetParam();
   const LiveGame live = PlayLive(k.seed, k.hands, k.twist);
@@ -60,22 +79,61 @@ TEST_P(ReplayedGame, ShowsTheSameSceneAndResultAtEveryHandEndAsTheLiveGame) {
   }
   ASSERT_GE(live.scenes.scenes.size(), static_cast<std::size_t>(k.hands))
       << "a result and a settlement per won hand";
-  const auto r = Replay(live.file);
+  // A watcher who came in during the first hand sees that hand's end too.
+  ASSERT_EQ(live.scenes.results.size(), static_cast<std::size_t>(k.hands));
+
+  // The client's recorder kept one file, whole, of the game as the core took it:
+  // every frame it dispatched and every frame it wrote, in order, byte for byte
+  // (the login key left out).
+  ASSERT_EQ(live.keptFiles, 1);
+  const replay::ReadResult& file = live.file;
+  ASSERT_TRUE(file.ok()) << file.error;
+  EXPECT_EQ(file.header.account, k.twist == Twist::Watcher ? "eve" : "amy");
+  EXPECT_EQ(file.header.watcher, k.twist == Twist::Watcher);
+  EXPECT_EQ(file.header.server, "127.0.0.1:7000");
+  const std::vector<Frame> received = FramesOf(file, replay::EntryKind::Received);
+  ASSERT_EQ(received.size(), live.scenes.dispatched.size());
+  EXPECT_EQ(FirstDifference(received, live.scenes.dispatched), received.size())
+      << "the kept frames part from those the core took";
+  std::vector<Frame> sent = live.sent;
+  for (Frame& f : sent)
+    if (f[protocol::kTypeOffset] == protocol::kReqLogin ||
+        f[protocol::kTypeOffset] == protocol::kReqResume)
+      std::fill(f.begin() + protocol::kLoginKeyOffset, f.begin() + protocol::kTokenOffset, 0);
+  const std::vector<Frame> keptSent = FramesOf(file, replay::EntryKind::Sent);
+  ASSERT_EQ(keptSent.size(), sent.size());
+  EXPECT_EQ(FirstDifference(keptSent, sent), sent.size());
+  std::vector<std::uint8_t> links;
+  for (const replay::Entry& e : file.entries)
+    if (e.kind == replay::EntryKind::Link) links.push_back(e.bytes.empty() ? 9 : e.bytes[0]);
+  EXPECT_EQ(links, (k.twist == Twist::LostLink ? std::vector<std::uint8_t>{0, 1}
+                                               : std::vector<std::uint8_t>{}));
+
+  const auto r = Replay(file);
   const replay::Player& p = *r->player;
   EXPECT_TRUE(p.finished());
   EXPECT_EQ(p.endText(), "");
-  EXPECT_EQ(p.entriesDone(), live.file.entries.size());
-  // A watcher who came in during the first hand sees the later ones start.
-  EXPECT_EQ(p.hands().size(), static_cast<std::size_t>(k.hands - (k.twist == Twist::Watcher)));
+  EXPECT_EQ(p.entriesDone(), file.entries.size());
+  // The replayed core takes the same frames in the same order...
+  ASSERT_EQ(r->scenes.dispatched.size(), live.scenes.dispatched.size());
+  EXPECT_EQ(FirstDifference(r->scenes.dispatched, live.scenes.dispatched),
+            live.scenes.dispatched.size());
+  // ...and shows the same at every hand end, with the same results.
   ASSERT_EQ(r->scenes.scenes.size(), live.scenes.scenes.size());
   for (std::size_t i = 0; i < live.scenes.scenes.size(); ++i) {
     EXPECT_EQ(r->scenes.handNumbers[i], live.scenes.handNumbers[i]);
     EXPECT_EQ(r->scenes.scenes[i], live.scenes.scenes[i]) << "hand end " << i;
   }
-  // The hands' results in the hand list are those the game kept.
-  for (const replay::HandInfo& h : p.hands()) {
+  EXPECT_EQ(r->scenes.results, live.scenes.results);
+  EXPECT_EQ(r->scenes.players, live.scenes.players);
+  // The hand list: every hand the client saw start, with the result and the
+  // players the live game settled it with.
+  ASSERT_EQ(p.hands().size(), live.scenes.results.size());
+  for (std::size_t i = 0; i < p.hands().size(); ++i) {
+    const replay::HandInfo& h = p.hands()[i];
     EXPECT_TRUE(h.ended) << h.number;
-    EXPECT_EQ(h.result, "第" + std::to_string(h.number) + "局");
+    EXPECT_EQ(h.result, live.scenes.results[i]) << h.number;
+    EXPECT_EQ(h.players, live.scenes.players[i]) << h.number;
   }
   // Nothing went out and nothing was written where the user keeps things.
   EXPECT_GT(r->player->platform().sentFrames, 0) << "the core did send; it was swallowed";

@@ -82,8 +82,12 @@ struct Session {
     platform.attach(c);
     platform.folder = dir.path();
     EnableRecording(c, folder, settings, "test-1");
-    peer.onServerBytes = [this](std::span<const std::uint8_t> b) { fromServer.add(b); };
-    peer.onClientBytes = [this](std::span<const std::uint8_t> b) { fromClient.add(b); };
+    peer.onServerBytes = [this](const sim::Connection&, std::span<const std::uint8_t> b) {
+      fromServer.add(b);
+    };
+    peer.onClientBytes = [this](const sim::Connection&, std::span<const std::uint8_t> b) {
+      fromClient.add(b);
+    };
   }
   void Start(const std::string& account, const std::string& key) {
     StartUp(c,

@@ -27,9 +27,10 @@ class EnginePeer : public sim::Listener {
 
   server::Server server;
   // Sees every block the engine sends to a client, and every block a client
-  // sends to it, in order (tests that check what a client kept of the stream).
-  std::function<void(std::span<const std::uint8_t>)> onServerBytes;
-  std::function<void(std::span<const std::uint8_t>)> onClientBytes;
+  // sends to it, in order, with the connection it went over (tests that check
+  // what a client kept of the stream).
+  std::function<void(const sim::Connection&, std::span<const std::uint8_t>)> onServerBytes;
+  std::function<void(const sim::Connection&, std::span<const std::uint8_t>)> onClientBytes;
 
   void onConnect(const std::shared_ptr<sim::Connection>& conn) override {
     server.advanceTo(world_.loop.now());
@@ -40,7 +41,7 @@ class EnginePeer : public sim::Listener {
     auto it = conns_.find(&conn);
     if (it == conns_.end()) return;
     server.advanceTo(world_.loop.now());
-    if (onClientBytes) onClientBytes(bytes);
+    if (onClientBytes) onClientBytes(conn, bytes);
     server.receive(it->second.second, bytes);
     flush();
   }
@@ -65,7 +66,7 @@ class EnginePeer : public sim::Listener {
       auto& [conn, id] = it->second;
       std::vector<std::uint8_t> out = server.takeOutput(id);
       if (!out.empty()) {
-        if (onServerBytes) onServerBytes(out);
+        if (onServerBytes) onServerBytes(*conn, out);
         conn->send(out);
       }
       if (server.isClosed(id)) {

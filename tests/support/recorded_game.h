@@ -1,14 +1,18 @@
 // A game played by the client core against the reference server's engine in
-// virtual time, kept as a replay file's entries: what the replay tests and the
-// jump benchmark play again. The scene is taken at every hand's end (after each
-// result and settlement instruction) so a replay can be held against it.
+// virtual time, kept by the client's own recorder and read back from its file:
+// what the replay tests and the jump benchmark play again. What the core took
+// and the scene at every hand's end (after each result and settlement
+// instruction) are kept too, so a replay can be held against them.
 #pragma once
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -19,9 +23,11 @@
 #include "core/client.h"
 #include "platform/sim/sim_world.h"
 #include "replay/player.h"
+#include "replay/recorder.h"
 #include "replay/replay_file.h"
 #include "server/engine/server.h"
 #include "shell/startup.h"
+#include "support/engine_peer.h"
 
 namespace tavren::testing {
 
@@ -51,174 +57,76 @@ inline std::string SceneText(const Client& c) {
   return o.str();
 }
 
-// Scenes taken after every result and settlement instruction of one core.
+// What one core took and showed: every frame handed to its dispatcher, in
+// order, and at every result and settlement instruction the scene; at each
+// hand's end the players and the result as a kept game names them.
 struct HandEndScenes {
   std::vector<std::string> scenes;
   std::vector<int> handNumbers;
+  std::vector<Frame> dispatched;
+  std::vector<std::string> results;
+  std::vector<std::string> players;
 };
 
 namespace detail {
-inline std::map<const Client*, HandEndScenes*>& SceneSinks() {
-  static std::map<const Client*, HandEndScenes*> sinks;
-  return sinks;
+struct Watched {
+  HandEndScenes* sink = nullptr;
+  std::array<Handler, 256> original{};
+};
+inline std::map<const Client*, Watched>& WatchedCores() {
+  static std::map<const Client*, Watched> cores;
+  return cores;
 }
-inline std::map<const Client*, std::array<Handler, 2>>& OriginalHandlers() {
-  static std::map<const Client*, std::array<Handler, 2>> original;
-  return original;
-}
-template <int Which>
-void TakeScene(Client& c, const InfoRecord& r) {
-  OriginalHandlers()[&c][Which](c, r);
-  if (auto it = SceneSinks().find(&c); it != SceneSinks().end() && it->second != nullptr) {
-    it->second->scenes.push_back(SceneText(c));
-    it->second->handNumbers.push_back(c.table.HandNo);
+template <std::size_t Type>
+void Watch(Client& c, const InfoRecord& r) {
+  const auto it = WatchedCores().find(&c);
+  if (it == WatchedCores().end()) return;
+  HandEndScenes& sink = *it->second.sink;
+  const Handler original = it->second.original[Type];
+  sink.dispatched.push_back(c.link.LastFrame);
+  const int resultsBefore = c.handEnd.ResultCount;
+  const int settlementsBefore = c.handEnd.SettleCount;
+  if (original != nullptr) original(c, r);
+  if constexpr (Type == protocol::kInsResult || Type == protocol::kInsSettlement) {
+    sink.scenes.push_back(SceneText(c));
+    sink.handNumbers.push_back(c.table.HandNo);
+    // The fourth settlement ends a won hand; the fourth result, all of them
+    // zero, a drawn one.
+    bool drawn = false, ended = false;
+    if constexpr (Type == protocol::kInsSettlement) {
+      ended = settlementsBefore == kSides - 1;
+    } else {
+      drawn = ended = resultsBefore == kSides - 1 &&
+                      std::all_of(c.table.custom.begin(), c.table.custom.end(),
+                                  [](const HandRecord& h) { return h.gold == 0; });
+    }
+    if (ended) {
+      sink.results.push_back(HandEndResult(c, drawn));
+      sink.players.push_back(HandEndPlayers(c));
+    }
   }
+}
+template <std::size_t... Types>
+constexpr std::array<Handler, sizeof...(Types)> Watchers(std::index_sequence<Types...>) {
+  return {Watch<Types>...};
 }
 }  // namespace detail
 
-// Takes the scene of `c` at every hand end into `sink` (until ForgetScenes).
+// Watches `c` into `sink` until ForgetScenes: every handler slot is wrapped,
+// so frames of a type the core ignores are seen too.
 inline void TakeHandEndScenes(Client& c, HandEndScenes& sink) {
-  auto& original = detail::OriginalHandlers()[&c];
-  original[0] = c.handlers.byType[protocol::kInsResult];
-  original[1] = c.handlers.byType[protocol::kInsSettlement];
-  c.handlers.byType[protocol::kInsResult] = detail::TakeScene<0>;
-  c.handlers.byType[protocol::kInsSettlement] = detail::TakeScene<1>;
-  detail::SceneSinks()[&c] = &sink;
+  detail::Watched& w = detail::WatchedCores()[&c];
+  w.sink = &sink;
+  w.original = c.handlers.byType;
+  static constexpr auto watchers = detail::Watchers(std::make_index_sequence<256>());
+  c.handlers.byType = watchers;
 }
-inline void ForgetScenes(const Client& c) {
-  detail::SceneSinks().erase(&c);
-  detail::OriginalHandlers().erase(&c);
+inline void ForgetScenes(Client& c) {
+  const auto it = detail::WatchedCores().find(&c);
+  if (it == detail::WatchedCores().end()) return;
+  c.handlers.byType = it->second.original;
+  detail::WatchedCores().erase(it);
 }
-
-// The engine behind a host and port, as tests/support/engine_peer.h has it,
-// keeping what it sends to one client's connection as Received entries with
-// their arrival times (a HandStart before each new hand, a HandEnd after each
-// result), and the link's loss and return as Link entries.
-class KeepingEnginePeer : public sim::Listener {
- public:
-  KeepingEnginePeer(sim::World& world, std::string host, std::uint16_t port,
-                    server::Server::Config config)
-      : server(std::move(config)), world_(world), host_(std::move(host)), port_(port) {
-    world_.listen(host_, port_, this);
-    schedule();
-  }
-  ~KeepingEnginePeer() override { world_.unlisten(host_, port_); }
-  KeepingEnginePeer(const KeepingEnginePeer&) = delete;
-  KeepingEnginePeer& operator=(const KeepingEnginePeer&) = delete;
-
-  server::Server server;
-  // The client whose stream is kept, and the moment its game started.
-  sim::SimPlatform* kept = nullptr;
-  std::int64_t startMs = 0;
-  std::vector<replay::Entry> entries;
-  std::function<std::string()> players;  // the HandEnd's players line
-
-  void linkLost() { add(replay::EntryKind::Link, world_.loop.now(), {0}); }
-
-  void onConnect(const std::shared_ptr<sim::Connection>& conn) override {
-    server.advanceTo(world_.loop.now());
-    if (kept != nullptr && conn.get() == kept->connection() && connected_)
-      add(replay::EntryKind::Link, world_.loop.now(), {1});
-    if (kept != nullptr && conn.get() == kept->connection()) connected_ = true;
-    conns_[conn.get()] = {conn, server.connect()};
-    flush();
-  }
-  void onBytes(sim::Connection& conn, std::span<const std::uint8_t> bytes) override {
-    auto it = conns_.find(&conn);
-    if (it == conns_.end()) return;
-    server.advanceTo(world_.loop.now());
-    // What the kept client sent, stamped when it left the client.
-    if (kept != nullptr && &conn == kept->connection()) {
-      for (std::size_t at = 0; at + replay::kFrameBytes <= bytes.size(); at += replay::kFrameBytes)
-        add(replay::EntryKind::Sent, world_.loop.now() - world_.latencyMs,
-            std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                      bytes.begin() + static_cast<std::ptrdiff_t>(at) +
-                                          static_cast<std::ptrdiff_t>(replay::kFrameBytes)));
-    }
-    server.receive(it->second.second, bytes);
-    flush();
-  }
-  void onClose(sim::Connection& conn) override {
-    auto it = conns_.find(&conn);
-    if (it == conns_.end()) return;
-    server.advanceTo(world_.loop.now());
-    server.disconnect(it->second.second);
-    conns_.erase(it);
-    flush();
-  }
-
- private:
-  void add(replay::EntryKind kind, std::int64_t at, std::vector<std::uint8_t> bytes) {
-    replay::Entry e;
-    e.ms = at - startMs;
-    e.kind = kind;
-    e.bytes = std::move(bytes);
-    entries.push_back(std::move(e));
-  }
-  void keep(const std::vector<std::uint8_t>& out) {
-    const std::int64_t arrives = world_.loop.now() + world_.latencyMs;
-    for (std::size_t at = 0; at + replay::kFrameBytes <= out.size(); at += replay::kFrameBytes) {
-      std::vector<std::uint8_t> f(
-          out.begin() + static_cast<std::ptrdiff_t>(at),
-          out.begin() + static_cast<std::ptrdiff_t>(at + replay::kFrameBytes));
-      const std::uint8_t type = f[protocol::kTypeOffset];
-      if (type == protocol::kInsNewHand) {
-        add(replay::EntryKind::HandStart, arrives, {});
-        ++hands_;
-        handOpen_ = true;
-      }
-      add(replay::EntryKind::Received, arrives, f);
-      // A hand's results come one per seat; the first settles it.
-      if (type == protocol::kInsResult && handOpen_) {
-        handOpen_ = false;
-        const std::string text = "players=" + (players ? players() : std::string("a|b|c|d")) +
-                                 "\nresult=第" + std::to_string(hands_) + "局\n";
-        add(replay::EntryKind::HandEnd, arrives,
-            std::vector<std::uint8_t>(text.begin(), text.end()));
-      }
-    }
-  }
-  void flush() {
-    std::vector<server::ConnId> dropped;
-    for (auto it = conns_.begin(); it != conns_.end();) {
-      auto& [conn, id] = it->second;
-      std::vector<std::uint8_t> out = server.takeOutput(id);
-      if (!out.empty()) {
-        if (kept != nullptr && conn.get() == kept->connection()) keep(out);
-        conn->send(out);
-      }
-      if (server.isClosed(id)) {
-        conn->close();
-        dropped.push_back(id);
-        it = conns_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-    for (server::ConnId id : dropped) server.disconnect(id);
-    if (!dropped.empty()) return flush();
-    schedule();
-  }
-  void schedule() {
-    const auto due = server.nextDueMs();
-    if (!due) return;
-    const std::uint64_t generation = ++generation_;
-    world_.loop.at(*due, [this, generation] {
-      if (generation != generation_) return;
-      server.advanceTo(world_.loop.now());
-      flush();
-    });
-  }
-
-  sim::World& world_;
-  std::string host_;
-  std::uint16_t port_;
-  std::map<sim::Connection*, std::pair<std::shared_ptr<sim::Connection>, server::ConnId>> conns_;
-  std::uint64_t generation_ = 0;
-  bool connected_ = false;
-  int hands_ = 0;
-  bool handOpen_ = false;
-};
 
 // ---- a whole game, played and kept ----
 
@@ -264,12 +172,16 @@ struct QuietHost : replay::Host {
   std::string programFolder() override { return folder; }
 };
 
-// What a live game left behind: its kept file and the scenes at its hand ends.
+// What a live game left behind: the file the client's own recorder kept,
+// read back, and what the kept core took and showed.
 struct LiveGame {
   replay::ReadResult file;
+  std::vector<std::uint8_t> fileBytes;  // the file as the recorder wrote it
+  int keptFiles = 0;                    // files in the client's replays folder
   HandEndScenes scenes;
-  int handsPlayed = 0;     // as the server counted them
-  bool keptEnded = false;  // the kept client ended during the game
+  std::vector<Frame> sent;  // what the kept client wrote to its connections, in order
+  int handsPlayed = 0;      // as the server counted them
+  bool keptEnded = false;   // the kept client ended during the game
   bool linkDropped = false;
   int connectAttempts = 0;  // of the seated client
 };
@@ -280,7 +192,7 @@ inline LiveGame PlayLive(std::uint64_t seed, int hands, Twist twist) {
   LiveGame out;
   TempFolder folder;
   sim::World world;
-  KeepingEnginePeer peer(world, kKeptHost, kKeptPort, KeptConfig(seed, hands));
+  EnginePeer peer(world, kKeptHost, kKeptPort, KeptConfig(seed, hands));
   sim::SimPlatform seated(world);
   seated.folder = folder.path;
   Client amy(seated);
@@ -291,12 +203,14 @@ inline LiveGame PlayLive(std::uint64_t seed, int hands, Twist twist) {
   watching.attach(eve);
   Client& kept = twist == Twist::Watcher ? eve : amy;
   sim::SimPlatform& keptPlatform = twist == Twist::Watcher ? watching : seated;
-  peer.kept = &keptPlatform;
-  peer.players = [&kept] {
-    std::string s;
-    for (int side = 0; side < 4; ++side)
-      s += (side > 0 ? "|" : "") + kept.table.custom[static_cast<std::size_t>(side)].name;
-    return s;
+  // The kept client records as the program does: into the replays folder
+  // beside its record file.
+  const std::string replays = replay::ReplayFolder(keptPlatform.programFolder());
+  EnableRecording(kept, replays, {}, "sim");
+  std::vector<std::uint8_t> sentBytes;
+  peer.onClientBytes = [&](const sim::Connection& conn, std::span<const std::uint8_t> bytes) {
+    if (&conn == keptPlatform.connection())
+      sentBytes.insert(sentBytes.end(), bytes.begin(), bytes.end());
   };
   TakeHandEndScenes(kept, out.scenes);
 
@@ -306,7 +220,6 @@ inline LiveGame PlayLive(std::uint64_t seed, int hands, Twist twist) {
     // Into the first hand before the watcher comes (it joins mid-hand).
     for (int i = 0; i < 600 && !(amy.table.HandInProgress && peer.server.wallLeft(0) < 70); ++i)
       world.loop.runFor(100);
-    peer.startMs = world.loop.now();
     StartUp(eve,
             std::string("eve$watch=0;seat=1$") + kKeptHost + "$" + port + "$T1$900001$0$$0$$$0");
   }
@@ -322,7 +235,6 @@ inline LiveGame PlayLive(std::uint64_t seed, int hands, Twist twist) {
         world.loop.now() > secondHand + 15000 && amy.table.HandInProgress &&
         amy.link.ReceiveRing.buffered() == 0 && seated.connection()) {
       dropped = true;
-      peer.linkLost();
       seated.connection()->close();
     }
   }
@@ -332,14 +244,15 @@ inline LiveGame PlayLive(std::uint64_t seed, int hands, Twist twist) {
   out.linkDropped = dropped;
   out.connectAttempts = seated.connectAttempts;
   ForgetScenes(kept);
+  out.sent = sim::SplitFrames(sentBytes);
 
-  out.file.header.account = twist == Twist::Watcher ? "eve" : "amy";
-  out.file.header.caption = "T1";
-  out.file.header.server = std::string(kKeptHost) + ":" + port;
-  out.file.header.watcher = twist == Twist::Watcher;
-  out.file.entries = peer.entries;
-  for (std::size_t i = 0; i < out.file.entries.size(); ++i)
-    if (out.file.entries[i].kind == replay::EntryKind::HandStart) out.file.handStarts.push_back(i);
+  // The game is still open: what the last tick handled is on disk already.
+  const std::vector<replay::KeptGame> files = replay::ListReplays(replays);
+  out.keptFiles = static_cast<int>(files.size());
+  if (files.empty()) return out;
+  out.file = replay::ReadReplay(files.front().path);
+  std::ifstream in(files.front().path, std::ios::binary);
+  out.fileBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return out;
 }
 
