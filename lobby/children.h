@@ -12,6 +12,15 @@ namespace tavren::lobby {
 // Starts `program` with `args` (argv[0] is the program). -1 when it cannot start.
 pid_t spawnProgram(const std::string& program, const std::vector<std::string>& args,
                    bool quietStdout = false);
+// Starts `program` with `args` as a program of its own, for a window the user
+// closes himself: in a session of its own (a hangup or Ctrl-C aimed at this
+// process leaves it alone), not a child of this process (nothing here reaps
+// it; it outlives this process), inheriting no descriptor but standard input
+// (/dev/null) and standard output and error, which go to `logPath` (appended,
+// emptied first once it passed `maxLogBytes`; /dev/null when it cannot be
+// opened). Its pid once it runs, or -1 with the reason in `error`.
+pid_t spawnDetached(const std::string& program, const std::vector<std::string>& args,
+                    const std::string& logPath, std::string* error, long maxLogBytes = 1L << 20);
 // The child's exit status when it has ended (reaped), else -1; -2 for none.
 int reapIfEnded(pid_t& child);
 // SIGTERM, up to `graceMs` to end, then SIGKILL; reaped.

@@ -381,7 +381,6 @@ ReadResult ReadReplay(const std::string& path) {
 
 std::vector<KeptGame> ListReplays(const std::string& folder) {
   std::vector<KeptGame> out;
-  std::vector<std::int64_t> mtimes;
   for (const FolderFile& ff : KeptFiles(folder)) {
     KeptGame k;
     k.path = folder + "/" + ff.name;
@@ -403,15 +402,15 @@ std::vector<KeptGame> ListReplays(const std::string& folder) {
     k.players = std::move(g.players);
     k.lengthMs = g.lengthMs;
     k.damaged = !g.result.ok();
+    k.modifiedUnixMs = ff.mtimeNs / 1000000;
     out.push_back(std::move(k));
-    mtimes.push_back(ff.mtimeNs);
   }
   std::vector<std::size_t> order(out.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   // Newest first by the game's start; a file whose header could not be read
   // goes by the time it was last written.
   auto key = [&](std::size_t i) {
-    return out[i].header.startUnixMs > 0 ? out[i].header.startUnixMs : mtimes[i] / 1000000;
+    return out[i].header.startUnixMs > 0 ? out[i].header.startUnixMs : out[i].modifiedUnixMs;
   };
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     if (key(a) != key(b)) return key(a) > key(b);

@@ -74,6 +74,7 @@ struct KeptGame {
   std::vector<std::string> handResults;  // from HandEnd entries
   std::string players;                   // from the last HandEnd ("a|b|c|d"), may be empty
   std::int64_t lengthMs = 0;
+  std::int64_t modifiedUnixMs = 0;  // when the file was last written (ms since 1970)
   bool damaged = false;
 };
 std::vector<KeptGame> ListReplays(const std::string& folder);  // newest first

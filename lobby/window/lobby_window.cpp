@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <filesystem>
 
 #include "client/qt/table_size.h"
 #include "protocol/tavren_protocol.h"
@@ -231,20 +232,6 @@ LobbyWindow::LobbyWindow(Options options)
           [this](int row, int) { playReplay(row); });
   connect(replayList_, &QTableWidget::itemSelectionChanged, this,
           [this] { playReplay_->setEnabled(replayList_->currentRow() >= 0); });
-  replayReap_ = new QTimer(this);
-  replayReap_->setInterval(1000);
-  connect(replayReap_, &QTimer::timeout, this, [this] {
-    // Replays run on their own; the window only collects them when they end.
-    for (auto it = replayChildren_.begin(); it != replayChildren_.end();) {
-      pid_t pid = *it;
-      if (reapIfEnded(pid) >= 0)
-        it = replayChildren_.erase(it);
-      else
-        ++it;
-    }
-    if (replayChildren_.empty()) replayReap_->stop();
-  });
-
   auto* tableRow = new QHBoxLayout;
   leave_ = new QPushButton(QStringLiteral("离开牌桌(&L)"), this);
   leave_->setObjectName("leave");
@@ -310,15 +297,21 @@ LobbyWindow::LobbyWindow(Options options)
   refreshReplays();
 }
 
+QString keptGameDate(const replay::KeptGame& g) {
+  // A file without the game's start (an older writer, a damaged header) is
+  // dated by its last write, which is near the game's end.
+  const std::int64_t ms = g.header.startUnixMs > 0 ? g.header.startUnixMs : g.modifiedUnixMs;
+  if (ms <= 0) return QStringLiteral("日期未知");
+  return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
 void LobbyWindow::refreshReplays() {
   kept_ = replay::ListReplays(options_.replaysFolder);
   replayList_->setRowCount(static_cast<int>(kept_.size()));
   for (std::size_t i = 0; i < kept_.size(); ++i) {
     const replay::KeptGame& g = kept_[i];
     const int row = static_cast<int>(i);
-    QString when = g.header.startUnixMs > 0 ? QDateTime::fromMSecsSinceEpoch(g.header.startUnixMs)
-                                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
-                                            : QStringLiteral("?");
+    const QString when = keptGameDate(g);
     QString players = Q(g.players).replace(QLatin1Char('|'), QStringLiteral("、"));
     if (players.isEmpty()) players = Q(g.header.account);
     if (g.header.watcher) players += QStringLiteral("（观看）");
@@ -338,19 +331,28 @@ void LobbyWindow::refreshReplays() {
   playReplay_->setEnabled(replayList_->currentRow() >= 0);
 }
 
+// A replay is a window of its own that needs nothing of the lobby (no link,
+// no server): it runs as a program of its own, and closing the lobby leaves
+// it open until the user closes it. Its messages go to replay.log in the data
+// folder, as the lobby's own output may be gone before it ends.
 bool LobbyWindow::playReplay(int row) {
   if (row < 0 || row >= static_cast<int>(kept_.size())) return false;
   const std::string& path = kept_[static_cast<std::size_t>(row)].path;
-  const pid_t pid =
-      spawnProgram(options_.clientProgram, {options_.clientProgram, "--replay", path});
+  const std::filesystem::path data = std::filesystem::path(options_.replaysFolder).parent_path();
+  const std::string log =
+      ((data.empty() ? std::filesystem::path(".") : data) / "replay.log").string();
+  std::string error;
+  const pid_t pid = spawnDetached(options_.clientProgram,
+                                  {options_.clientProgram, "--replay", path}, log, &error);
   if (pid <= 0) {
+    std::fprintf(stderr, "lobby: %s\n", error.c_str());
     setStatus(QStringLiteral("无法启动牌桌程序 ") + Q(options_.clientProgram));
     return false;
   }
-  std::fprintf(stderr, "lobby: replaying %s\n", path.c_str());
+  std::fprintf(stderr, "lobby: replaying %s (pid %d, messages in %s)\n", path.c_str(),
+               static_cast<int>(pid), log.c_str());
   setStatus(QStringLiteral("正在播放录像 ") + Q(path));
-  replayChildren_.push_back(pid);
-  replayReap_->start();
+  lastReplayPid_ = pid;
   return true;
 }
 

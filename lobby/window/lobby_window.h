@@ -29,6 +29,10 @@ class QTimer;
 
 namespace tavren::lobby {
 
+// The date a kept game is listed with: its start, else the file's last write,
+// else 日期未知.
+QString keptGameDate(const replay::KeptGame& g);
+
 class LobbyWindow : public QWidget {
   Q_OBJECT
 
@@ -62,12 +66,13 @@ class LobbyWindow : public QWidget {
   void sitAgain();
 
   // The kept games, newest first: read again, and one played in the table
-  // window (tavrenmj --replay) beside whatever else runs.
+  // window (tavrenmj --replay) beside whatever else runs, as a program of its
+  // own that stays open when the lobby closes.
   void refreshReplays();
   bool playReplay(int row);
   const std::vector<replay::KeptGame>& keptGames() const { return kept_; }
   const std::string& replaysFolder() const { return options_.replaysFolder; }
-  pid_t lastReplayPid() const { return replayChildren_.empty() ? -1 : replayChildren_.back(); }
+  pid_t lastReplayPid() const { return lastReplayPid_; }
 
   // Stops the client and the table server this window started.
   void shutDown();
@@ -144,8 +149,7 @@ class LobbyWindow : public QWidget {
   QTableWidget* replayList_ = nullptr;
   QPushButton* playReplay_ = nullptr;
   std::vector<replay::KeptGame> kept_;
-  std::vector<pid_t> replayChildren_;
-  QTimer* replayReap_ = nullptr;
+  pid_t lastReplayPid_ = -1;
 };
 
 }  // namespace tavren::lobby

@@ -1,13 +1,16 @@
 // The lobby window on the offscreen platform: its fields and buttons, the
 // remembered name, a real table server's list, and a seat click starting a
 // (fake) client that speaks the lobby link.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,7 +20,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <regex>
+#include <sstream>
 
 #include "lobby/children.h"
 #include "lobby/window/lobby_window.h"
@@ -323,6 +328,164 @@ TEST(ReplayListWindow, ListsTheKeptGamesNewestFirstAndPlaysTheChosenOne) {
   ASSERT_EQ(list->rowCount(), 3);
   EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("又一桌"));
   window.shutDown();
+}
+
+// A kept game without the game's start in its header is dated by the file's
+// last write; without that either, it says so.
+TEST(ReplayListWindow, AGameWithoutItsStartIsDatedByItsFile) {
+  const auto date = [](std::int64_t ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  };
+  struct Case {
+    std::int64_t start, modified;
+    QString shown;
+  };
+  const Case cases[] = {
+      {1765450000000, 1765460000000, date(1765450000000)},
+      {0, 1765460000000, date(1765460000000)},
+      {-5, 1765460000000, date(1765460000000)},
+      {0, 0, QStringLiteral("日期未知")},
+      {0, -1000, QStringLiteral("日期未知")},
+  };
+  for (const Case& k : cases) {
+    replay::KeptGame g;
+    g.header.startUnixMs = k.start;
+    g.modifiedUnixMs = k.modified;
+    EXPECT_EQ(keptGameDate(g), k.shown) << k.start << " " << k.modified;
+  }
+
+  // In the window: the file's last write, set here, is the date shown.
+  Scratch scratch;
+  const std::string folder = scratch.dir + "/replays";
+  KeepGame(folder, "无日期", 1, 0);
+  KeepGame(folder, "有日期", 1, 1765450000000);
+  const auto kept = replay::ListReplays(folder);
+  ASSERT_EQ(kept.size(), 2u);
+  const std::string undated = kept[0].header.startUnixMs == 0 ? kept[0].path : kept[1].path;
+  const timespec written[2] = {{1765300000, 0}, {1765300000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, undated.c_str(), written, 0), 0);
+  LobbyWindow::Options o;
+  o.caption = "T";
+  o.clientProgram = kBin + "/fake_lobby_client";
+  o.lobbyDirectory = scratch.dir + "/link";
+  o.replaysFolder = folder;
+  LobbyWindow window(o);
+  auto* list = window.findChild<QTableWidget*>("replayList");
+  ASSERT_EQ(list->rowCount(), 2);
+  // Older than the dated game, so listed after it.
+  EXPECT_EQ(list->item(1, 1)->text(), QStringLiteral("无日期"));
+  EXPECT_EQ(list->item(1, 0)->text(), date(1765300000000LL));
+  EXPECT_EQ(list->item(0, 0)->text(), date(1765450000000LL));
+  window.shutDown();
+}
+
+std::map<std::string, std::string> ReadReport(const std::string& path) {
+  std::map<std::string, std::string> out;
+  std::istringstream in(readFile(path));
+  std::string key, value;
+  while (in >> key >> std::ws && std::getline(in, value)) {
+    if (key == "fd") {
+      const auto space = value.find(' ');
+      out["fd" + value.substr(0, space)] =
+          space == std::string::npos ? "" : value.substr(space + 1);
+    } else {
+      out[key] = value;
+    }
+  }
+  return out;
+}
+
+// The process state letter of `pid` (R, S, Z, ...), or 0 when there is none.
+char StateOf(pid_t pid) {
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const auto close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+// A replay opened from the list is a program of its own: the lobby closing
+// leaves it running, it is no child of the lobby (nothing there has to reap
+// it), it has a session of its own, it holds none of the lobby's descriptors
+// and its output goes to replay.log in the data folder, not to the lobby's.
+TEST(ReplayListWindow, AReplayRunsOnAsAProgramOfItsOwnWhenTheLobbyCloses) {
+  Scratch scratch;
+  const std::string folder = scratch.dir + "/data/replays";
+  KeepGame(folder, "桌", 1, 1765450000000);
+  const std::string report = scratch.dir + "/report";
+  const std::string stop = scratch.dir + "/stop";
+  setenv("FAKE_CLIENT_OUT", (scratch.dir + "/args").c_str(), 1);
+  setenv("FAKE_REPLAY_REPORT", report.c_str(), 1);
+  setenv("FAKE_REPLAY_STOP", stop.c_str(), 1);
+  LobbyWindow::Options o;
+  o.caption = "T";
+  o.clientProgram = kBin + "/fake_lobby_client";
+  o.serverProgram = kBin + "/tavrenmj-server";
+  o.lobbyDirectory = scratch.dir + "/link";
+  o.replaysFolder = folder;
+  auto window = std::make_unique<LobbyWindow>(o);
+  std::string error;
+  ASSERT_TRUE(window->start(&error)) << error;  // the lobby's socket and its robot server
+  window->show();
+  ASSERT_TRUE(window->playReplay(0));
+  const pid_t pid = window->lastReplayPid();
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(report); }));
+  unsetenv("FAKE_REPLAY_REPORT");
+  unsetenv("FAKE_REPLAY_STOP");
+  auto r = ReadReport(report);
+  EXPECT_EQ(r["pid"], std::to_string(pid));
+  // A session of its own (no terminal's hangup or Ctrl-C aimed at the lobby reaches it).
+  EXPECT_NE(r["sid"], std::to_string(getsid(0))) << "a session of its own";
+  EXPECT_NE(r["pgid"], std::to_string(getpgrp()));
+  EXPECT_EQ(r["pgid"], r["sid"]);
+  EXPECT_NE(r["ppid"], std::to_string(getpid())) << "not the lobby's child";
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  EXPECT_EQ(r["fd0"], "/dev/null");
+  const std::string log = scratch.dir + "/data/replay.log";
+  EXPECT_EQ(r["fd1"], log);
+  EXPECT_EQ(r["fd2"], log);
+  for (const auto& [key, value] : r) {
+    if (key.rfind("fd", 0) == 0) {
+      EXPECT_TRUE(key == "fd0" || key == "fd1" || key == "fd2") << key << " " << value;
+    }
+  }
+
+  // The lobby window goes (its server stopped, its socket closed): the replay runs on.
+  window->close();
+  window.reset();
+  QTest::qWait(200);
+  EXPECT_EQ(kill(pid, 0), 0);
+  const char state = StateOf(pid);
+  EXPECT_TRUE(state != 0 && state != 'Z') << "state " << state;
+  // Its output is in the log.
+  EXPECT_NE(readFile(log).find("replay out\nreplay err\n"), std::string::npos) << readFile(log);
+  // Closed by the user, it ends.
+  std::ofstream(stop) << "x";
+  EXPECT_TRUE(waitUntil([&] {
+    const char s = StateOf(pid);
+    return s == 0 || s == 'Z';
+  }));
+}
+
+TEST(ReplayListWindow, AProgramThatCannotStartIsSaid) {
+  std::string error;
+  EXPECT_EQ(spawnDetached("/nonexistent/tavrenmj", {"/nonexistent/tavrenmj", "--replay", "x"}, "",
+                          &error),
+            -1);
+  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+  Scratch scratch;
+  const std::string folder = scratch.dir + "/replays";
+  KeepGame(folder, "桌", 1, 1765450000000);
+  LobbyWindow::Options o;
+  o.caption = "T";
+  o.clientProgram = scratch.dir + "/missing-client";
+  o.lobbyDirectory = scratch.dir + "/link";
+  o.replaysFolder = folder;
+  LobbyWindow window(o);
+  EXPECT_FALSE(window.playReplay(0));
+  EXPECT_TRUE(window.statusText().contains(QStringLiteral("无法启动")))
+      << window.statusText().toStdString();
+  EXPECT_FALSE(window.playReplay(5));
 }
 
 }  // namespace
