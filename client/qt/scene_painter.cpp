@@ -203,6 +203,28 @@ void ScenePainter::drawPicture(QPainter& p, int id, const QRect& r, double densi
   p.restore();
 }
 
+const ScenePainter::Text& ScenePainter::text(const Control& k, const std::string& line,
+                                             bool label) {
+  Text& t = texts_[&k];
+  if (!t.made || t.fontSize != k.fontSize || t.width != k.w || t.label != label || t.line != line) {
+    t.made = true;
+    t.line = line;
+    t.fontSize = k.fontSize;
+    t.width = k.w;
+    t.label = label;
+    t.font = ControlFont(k);
+    t.text = QString::fromStdString(line);
+    t.flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    if (label && MultiLine(k)) {
+      t.flags = Qt::AlignHCenter | Qt::AlignVCenter;
+    } else if (label) {
+      // A caption longer than its place shows where it is cut.
+      t.text = QFontMetrics(t.font).elidedText(t.text, Qt::ElideRight, std::max(k.w, 1));
+    }
+  }
+  return t;
+}
+
 void ScenePainter::paintControl(QPainter& p, const Control& k, double density) {
   switch (k.type) {
     case ControlType::Image:
@@ -210,18 +232,11 @@ void ScenePainter::paintControl(QPainter& p, const Control& k, double density) {
       break;
     case ControlType::Label: {
       if (k.caption.empty()) break;
-      const QFont f = ControlFont(k);
-      p.setFont(f);
+      const Text& t = text(k, k.caption, true);
+      p.setFont(t.font);
       p.setPen(Rgb(k.color));
       const QRect r(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1));
-      const QString text = QString::fromStdString(k.caption);
-      if (MultiLine(k)) {
-        p.drawText(r, Qt::AlignHCenter | Qt::AlignVCenter, text);
-        break;
-      }
-      // A caption longer than its place shows where it is cut.
-      p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                 QFontMetrics(f).elidedText(text, Qt::ElideRight, r.width()));
+      p.drawText(r, t.flags, t.text);
       break;
     }
     case ControlType::TextBox:
@@ -247,11 +262,10 @@ void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
     if (k->type == ControlType::List) {
       const auto& items = form.Sysmsg[static_cast<std::size_t>(k->index & 1)].items;
       if (items.empty()) continue;
-      p.setFont(ControlFont(*k));
+      const Text& t = text(*k, items.front(), false);
+      p.setFont(t.font);
       p.setPen(Rgb(k->color));
-      p.drawText(QRect(k->x, k->y, k->w, k->h),
-                 Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                 QString::fromStdString(items.front()));
+      p.drawText(QRect(k->x, k->y, k->w, k->h), t.flags, t.text);
       continue;
     }
     paintControl(p, *k, density);

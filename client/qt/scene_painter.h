@@ -7,6 +7,7 @@
 // the nearest density at or above it, scaled down to the device pixels it covers.
 #pragma once
 
+#include <QFont>
 #include <QHash>
 #include <QPixmap>
 #include <QRect>
@@ -14,9 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <string>
 #include <unordered_map>
 
-class QFont;
 class QPainter;
 
 namespace tavren {
@@ -102,6 +103,18 @@ class ScenePainter {
     int stackPos = 0;
   };
 
+  // A label's or message line's text as drawn: its font, and the caption cut
+  // to its width, made again only when the caption, size or width changes.
+  struct Text {
+    std::string line;
+    int fontSize = 0, width = 0;
+    bool label = false, made = false;
+    QFont font;
+    QString text;
+    int flags = 0;
+  };
+  const Text& text(const Control& k, const std::string& line, bool label);
+
   void paintFelt(QPainter& p, int w, int h, double density);
   void paintControl(QPainter& p, const Control& k, double density);
   void drawPicture(QPainter& p, int id, const QRect& r, double density);
@@ -114,6 +127,7 @@ class ScenePainter {
   QImage felt_;
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;
+  std::unordered_map<const Control*, Text> texts_;
   std::uint64_t rasterisations_ = 0;
 };
 
