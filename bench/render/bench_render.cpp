@@ -5,12 +5,15 @@
 // widget shown; and, beside it, the scene painter alone into a picture of the
 // backing store's format. Both count how often pictures are rasterised meanwhile.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "core/client.h"
 #include "platform/sim/sim_world.h"
@@ -33,6 +36,11 @@ void FillTable(Client& c) {
   }
   SetSysmsg(c, 0, "连接服务器成功！");
   SetSysmsg(c, 1, "三片起胡,吃牌上听");
+}
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
 }
 
 const char* ScreenOf(int density) {
@@ -93,6 +101,44 @@ void BM_ScenePaint(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ScenePaint)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// What the picture cache holds beyond the pixels its budget counts: the heap
+// the kept pictures of a busy table take (malloc's own count), less their pixel
+// bytes, per picture. The argument is the density.
+void BM_PictureOverhead(benchmark::State& state) {
+  const int density = static_cast<int>(state.range(0));
+  sim::World world;
+  sim::SimPlatform platform{world};
+  Client c{platform};
+  platform.attach(c);
+  platform.screen = {1280, 1024};
+  LayOutTable(c);
+  FillTable(c);
+  double perPicture = 0;
+  std::size_t pictures = 0;
+  {
+    // Qt's own first-use allocations (the PNG reader, the scaler) are not the cache's.
+    qt::ScenePainter warm;
+    for (const Control* k : c.view.order)
+      if (k->visible && k->type == ControlType::Image)
+        warm.picture(k->picture, k->w, k->h, density);
+  }
+  for (auto _ : state) {
+    qt::ScenePainter painter;
+    painter.setCacheBudget(std::numeric_limits<std::size_t>::max() / 4);
+    const std::size_t before = HeapInUse();
+    for (const Control* k : c.view.order)
+      if (k->visible && k->type == ControlType::Image)
+        painter.picture(k->picture, k->w, k->h, density);
+    const std::size_t heap = HeapInUse() - before;
+    pictures = painter.cachedPictures();
+    perPicture = (static_cast<double>(heap) - static_cast<double>(painter.cachedBytes())) /
+                 static_cast<double>(std::max<std::size_t>(pictures, 1));
+  }
+  state.counters["pictures"] = static_cast<double>(pictures);
+  state.counters["heapBeyondPixels/picture"] = perPicture;
+}
+BENCHMARK(BM_PictureOverhead)->Arg(1)->Arg(2)->Iterations(1);
 
 }  // namespace
 }  // namespace tavren

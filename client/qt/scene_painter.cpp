@@ -112,9 +112,12 @@ QPixmap ScenePainter::pictureAt(int id, QSize device, int set) {
   if (img.isNull() && set > 1) img = QImage(PicturePath(id));
   QPixmap pm;
   if (!img.isNull()) {
-    pm = QPixmap::fromImage(img.size() == QSize(w, h) ? img
-                                                      : img.scaled(w, h, Qt::IgnoreAspectRatio,
-                                                                   Qt::SmoothTransformation));
+    // Qt scales a picture with a painter on the new image, whose paint engine
+    // (about 2 kB) would stay with the pixels as long as the picture is kept:
+    // the pixels are taken over into an image of their own.
+    if (img.size() != QSize(w, h))
+      img = img.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).copy();
+    pm = QPixmap::fromImage(img);
     pm.setDevicePixelRatio(set);
   }
   budgetSet_ = std::max(budgetSet_, set);
