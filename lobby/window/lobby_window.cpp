@@ -15,12 +15,14 @@
 #include <QLineEdit>
 #include <QNetworkInterface>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -36,6 +38,10 @@ namespace {
 constexpr int kRefreshMs = 2000;
 // A server that does not answer the list within this long is unreachable.
 constexpr int kListTimeoutMs = 5000;
+// The lists' heights; on a screen too low for the whole window they give up
+// rows (they scroll) so that nothing below them is cut off.
+constexpr int kTableListHeight = 140;
+constexpr int kReplayListHeight = 110;
 
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
@@ -185,7 +191,7 @@ LobbyWindow::LobbyWindow(Options options)
   tableList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tableList_->setTabKeyNavigation(false);  // Tab leaves the list; arrows move in it
   tableList_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  tableList_->setMinimumHeight(140);
+  tableList_->setMinimumHeight(kTableListHeight);
   listLayout->addWidget(tableList_);
   auto* listButtons = new QHBoxLayout;
   sit_ = new QPushButton(QStringLiteral("坐下(&S)"), listBox_);
@@ -213,7 +219,7 @@ LobbyWindow::LobbyWindow(Options options)
   replayList_->setTabKeyNavigation(false);
   replayList_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   replayList_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-  replayList_->setMinimumHeight(110);
+  replayList_->setMinimumHeight(kReplayListHeight);
   replayLayout->addWidget(replayList_);
   auto* replayButtons = new QHBoxLayout;
   playReplay_ = new QPushButton(QStringLiteral("播放录像(&V)"), replayBox);
@@ -351,7 +357,8 @@ bool LobbyWindow::playReplay(int row) {
   }
   std::fprintf(stderr, "lobby: replaying %s (pid %d, messages in %s)\n", path.c_str(),
                static_cast<int>(pid), log.c_str());
-  setStatus(QStringLiteral("正在播放录像 ") + Q(path));
+  // The name only: a whole path may be wider than the window.
+  setStatus(QStringLiteral("正在播放录像 ") + Q(std::filesystem::path(path).filename().string()));
   lastReplayPid_ = pid;
   return true;
 }
@@ -388,6 +395,42 @@ void LobbyWindow::setStatus(const QString& text) {
   if (text == status_->text()) return;
   status_->setText(text);
   std::fprintf(stderr, "lobby: %s\n", text.toUtf8().constData());
+}
+
+bool LobbyWindow::event(QEvent* e) {
+  const bool taken = QWidget::event(e);
+  // A part shown or hidden (the table list, the leave buttons) asks for a new layout.
+  if (e->type() == QEvent::LayoutRequest || e->type() == QEvent::Show) fitToScreen();
+  return taken;
+}
+
+void LobbyWindow::fitToScreen() {
+  const QScreen* s = screen();
+  if (s == nullptr || layout() == nullptr) return;
+  // The title bar and border, once a window manager framed the window; until
+  // then a title bar's worth.
+  int frame = frameGeometry().height() - geometry().height();
+  if (frame <= 0) frame = 2 * fontMetrics().height();
+  const int room = s->availableGeometry().height() - frame;
+  const bool tableListShown = !listBox_->isHidden();
+  // What the window needs with both lists at their full height.
+  int need = minimumSizeHint().height() + kReplayListHeight - replayList_->minimumHeight();
+  if (tableListShown) need += kTableListHeight - tableList_->minimumHeight();
+  int over = std::max(0, need - room);
+  // A list keeps its header and two rows; the kept games give up rows first.
+  const int fewest = replayList_->horizontalHeader()->sizeHint().height() +
+                     2 * replayList_->verticalHeader()->defaultSectionSize() +
+                     2 * replayList_->frameWidth();
+  const auto shrink = [&](int full) {
+    const int give = std::clamp(over, 0, std::max(0, full - fewest));
+    over -= give;
+    return full - give;
+  };
+  const int replayHeight = shrink(kReplayListHeight);
+  const int tableHeight = tableListShown ? shrink(kTableListHeight) : kTableListHeight;
+  if (replayList_->minimumHeight() != replayHeight) replayList_->setMinimumHeight(replayHeight);
+  if (tableList_->minimumHeight() != tableHeight) tableList_->setMinimumHeight(tableHeight);
+  if (height() > room) resize(width(), std::max(room, minimumSizeHint().height()));
 }
 
 void LobbyWindow::updateButtons() {

@@ -85,6 +85,7 @@ class LobbyWindow : public QWidget {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  bool event(QEvent* e) override;
 
  private:
   bool checkName();
@@ -95,6 +96,8 @@ class LobbyWindow : public QWidget {
   void stopServer();
   void setStatus(const QString& text);
   void updateButtons();
+  // On a screen too low for the whole window the lists give up rows first.
+  void fitToScreen();
   void serviceLink();
   void syncNotifiers();
   void onLobbyMessage(const Message& m);

@@ -12,8 +12,11 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTcpSocket>
 #include <QTest>
@@ -237,6 +240,47 @@ TEST_F(WindowTest, TheRobotTableStartsAServerAndSeatsThePlayerThere) {
   ASSERT_TRUE(waitUntil([&] { return !window->clientRunning(); }));
   // The table's end stops its server.
   EXPECT_FALSE(waitForPort("127.0.0.1", port, none, 300));
+}
+
+// A screen lower than the whole window (a large font, a friend's table list
+// open): the lists give up rows and scroll, so that nothing below them, down
+// to the status line, is cut off.
+TEST_F(WindowTest, OnALowScreenTheListsGiveUpRowsAndNothingIsCut) {
+  const QRect screen = window->screen()->availableGeometry();
+  auto* replays = window->findChild<QTableWidget*>("replayList");
+  auto* status = window->findChild<QLabel*>("status");
+  ASSERT_NE(status, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }));
+  EXPECT_EQ(replays->minimumHeight(), 110) << "room enough at the usual font";
+  QFont large = window->font();
+  if (large.pointSizeF() > 0)
+    large.setPointSizeF(large.pointSizeF() * 2.2);
+  else
+    large.setPixelSize(large.pixelSize() * 11 / 5);
+  window->setFont(large);
+  QApplication::processEvents();
+  field("joinHost")->setText("127.0.0.1");
+  field("joinPort")->setText(QString::number(freePort("127.0.0.1")));
+  QTest::mouseClick(button("join"), Qt::LeftButton);
+  ASSERT_TRUE(list()->isVisible());
+  QTest::qWait(50);
+  QApplication::processEvents();
+  // At their full heights the window would be taller than the screen.
+  EXPECT_LT(replays->minimumHeight(), 110) << "the lists gave up rows";
+  EXPECT_LE(window->height(), screen.height());
+  for (QWidget* w : std::initializer_list<QWidget*>{status, replays, list(), button("sit"),
+                                                    button("playReplay"), button("join")}) {
+    const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+    EXPECT_TRUE(window->rect().contains(r)) << w->objectName().toStdString();
+  }
+  // The lists keep a header and two rows.
+  EXPECT_GE(replays->height(), replays->horizontalHeader()->height() +
+                                   2 * replays->verticalHeader()->defaultSectionSize());
+  EXPECT_GE(list()->height(), 100);
+  // The table list closed (Esc), the kept games have their rows back.
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(replays->minimumHeight(), 110);
 }
 
 TEST_F(WindowTest, AServerNobodyAnswersOnIsNamedInTheStatus) {
