@@ -45,6 +45,7 @@ struct Case {
   std::uint64_t seed;
   int hands;
   Twist twist;
+  bool drawnHand = false;  // a hand of the game ends drawn
 };
 
 class ReplayedGame : public ::testing::TestWithParam<Case> {};
@@ -81,6 +82,10 @@ TEST_P(ReplayedGame, ShowsTheSameSceneAndResultAtEveryHandEndAsTheLiveGame) {
       << "a result and a settlement per won hand";
   // A watcher who came in during the first hand sees that hand's end too.
   ASSERT_EQ(live.scenes.results.size(), static_cast<std::size_t>(k.hands));
+  if (k.drawnHand) {
+    ASSERT_NE(std::find(live.scenes.results.begin(), live.scenes.results.end(), "流局"),
+              live.scenes.results.end());
+  }
 
   // The client's recorder kept one file, whole, of the game as the core took it:
   // every frame it dispatched and every frame it wrote, in order, byte for byte
@@ -148,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
     Tables, ReplayedGame,
     ::testing::Values(Case{"seed5", 5, 3, Twist::None}, Case{"seed17", 17, 3, Twist::None},
                       Case{"seed29", 29, 2, Twist::None}, Case{"watcher", 23, 3, Twist::Watcher},
-                      Case{"lostLink", 11, 3, Twist::LostLink}),
+                      Case{"lostLink", 11, 3, Twist::LostLink},
+                      Case{"drawnHand", 222, 4, Twist::None, true}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // One game of four hands, kept once for the tests of the controls.
