@@ -104,7 +104,7 @@ void GameRecorder::stop(const std::string& why) {
   files_.clear();
 }
 
-GameRecorder::TableFile* GameRecorder::fileFor(int table) {
+GameRecorder::TableFile* GameRecorder::fileFor(int table, std::span<const std::uint8_t> opening) {
   if (stopped_ || full_.count(table)) return nullptr;
   auto it = files_.find(table);
   if (it != files_.end()) return it->second.get();
@@ -136,7 +136,11 @@ GameRecorder::TableFile* GameRecorder::fileFor(int table) {
     body.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(start) >> (8 * i)));
   body.push_back(0);  // seat 0's view
   body.push_back(kFlagFullGame);
-  putText(body, "table" + std::to_string(table));
+  // The account is the one sitting at seat 0: a client replaying the file
+  // finds its own seat by that name among the seating's names.
+  const TableView view = server_.tableView(table);
+  putText(body,
+          view.seats[0].account.empty() ? "table" + std::to_string(table) : view.seats[0].account);
   putText(body, "第" + std::to_string(table + 1) + "桌");
   putText(body, options_.serverName);
   putText(body, options_.programVersion);
@@ -150,9 +154,21 @@ GameRecorder::TableFile* GameRecorder::fileFor(int table) {
   t->bytes = out.size();
   TableFile* raw = t.get();
   files_[table] = std::move(t);
-  // The stream a client at seat 0 would have begun with: its login accepted.
+  // The stream a client newly seated at seat 0 would have begun with: its
+  // login accepted, then the table's seating (names, records, dealer, who is
+  // ready), without which the client takes no hand. When the frame that opens
+  // the file is itself the start of a seating (a game begins), the stream
+  // brings it.
   const Frame login = wire::loginAccepted(server_.config(), 0);
   append(table, *raw, kReceived, login.b.data(), login.b.size());
+  const bool seatingFollows = opening[proto::kTypeOffset] == proto::kInsPlayerName &&
+                              (opening[proto::kSeatOffset] & 0x0F) == 1;
+  if (!seatingFollows) {
+    const std::vector<std::uint8_t> seating = server_.seatingFrames(table, 0);
+    for (std::size_t at = 0; at + proto::kFrameSize <= seating.size() && files_.count(table);
+         at += proto::kFrameSize)
+      append(table, *raw, kReceived, seating.data() + at, proto::kFrameSize);
+  }
   return files_.count(table) ? raw : nullptr;
 }
 
@@ -211,7 +227,7 @@ void GameRecorder::frame(int table, int seat, std::span<const std::uint8_t> f) {
   const int type = f[proto::kTypeOffset];
   // The next game of a table whose file reached its bound is kept again.
   if (type == proto::kInsGameOver && full_.erase(table) > 0) return;
-  if (!fileFor(table)) return;
+  if (!fileFor(table, f)) return;
   // An append may close the file at its bound: the table's file is looked up each time.
   auto open = [&]() -> TableFile* {
     auto it = files_.find(table);

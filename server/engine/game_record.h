@@ -5,7 +5,8 @@
 // checks it independently.
 //
 // One file per table and game: "table<N>-<yyyymmdd-hhmmss>.tmr" in DIR, opened
-// at the first frame the table addresses to seat 0 and closed by the game-over
+// at the first frame the table addresses to seat 0 (after the login result and
+// the seating a client newly seated there gets first) and closed by the game-over
 // notice, by shutdown, or when it reaches its size bound. A write that fails
 // switches recording off for the whole server with one log line.
 #pragma once
@@ -50,7 +51,8 @@ class GameRecorder {
 
  private:
   struct TableFile;
-  TableFile* fileFor(int table);
+  // The table's file, opened by frame `opening` when there is none.
+  TableFile* fileFor(int table, std::span<const std::uint8_t> opening);
   void append(int table, TableFile& t, int kind, const std::uint8_t* data, std::size_t size);
   void writeOut(int table, TableFile& t);
   void close(int table);

@@ -255,11 +255,18 @@ void Seating::toConn(ConnId conn, Frame f) {
 }
 
 void Seating::sendSeating(int to, int dealer) {
-  for (int s = 0; s < 4; ++s) toSeat(to, wire::name(s, seats_[s].account));
-  for (int s = 0; s < 4; ++s) toSeat(to, wire::record(seats_[s], s == to ? 15 : seatBit(s)));
-  toSeat(to, wire::dealer(dealer));
+  for (Frame& f : seatingFor(to, dealer)) toSeat(to, std::move(f));
+}
+
+std::vector<Frame> Seating::seatingFor(int to, int dealer) const {
+  std::vector<Frame> out;
+  for (int s = 0; s < 4; ++s) out.push_back(wire::name(s, seats_[s].account));
+  for (int s = 0; s < 4; ++s) out.push_back(wire::record(seats_[s], s == to ? 15 : seatBit(s)));
+  out.push_back(wire::dealer(dealer));
   for (int s = 0; s < 4; ++s)
-    if (s != to && seats_[s].ready) toSeat(to, wire::ready(s, seats_[s].account));
+    if (s != to && seats_[s].ready) out.push_back(wire::ready(s, seats_[s].account));
+  for (Frame& f : out) f.token(seats_[to].token);
+  return out;
 }
 
 void Seating::sendSeatingToWatcher(ConnId conn) {

@@ -101,6 +101,8 @@ class Seating {
   // A seated client gets the four names, the four records (its own with seat byte
   // 15), the dealer announcement and who is ready.
   void sendSeating(int to, int dealer);
+  // The same frames, as the seat would get them now (with its token), sent nowhere.
+  std::vector<Frame> seatingFor(int to, int dealer) const;
   // A watcher keeps the first four records whole, with the real seat bits.
   void sendSeatingToWatcher(ConnId conn);
   // The seat's record for everyone else at the table.

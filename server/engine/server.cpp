@@ -297,6 +297,14 @@ TableView Server::tableView(int table) const {
   return tables_[static_cast<std::size_t>(table)]->view();
 }
 
+std::vector<std::uint8_t> Server::seatingFrames(int table, int seat) const {
+  std::vector<std::uint8_t> out;
+  if (table < 0 || table >= tableCount() || seat < 0 || seat > 3) return out;
+  for (const Frame& f : tables_[static_cast<std::size_t>(table)]->seatingFor(seat))
+    out.insert(out.end(), f.b.begin(), f.b.end());
+  return out;
+}
+
 void Server::handleFrame(ConnId id, const std::uint8_t* data) {
   Frame f;
   std::copy(data, data + proto::kFrameSize, f.b.begin());

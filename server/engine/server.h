@@ -62,6 +62,7 @@ class Table;
 
 // What a table holds at one moment, for tests that check a client's model.
 struct SeatView {
+  std::string account;    // who sits there (a robot's too)
   std::vector<int> hand;  // concealed tiles as face codes; wild tiles as 5, flowers as 1..8
   int meldTiles = 0;      // tiles laid in melds, three per chi, peng or kong
   int redAside = 0, wildAside = 0;
@@ -162,6 +163,11 @@ class Server {
   int handsPlayed(int table) const;
   // The table as it stands (tests and tools); an empty view for no such table.
   TableView tableView(int table) const;
+  // The frames a client that took `seat` of `table` now would get first: the
+  // four names, the four records, the dealer and who is ready (whole frames,
+  // one after another); empty for no such table or seat. A recording of a
+  // seat starts with them.
+  std::vector<std::uint8_t> seatingFrames(int table, int seat) const;
   // Connections the server still keeps (open, or closed but not yet disconnected).
   std::size_t connectionCount() const { return conns_.size(); }
   // The connection holds a seat or watches a table.

@@ -29,6 +29,7 @@ TableView Table::view() const {
       for (int k = 0; k < s.hand.c[face]; ++k) out.codes.push_back(wireCode(face));
     for (int k = 0; k < s.hand.wilds; ++k) out.codes.push_back(wireCode(hand_.wildFace));
     for (const Tile fl : s.pendingFlowers) out.codes.push_back(flowerNumber(fl));
+    out.account = seating_[seat].account;
     out.meldTiles = 3 * s.meldCount;
     out.redAside = s.redAside;
     out.wildAside = s.wildAside;

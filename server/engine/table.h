@@ -62,6 +62,9 @@ class Table {
   // ---- what it holds
   int wallLeft() const { return hand_.wallLeft(); }
   TableView view() const;
+  // What a client seated at `seat` now would be sent first (names, records,
+  // dealer, who is ready).
+  std::vector<Frame> seatingFor(int seat) const { return seating_.seatingFor(seat, hand_.dealer); }
   int handsPlayed() const { return handsPlayed_; }
   // The table as a lobby's list shows it.
   Frame listEntry(int tableCount) const;

@@ -471,11 +471,24 @@ TEST(ServerRecording, EveryHandIsKeptOpenWithItsDealAndWall) {
   EXPECT_EQ(r.header.server, "h:1");
   EXPECT_TRUE(s.log.empty());
 
-  // Seat 0's frames, after the login result a client there would have had first.
+  // Seat 0's frames, after what a client newly seated there would have had
+  // first: the login result, then the seating (the table began its game before
+  // the recorder listened, so the file opened in a hand). The header names the
+  // account sitting at seat 0, by which a replaying client finds its seat.
+  EXPECT_EQ(r.header.account, "robot1");
   const std::vector<Frame> received = EntriesOf(r, EntryKind::Received);
-  ASSERT_EQ(received.size(), s.seat0.size() + 1);
+  ASSERT_GE(received.size(), s.seat0.size() + 10);
+  const std::size_t lead = received.size() - s.seat0.size();
   EXPECT_EQ(received[0][p::kTypeOffset], p::kInsLoginResult);
-  for (std::size_t i = 0; i < s.seat0.size(); ++i) ASSERT_EQ(received[i + 1], s.seat0[i]) << i;
+  for (std::size_t i = 1; i <= 4; ++i) {
+    EXPECT_EQ(received[i][p::kTypeOffset], p::kInsPlayerName) << i;
+    EXPECT_EQ(received[i][p::kSeatOffset] & 15, 1 << (i - 1)) << i;
+    EXPECT_EQ(received[i + 4][p::kTypeOffset], p::kInsPlayerRecord) << i;
+  }
+  EXPECT_EQ(received[5][p::kSeatOffset], 15) << "seat 0's own record";
+  EXPECT_EQ(received[9][p::kTypeOffset], p::kInsMembership) << "the dealer";
+  for (std::size_t i = 10; i < lead; ++i) EXPECT_EQ(received[i][p::kTypeOffset], p::kInsReady);
+  for (std::size_t i = 0; i < s.seat0.size(); ++i) ASSERT_EQ(received[i + lead], s.seat0[i]) << i;
 
   EXPECT_GE(r.handStarts.size(), 3u);
   EXPECT_EQ(Count(r, EntryKind::HandEnd), 3);

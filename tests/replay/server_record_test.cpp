@@ -1,0 +1,137 @@
+// tavrenmj-server --record: the files a table's games leave behind, each played
+// again through the client's replay player as the client would play it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/client.h"
+#include "replay/player.h"
+#include "replay/replay_file.h"
+#include "server/engine/game_record.h"
+#include "server/engine/server.h"
+#include "support/recorded_game.h"
+
+namespace tavren {
+namespace {
+
+using testing::QuietHost;
+using testing::TempFolder;
+
+// A table of the server engine in virtual time, kept by the recorder.
+struct RecordedTable {
+  TempFolder dir;
+  server::Server server;
+  std::vector<std::string> log;
+  std::unique_ptr<server::GameRecorder> recorder;
+
+  explicit RecordedTable(server::Server::Config config,
+                         server::GameRecorder::Options options = Options())
+      : server(std::move(config)) {
+    if (options.folder.empty()) options.folder = dir.path;
+    recorder = std::make_unique<server::GameRecorder>(
+        server, options, [this](const std::string& line) { log.push_back(line); });
+    server.setFrameTap([this](int table, int seat, std::span<const std::uint8_t> f) {
+      recorder->frame(table, seat, f);
+    });
+    server.setHandSink([this](const server::HandRecord& h) { recorder->handEnded(h); });
+  }
+  static server::GameRecorder::Options Options() {
+    server::GameRecorder::Options o;
+    o.programVersion = "test-1";
+    o.serverName = "h:1";
+    return o;
+  }
+  // Runs the table until it has played `hands` hands (and the next game began).
+  void Play(int hands) {
+    for (int i = 0; i < 2000000 && server.handsPlayed(0) < hands; ++i) {
+      const auto due = server.nextDueMs();
+      if (!due) break;
+      server.advanceTo(*due);
+    }
+    recorder->closeAll();
+  }
+  // The kept files, oldest first (a name's "-N" counts the files that began
+  // in the same second).
+  std::vector<std::string> Files() const {
+    struct Kept {
+      std::int64_t start;
+      std::string path;
+    };
+    std::vector<Kept> kept;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+      if (e.path().extension() == ".tmr")
+        kept.push_back({replay::ReadReplay(e.path().string()).header.startUnixMs, e.path()});
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+      if (a.start != b.start) return a.start < b.start;
+      if (a.path.size() != b.path.size()) return a.path.size() < b.path.size();
+      return a.path < b.path;
+    });
+    std::vector<std::string> out;
+    for (const Kept& k : kept) out.push_back(k.path);
+    return out;
+  }
+};
+
+server::Server::Config BusyTable(std::uint64_t seed, int handsPerGame) {
+  server::Server::Config config;
+  config.seed = seed;
+  config.turnTimeSec = 3;
+  config.busyTables = true;
+  config.robotDelayMs = 100;
+  config.handsPerGame = handsPerGame;
+  return config;
+}
+
+// Every file of several consecutive games of one table plays through the
+// client's core to its last hand's end: each opens with what a client newly
+// seated at seat 0 receives, never with a hand the core was not seated for.
+TEST(ServerFiles, EveryGameOfATablePlaysToItsLastHandsEnd) {
+  for (std::uint64_t seed : {3u, 8u}) {
+    SCOPED_TRACE(seed);
+    constexpr int kHandsPerGame = 2, kGames = 4;
+    RecordedTable t(BusyTable(seed, kHandsPerGame));
+    t.Play(kHandsPerGame * kGames);
+    ASSERT_EQ(t.server.handsPlayed(0), kHandsPerGame * kGames);
+    EXPECT_TRUE(t.log.empty());
+    const std::vector<std::string> files = t.Files();
+    // The games played, and the next one begun when the last ended.
+    ASSERT_GE(files.size(), static_cast<std::size_t>(kGames));
+    for (std::size_t g = 0; g < static_cast<std::size_t>(kGames); ++g) {
+      SCOPED_TRACE(files[g]);
+      const replay::ReadResult r = replay::ReadReplay(files[g]);
+      ASSERT_TRUE(r.ok()) << r.error;
+      const std::vector<replay::HandInfo> hands = replay::ListHands(r);
+      ASSERT_EQ(hands.size(), static_cast<std::size_t>(kHandsPerGame));
+      // One seating, before the first hand: the file's own or the stream's.
+      int seatings = 0;
+      for (std::size_t i = 0; i < r.handStarts.front(); ++i) {
+        const replay::Entry& e = r.entries[i];
+        seatings += e.kind == replay::EntryKind::Received &&
+                    e.bytes[protocol::kTypeOffset] == protocol::kInsPlayerName &&
+                    e.bytes[protocol::kSeatOffset] == 1;
+      }
+      EXPECT_EQ(seatings, 1);
+      EXPECT_EQ(r.header.account, "robot1");
+      QuietHost host;
+      replay::Player p(r, host);
+      p.setSpeed(replay::kAsFastAsPossible);
+      p.run();
+      EXPECT_TRUE(p.finished());
+      EXPECT_EQ(p.endText(), "") << "the core refused a frame";
+      EXPECT_EQ(p.entriesDone(), r.entries.size());
+      EXPECT_EQ(p.currentHand(), kHandsPerGame);
+      // The core itself played the last hand to its end.
+      EXPECT_FALSE(p.client().ended);
+      EXPECT_EQ(p.client().table.HandNo, kHandsPerGame);
+      EXPECT_FALSE(p.client().table.HandInProgress);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavren
