@@ -1,5 +1,6 @@
 #include "qt/form_window.h"
 
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -123,7 +124,12 @@ void FormWindow::sync() {
   const bool show =
       f.loaded && f.visible && f.opacity > 0 && !client_.ended && !owner_.isMinimized();
   if (!show) {
-    if (isVisible()) hide();
+    if (isVisible()) {
+      hide();
+      // A hidden window's backing store would keep its pixels (the settlement
+      // sheet's are 6 MB at 2x) until it shows again, and is then drawn anew.
+      if (QBackingStore* store = backingStore()) store->resize(QSize(0, 0));
+    }
     shown_ = 0;
     return;
   }

@@ -2,6 +2,7 @@
 // the small windows, and what they painted, over a client in virtual time.
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
@@ -119,6 +120,33 @@ TEST(RealWindow, TheCloseButtonAndTheWindowManagersCloseAskTheExitQuestion) {
     EXPECT_TRUE(r.window.isVisible());
     EXPECT_FALSE(r.s.platform.endRequested);
   }
+}
+
+// What a window holds in its backing store, as it stands.
+QImage Stored(QWidget& w) {
+  const auto* img = dynamic_cast<const QImage*>(w.backingStore()->paintDevice());
+  return img != nullptr ? img->convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+TEST(RealWindow, AHiddenSmallWindowGivesBackItsPixelsAndDrawsThemAgainWhenShownAgain) {
+  WindowRig r;
+  Client& c = r.s.c;
+  EXPECT_FALSE(r.window.close());  // the exit question
+  r.Settle();
+  qt::FormWindow* exit = r.window.forms()->window(FormId::frmExit);
+  ASSERT_NE(exit, nullptr);
+  ASSERT_TRUE(exit->isVisible());
+  const QImage shown = Stored(*exit);
+  ASSERT_EQ(shown.size(), exit->size() * exit->devicePixelRatio());
+  RunEvent(c, [&] { c.forms[FormId::frmExit].visible = false; });
+  r.window.sync();
+  r.Settle();
+  EXPECT_FALSE(exit->isVisible());
+  EXPECT_TRUE(exit->backingStore()->size().isEmpty());
+  RunEvent(c, [&] { c.forms[FormId::frmExit].visible = true; });
+  r.window.sync();
+  EXPECT_TRUE(WaitUntil([&] { return exit->isVisible() && Stored(*exit) == shown; }))
+      << "the question shown again is not drawn as it was";
 }
 
 struct ChatRig : WindowRig {
