@@ -80,12 +80,15 @@ TEST(OnTwoScreens, AMoveToAScreenOfAnotherDensityDrawsTheTilesFromThatScreensSet
         (r.window.surface()->geometry().topLeft() + QPoint(tile.x, tile.y)) * s.density;
     const QImage& picture = s.density == 2 ? two : one;
     const QImage& otherSet = s.density == 2 ? oneEnlarged : twoShrunk;
-    ASSERT_TRUE(WaitUntil([&] {
-      const QImage stored = Stored(r.window);
-      return r.window.screen()->name() == QLatin1String(s.screen) && stored.size() == device &&
-             Compare(stored, origin, picture, picture).unlike == 0;
-    })) << "the window on "
-        << s.screen << " did not show the tile from the " << s.density << "x set";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const QImage stored = Stored(r.window);
+          return r.window.screen()->name() == QLatin1String(s.screen) && stored.size() == device &&
+                 Compare(stored, origin, picture, picture).unlike == 0;
+        },
+        10000))
+        << "the window on " << s.screen << " did not show the tile from the " << s.density
+        << "x set";
     EXPECT_EQ(r.window.devicePixelRatio(), s.density);
     const QImage stored = Stored(r.window);
     const Comparison own = Compare(stored, origin, picture, picture);
