@@ -75,6 +75,26 @@ void BM_FullRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_FullRepaint)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// A repaint of two places far apart (a tile leaves the hand for the discards):
+// the region the window asks for, not its bounding rectangle.
+void BM_TwoPlacesRepaint(benchmark::State& state) {
+  const int density = static_cast<int>(state.range(0));
+  testing::WindowRig r;
+  RunEvent(r.s.c, [&] { FillTable(r.s.c); });
+  r.window.sync();
+  testing::MoveToScreen(r.window, ScreenOf(density));
+  testing::WaitUntil([&] { return r.window.devicePixelRatio() == density; });
+  r.Settle();
+  if (r.window.devicePixelRatio() != density) {
+    state.SkipWithError("the window did not reach the screen of that density");
+    return;
+  }
+  const QRegion places = QRegion(100, 600, 60, 90) + QRegion(700, 300, 60, 90);
+  r.window.surface()->repaint(places);
+  for (auto _ : state) r.window.surface()->repaint(places);
+}
+BENCHMARK(BM_TwoPlacesRepaint)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 // The scene painter alone, into a picture of the format the window's backing
 // store has on this platform (the cost of the drawing without Qt's widget path).
 void BM_ScenePaint(benchmark::State& state) {

@@ -99,12 +99,14 @@ void TableSurface::paintEvent(QPaintEvent* e) {
   {
     QPainter p(this);
     const double z = window_.zoom();
-    if (z == 1.0) {
-      painter_.paint(p, c->view, e->rect());
-    } else {
-      p.scale(z, z);
-      const QRectF clip(e->rect().x() / z, e->rect().y() / z, e->rect().width() / z,
-                        e->rect().height() / z);
+    if (z != 1.0) p.scale(z, z);
+    // Each place asked for is painted on its own: the bounding rectangle of
+    // places far apart would draw everything between them, and a clip of
+    // several rectangles takes Qt's slow path for every picture.
+    const QRegion& region = e->region();
+    const bool apart = region.rectCount() > 1 && region.rectCount() <= 32;
+    for (const QRect& r : apart ? region : QRegion(e->rect())) {
+      const QRectF clip(r.x() / z, r.y() / z, r.width() / z, r.height() / z);
       painter_.paint(p, c->view, clip.toAlignedRect());
     }
   }

@@ -149,6 +149,38 @@ TEST(RealWindow, AHiddenSmallWindowGivesBackItsPixelsAndDrawsThemAgainWhenShownA
       << "the question shown again is not drawn as it was";
 }
 
+TEST(RealWindow, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    for (int i = 0; i < kWallTiles; ++i) setTileImage(c, i, 36 * (i / 36) + 8);
+  });
+  r.window.sync();
+  r.Settle();
+  // Two tiles at opposite corners of the wall turn face up: the window asks
+  // for their two places only.
+  const Control& first = c.view.MJ_Image[0];
+  const Control& last = c.view.MJ_Image[kWallTiles - 1];
+  RunEvent(c, [&] {
+    setTileImage(c, 0, 144 + 27);
+    setTileImage(c, kWallTiles - 1, 144 + 28);
+  });
+  const QRegion asked = r.window.surface()->painter().changes(c.view);
+  ASSERT_GE(asked.rectCount(), 2);
+  ASSERT_FALSE(asked.boundingRect().contains(QRect(0, 0, c.view.pic1W, c.view.pic1H)));
+  r.window.surface()->repaint(asked);
+  const QImage stored = Stored(r.window);
+  // The whole window drawn afresh, as the reference.
+  const QImage whole = r.window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(stored.size(), whole.size());
+  const QPoint at = r.window.surface()->geometry().topLeft();
+  for (const Control* k : {&first, &last}) {
+    const QRect place = QRect(k->x, k->y, k->w, k->h).translated(at);
+    EXPECT_EQ(Differing(stored, whole, place), 0) << k->x << "," << k->y;
+  }
+  EXPECT_EQ(Differing(stored, whole, stored.rect()), 0);
+}
+
 struct ChatRig : WindowRig {
   std::vector<Frame> sent;
   ChatRig() {
