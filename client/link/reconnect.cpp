@@ -8,6 +8,7 @@
 #include "link/proxy.h"
 #include "link/pump.h"
 #include "replay/recorder.h"
+#include "shell/dialogs.h"
 #include "view/windows.h"
 
 namespace tavren {
@@ -148,6 +149,7 @@ void HandleResumed(Client& c, const InfoRecord&) {
     SetSysmsg(c, 0, "正在重连服务器，请等待...！");
     c.table.LoginAccepted = true;
     c.link.Resumed = true;
+    ResumeHeldPrompt(c);
     return;
   }
   c.platform.messageBox(kAppTitle, "重连服务器失败，退出后请重新入座！");

@@ -244,6 +244,7 @@ void ShowCallNotice(Client& c, const std::string& text) {
 void UnloadJiaoTouPrompt(Client& c) {
   SetTimer(c, TimerId::Prompt, false);
   c.play.PromptOpen = false;
+  c.play.PromptHeld = false;
   CloseSmallForm(c, FormId::tishi);
 }
 
@@ -259,7 +260,21 @@ void PromptHover(Client& c, bool overOk) {
 }
 
 void PromptTimerTick(Client& c) {
+  // The prompt goes a moment before the countdown answers for the user. While
+  // the link is down that countdown stands still: the question is still open,
+  // so the prompt stays until the link is resumed.
+  if (c.shell.JiaoTouOpen && !c.table.LoginAccepted && c.forms[FormId::tishi].loaded) {
+    SetTimer(c, TimerId::Prompt, false);
+    c.play.PromptHeld = true;
+    return;
+  }
   UnloadJiaoTouPrompt(c);
+}
+
+void ResumeHeldPrompt(Client& c) {
+  if (!c.play.PromptHeld) return;
+  c.play.PromptHeld = false;
+  if (c.shell.JiaoTouOpen && c.forms[FormId::tishi].loaded) SetTimer(c, TimerId::Prompt, true);
 }
 
 }  // namespace tavren

@@ -26,7 +26,10 @@ void ShowCallNotice(Client& c, const std::string& text);
 void UnloadJiaoTouPrompt(Client& c);
 // The pointer over the prompt: over its OK button or elsewhere.
 void PromptHover(Client& c, bool overOk);
-// Timer1, 5 s after the prompt was loaded: it closes.
+// Timer1, 5 s after the prompt was loaded: it closes, unless the user is
+// asked and the link is down (the countdown that answers stands still then).
 void PromptTimerTick(Client& c);
+// A resumed link: a prompt kept open meanwhile gets its 5 s again.
+void ResumeHeldPrompt(Client& c);
 
 }  // namespace tavren

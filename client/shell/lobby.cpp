@@ -3,6 +3,7 @@
 #include "core/waits.h"
 #include "input/input.h"
 #include "replay/recorder.h"
+#include "shell/dialogs.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
 #include "shell/shell.h"
@@ -75,6 +76,9 @@ void ResetToLobby(Client& c) {
   ResetPlayerRecords(c);
   UnloadSpeakBoxes(c);
   ClearChatHistory(c);
+  // A call prompt kept open through a lost link asks nothing any more.
+  c.shell.JiaoTouOpen = false;
+  UnloadJiaoTouPrompt(c);
 
   if (c.recorder) RecordTaken(c);
   ClearReceived(c.link);

@@ -298,6 +298,12 @@ void HandleCall(Client& c, const InfoRecord& r) {
     UnloadJiaoTouPrompt(c);
     ps.PromptOpen = false;
   }
+  // The result closes the question too: when it comes unanswered (the server
+  // answered for a user whose link was down), no answer of ours may follow it.
+  if (c.shell.JiaoTouOpen) {
+    c.shell.JiaoTouOpen = false;
+    StopTurnClock(c);
+  }
   ps.CallTou = r.value[1];
   ps.CallMo = r.value[3];
   std::string text = std::to_string(ps.CallTou) + "头";

@@ -31,6 +31,9 @@ struct PlayState {
   std::int16_t CallTou = 1;
   std::int16_t CallMo = 0;
   bool PromptOpen = false;  // the call prompt or its notice is on screen
+  // The user's own call prompt outlived its 5 s while the link was down; it
+  // stays until a resumed link lets the countdown run again.
+  bool PromptHeld = false;
 
   bool FlowerPhase = false;  // a flower replacement is being shown
 
