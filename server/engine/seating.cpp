@@ -174,7 +174,11 @@ Resume Seating::resume(int seat, ConnId conn, const std::string& account, std::u
                        const std::string& secret) {
   if (seat < 0 || seat > 3) return Resume::NotHere;
   Seat& s = seats_[seat];
-  if (!s.human || s.account != account) return Resume::NotHere;
+  if (!s.human || s.account != account) {
+    const Left& l = left_[static_cast<std::size_t>(seat)];
+    if (l.account.empty() || l.account != account) return Resume::NotHere;
+    return l.atHandEnd ? Resume::HandEnded : Resume::BetweenHands;
+  }
   if (s.wrongResumes >= Server::kResumeTries) return Resume::TooManyTries;
   const bool tokenOk = s.token == token;
   if (!sameSecret(s.secret, secret) || !tokenOk) {
@@ -200,6 +204,10 @@ void Seating::releaseAwaySeat(const std::string& account, const std::string& sec
     if (seats_[seat].human && seats_[seat].away && seats_[seat].account == account &&
         sameSecret(seats_[seat].secret, secret))
       makeRobot(seat);
+}
+
+void Seating::noteLeft(int seat, bool atHandEnd) {
+  left_[static_cast<std::size_t>(seat)] = Left{seats_[seat].account, atHandEnd};
 }
 
 void Seating::applyResults(const std::int64_t (&results)[4]) {

@@ -49,9 +49,12 @@ struct Watcher {
 };
 
 // Done: `conn` holds the seat now. NotHere: no client of that account sits there.
-// WrongProof: token or pass wrong (counted). TooManyTries: the seat takes no more
-// resumes. Live: the right proof, but the seat's connection still answers.
-enum class Resume { Done, NotHere, WrongProof, TooManyTries, Live };
+// HandEnded, BetweenHands: nor does it any more: the account's client was away
+// when the hand ended, or lost its connection between hands, and a robot took
+// the seat. WrongProof: token or pass wrong (counted). TooManyTries: the seat
+// takes no more resumes. Live: the right proof, but the seat's connection still
+// answers.
+enum class Resume { Done, NotHere, HandEnded, BetweenHands, WrongProof, TooManyTries, Live };
 
 class Seating {
  public:
@@ -89,6 +92,9 @@ class Seating {
                 const std::string& secret);
   // Seats whose client is away, of this account and pass, go to robots.
   void releaseAwaySeat(const std::string& account, const std::string& secret);
+  // The seat's client is about to lose it for a lost connection: at the end of
+  // the hand it missed, or between hands. A late resume of it is told apart.
+  void noteLeft(int seat, bool atHandEnd);
   void applyResults(const std::int64_t (&results)[4]);
 
   // ---- frames
@@ -118,6 +124,12 @@ class Seating {
   Rng& rng_;
   std::array<Seat, 4> seats_;
   std::vector<Watcher> watchers_;
+  // The account whose client last lost each seat for a lost connection, and when.
+  struct Left {
+    std::string account;
+    bool atHandEnd = false;
+  };
+  std::array<Left, 4> left_;
 };
 
 }  // namespace tavren::server

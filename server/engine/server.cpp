@@ -436,6 +436,10 @@ void Server::resumeLogin(ConnId id, const std::string& account, const LoginKey& 
         conn(id)->table = t;
         return;
       }
+      if (r == Table::Resume::HandEnded)
+        why = "the hand ended before the resume came, and a robot took the seat";
+      if (r == Table::Resume::BetweenHands)
+        why = "its connection broke between hands, and a robot took the seat";
       if (r == Table::Resume::WrongProof) why = "wrong token or pass";
       if (r == Table::Resume::TooManyTries) why = "too many wrong tries for the seat";
       if (r == Table::Resume::Live) why = "the seat's connection is live";

@@ -126,10 +126,12 @@ void Table::connectionLost(ConnId conn) {
   seating_.removeWatcher(conn);
   const int seat = seating_.seatOf(conn);
   if (seat >= 0) {
-    if (handRunning() && !seating_[seat].waiting)
+    if (handRunning() && !seating_[seat].waiting) {
       seating_[seat].away = true;  // kept for a resume until the hand ends
-    else
+    } else {
+      seating_.noteLeft(seat, false);
       freeSeatOf(seat, true);
+    }
   }
   if (!seating_.anyoneHere() && !config_.busyTables && !handRunning()) {
     phase_ = Phase::Idle;

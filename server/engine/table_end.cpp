@@ -54,7 +54,10 @@ void Table::recordHand(int winner, bool selfDrawn, const Settlement& st) {
 // whose gold ran short (robots never run short).
 void Table::dropAwayAndShort() {
   for (int seat = 0; seat < 4; ++seat)
-    if (seating_[seat].human && seating_[seat].away) freeSeatOf(seat, true);
+    if (seating_[seat].human && seating_[seat].away) {
+      seating_.noteLeft(seat, true);
+      freeSeatOf(seat, true);
+    }
   int shortMask = 0;
   for (int seat = 0; seat < 4; ++seat) {
     Seat& s = seating_[seat];

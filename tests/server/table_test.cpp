@@ -383,6 +383,61 @@ TEST(Resume, FindsTheSeatByAccountAndAFreshLoginGivesItUp) {
   }));
 }
 
+// A seat is kept for a resume only until the hand ends: a client whose link
+// broke during the hand and that comes back after its end, or whose link broke
+// between hands, finds a robot there. The resume is refused, and the log says
+// which of the two it was (not that the account never sat there).
+TEST(Resume, TooLateForTheSeatIsRefusedAndTheLogSaysWhy) {
+  const struct {
+    bool betweenHands;
+    const char* why;
+  } cases[] = {
+      {false, "the hand ended before the resume came, and a robot took the seat"},
+      {true, "its connection broke between hands, and a robot took the seat"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.why);
+    Server s(quiet());
+    std::vector<std::string> log;
+    s.setLogSink([&](const std::string& l) { log.push_back(l); });
+    int hands = 0;
+    s.setHandSink([&](const HandRecord&) { ++hands; });
+    Player p(s);
+    p.send(login("hana", "table=0;seat=0;pass=pw"));
+    p.send(Req(proto::kReqReady).op(3, 1));
+    ASSERT_TRUE(untilOwnTurnOffer(s, p));
+    const std::uint16_t token = p.got.back().token();
+    if (k.betweenHands) {
+      // The hand runs to its end with the client there; its link breaks after.
+      ASSERT_TRUE(runWhile(s, [&] {
+        p.play();
+        return hands >= 1;
+      }));
+      ASSERT_FALSE(s.tableView(0).handRunning);
+      s.disconnect(p.id);
+    } else {
+      s.disconnect(p.id);
+      ASSERT_TRUE(runWhile(s, [&] { return hands >= 1; }));
+    }
+    Client late(s);
+    late.send(login("hana", "table=0;seat=0;pass=pw", proto::kReqResume).token(token));
+    auto no = late.pull();
+    ASSERT_EQ(no.size(), 1u);
+    EXPECT_EQ(no[0].type(), proto::kInsResumed);
+    EXPECT_EQ(no[0].lo(3), 0);
+    EXPECT_TRUE(s.isClosed(late.id));
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find(std::string("resume refused for 'hana'")), std::string::npos)
+        << log.back();
+    EXPECT_NE(log.back().find(k.why), std::string::npos) << log.back();
+    // An account that never sat there is told apart from them.
+    Client stranger(s);
+    stranger.send(login("zoe", "table=0;seat=0;pass=pw", proto::kReqResume).token(token));
+    ASSERT_EQ(stranger.pull().size(), 1u);
+    EXPECT_NE(log.back().find("no seat of that account"), std::string::npos) << log.back();
+  }
+}
+
 TEST(Watcher, JoinsDuringAHandWithASnapshot) {
   Server s(quiet());
   Player p(s);

@@ -22,12 +22,14 @@ constexpr const char* kHost = "127.0.0.1";
 constexpr std::uint16_t kPort = 7000;
 
 struct Session {
-  explicit Session(int graceMs)
+  // `turnTimeSec` and `graceMs` are how long the server waits for the seat.
+  explicit Session(int graceMs, int turnTimeSec = 8)
       : peer(world, kHost, kPort, [&] {
           server::Server::Config config;
           config.seed = 5;
-          config.turnTimeSec = 8;
+          config.turnTimeSec = turnTimeSec;
           config.turnGraceMs = graceMs;
+          config.robotDelayMs = 300;
           return config;
         }()) {
     platform.attach(c);
@@ -157,6 +159,29 @@ TEST(ResumeDuringTheCall, CancellingTheReconnectionTakesTheKeptPromptAway) {
   EXPECT_FALSE(s.c.forms[FormId::tishi].loaded);
   EXPECT_FALSE(s.c.shell.JiaoTouOpen);
   EXPECT_FALSE(TimerEnabled(s.c, TimerId::Prompt));
+}
+
+// The hand ends while the link is down: the server gave the seat to a robot
+// then, so the resume is refused, and the client says so and ends, the lobby
+// shown again for the user to sit down anew.
+TEST(ResumeAfterTheHand, IsRefusedAndTheClientEndsWithTheLobbyShown) {
+  Session s(0, 1);  // the server plays the absent seat at once
+  ASSERT_TRUE(s.RunUntil([&] { return s.c.table.HandInProgress && s.peer.server.wallLeft(0) < 80; },
+                         120000));
+  const int handsBefore = s.peer.server.handsPlayed(0);
+  s.platform.hangConnects = true;
+  s.platform.socketClose();
+  ASSERT_TRUE(s.RunUntil([&] { return s.peer.server.handsPlayed(0) > handsBefore; }, 40000));
+  EXPECT_TRUE(s.c.table.HandInProgress);  // the client never heard of the end
+  EXPECT_FALSE(s.c.ended);
+  s.platform.hangConnects = false;
+  ASSERT_TRUE(s.RunUntil([&] { return s.c.ended; }, 10000));
+  ASSERT_EQ(s.platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.messageBoxes[0].text, "重连服务器失败，退出后请重新入座！");
+  EXPECT_EQ(s.platform.lobby.count(kWmSysCommand), 1);
+  ASSERT_FALSE(s.serverLog.empty());
+  EXPECT_NE(s.serverLog.back().find("the hand ended before the resume came"), std::string::npos)
+      << s.serverLog.back();
 }
 
 }  // namespace
