@@ -34,7 +34,7 @@ struct Session {
         }()) {
     platform.attach(c);
     // Whole request frames as the server takes them, however they were cut.
-    peer.onClientBytes = [this](std::span<const std::uint8_t> bytes) {
+    peer.onClientBytes = [this](const sim::Connection&, std::span<const std::uint8_t> bytes) {
       pendingBytes.insert(pendingBytes.end(), bytes.begin(), bytes.end());
       while (pendingBytes.size() >= p::kFrameSize) {
         Frame f{};
