@@ -18,7 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < r.entries.size(); ++i) {
     const Entry& e = r.entries[i];
     const auto kind = static_cast<int>(e.kind);
-    fuzz::Require(kind >= 0 && kind <= static_cast<int>(EntryKind::Link), "entry kind", kind);
+    fuzz::Require(kind >= 0 && kind <= static_cast<int>(EntryKind::SeatHands), "entry kind", kind);
+    // A snapshot of the hands is taken only whole and within its bounds.
+    if (e.kind == EntryKind::SeatHands)
+      if (const auto s = ParseSeatHands(e.bytes)) {
+        for (const auto& tiles : s->tiles) {
+          fuzz::Require(tiles.size() <= kMaxHandTiles, "hand tiles",
+                        static_cast<long>(tiles.size()));
+          for (std::uint8_t t : tiles) fuzz::Require(IsTileCode(t), "tile code", t);
+        }
+        fuzz::Require(SeatHandsBytes(*s) == e.bytes, "a snapshot written again differs");
+      }
     if (e.kind == EntryKind::Received || e.kind == EntryKind::Sent)
       fuzz::Require(e.bytes.size() == kFrameBytes, "frame size", static_cast<long>(e.bytes.size()));
     if (e.kind == EntryKind::HandStart) {

@@ -11,6 +11,10 @@
 #include <cmath>
 
 #include "core/client.h"
+#include "rules/sort_hand.h"
+#include "view/access.h"
+#include "view/catalogue.h"
+#include "view/scene.h"
 
 namespace tavren::qt {
 
@@ -34,6 +38,46 @@ QString MinSec(std::int64_t ms) {
 }
 
 }  // namespace
+
+ScenePainter::Looks OpenHandLooks(const Client& c, const replay::SeatHands& hands) {
+  ScenePainter::Looks looks;
+  for (int side = 1; side < kSides; ++side) {
+    const HandRecord& h = Hand(c, side);
+    const std::uint8_t bit = h.seat;
+    if (bit != 1 && bit != 2 && bit != 4 && bit != 8) continue;
+    const auto seat = static_cast<std::size_t>(BitIndex(bit));
+    if (h.count <= 0 || h.first < 0 || h.first + h.count > kSlots) continue;
+    // The wild tiles show as the row shows them: by the wild tile's own picture.
+    std::vector<int> codes;
+    for (std::uint8_t t : hands.tiles[seat])
+      codes.push_back(hands.wildCode != 0 && t == hands.wildCode ? kWildTileCode : t);
+    int drawn = -1;
+    if (hands.drawnLast[seat] && !codes.empty()) {
+      drawn = codes.back();
+      codes.pop_back();
+    }
+    std::stable_sort(codes.begin(), codes.end(), [](int a, int b) { return SortsAfter(b, a); });
+    if (drawn >= 0) codes.push_back(drawn);
+    int w = 0, hgt = 0;
+    StepSize(c, Steps::Reveal, side, w, hgt);
+    const int n = std::min(static_cast<int>(h.count), static_cast<int>(codes.size()));
+    for (int k = 0; k < n; ++k) {
+      const TileSlot& slot = h.mj[static_cast<std::size_t>(h.first + k)];
+      if (slot.ind < 0 || slot.ind >= kWallTiles) continue;
+      const Control& tile = c.view.MJ_Image[static_cast<std::size_t>(slot.ind)];
+      const int code = codes[static_cast<std::size_t>(k)];
+      int picture = 0;
+      if (code != kWildTileCode && code >= 1 && code <= 8) {
+        picture = FlowerPicId(side, code).value_or(0);
+      } else if (const auto index = TilePicIndex(side, code)) {
+        picture = TilePictureId(c, *index);
+      }
+      if (picture == 0) continue;
+      looks[&tile] = ScenePainter::Look{picture, QRect(tile.x, tile.y, w, hgt)};
+    }
+  }
+  return looks;
+}
 
 // ---- the bar -------------------------------------------------------------------
 
@@ -170,14 +214,25 @@ ReplayView::~ReplayView() {
 }
 
 bool ReplayView::handsOpen() const {
-  // Laying the other hands open from a server's deal is not done yet: the bar
-  // says so rather than show a guess.
-  return false;
+  // Only a server's file holds the other hands; a client's shows them where
+  // the stream reveals them, and the bar says so rather than show a guess.
+  return bar_ != nullptr && bar_->openHandsBox()->isChecked() && player_ != nullptr &&
+         player_->fullGame();
 }
 
 std::string ReplayView::openHandsText() const {
-  if (player_->fullGame()) return "服务器录像含每家配牌，但他家手牌暂只在局末亮牌时可见";
+  if (player_->fullGame()) return "他家手牌取自服务器录像，每一刻都明示（不只局末亮牌）";
   return "他家手牌只在局末亮牌时可见（录像不含他家手牌）";
+}
+
+void ReplayView::syncOpenHands() {
+  ScenePainter& painter = window_.surface()->painter();
+  const replay::SeatHands* hands = handsOpen() ? player_->seatHands() : nullptr;
+  if (hands == nullptr || window_.client() == nullptr) {
+    if (!painter.looks().empty()) painter.setLooks({});
+    return;
+  }
+  painter.setLooks(OpenHandLooks(*window_.client(), *hands));
 }
 
 void ReplayView::attach(Client& c) {
@@ -229,6 +284,7 @@ void ReplayView::poll() {
 
 void ReplayView::draw() {
   if (player_ == nullptr) return;
+  syncOpenHands();
   window_.sync();
 }
 

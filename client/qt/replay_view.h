@@ -22,6 +22,14 @@ namespace tavren::qt {
 
 class ReplayView;
 
+// The other seats' concealed rows of the table face up from a server file's
+// snapshot, as the table lays them open at a hand's end: each standing tile
+// of sides 1..3 shows its face in the side's orientation at the reveal size,
+// where it stands. The snapshot's tiles go in the row's order (a tile just
+// drawn last, in the drawn tile's place); where the row and the snapshot
+// differ in length for a moment (a frame on its way), the shorter decides.
+ScenePainter::Looks OpenHandLooks(const Client& c, const replay::SeatHands& hands);
+
 // The bar: plain Qt widgets in a strip at the bottom of the table window.
 class ReplayBar : public QWidget {
  public:
@@ -72,6 +80,8 @@ class ReplayView : public QObject, public replay::Host {
   bool handsOpen() const;
   // The line the bar shows about the other hands.
   std::string openHandsText() const;
+  // Brings the open hands on the table in line with the switch and the replay.
+  void syncOpenHands();
 
   // replay::Host
   std::int64_t realNow() override { return clock_.elapsed(); }

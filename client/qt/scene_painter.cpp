@@ -261,6 +261,11 @@ void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
   const QRect area = clip.isEmpty() ? QRect(0, 0, form.pic1W, form.pic1H) : clip;
   for (const Control* k : form.order) {
     if (!k->visible || k->w <= 0 || k->h <= 0) continue;
+    if (const auto look = looks_.find(k); look != looks_.end()) {
+      if (area.intersects(look->second.rect))
+        drawPicture(p, look->second.picture, look->second.rect, density);
+      continue;
+    }
     if (!area.intersects(QRect(k->x, k->y, k->w, k->h))) continue;
     if (k->type == ControlType::List) {
       const auto& items = form.Sysmsg[static_cast<std::size_t>(k->index & 1)].items;
@@ -281,8 +286,12 @@ QRegion ScenePainter::changes(const MainForm& form) {
   if (seen_.empty()) dirty = QRegion(0, 0, form.pic1W, form.pic1H);
   for (std::size_t pos = 0; pos < form.order.size(); ++pos) {
     const Control& k = *form.order[pos];
-    const Seen now{QRect(k.x, k.y, k.w, k.h), k.picture, k.visible, TextHash(k, form),
-                   static_cast<int>(pos)};
+    Seen now{QRect(k.x, k.y, k.w, k.h), k.picture, k.visible, TextHash(k, form),
+             static_cast<int>(pos)};
+    if (const auto look = looks_.find(&k); look != looks_.end() && k.w > 0 && k.h > 0) {
+      now.rect = look->second.rect;
+      now.picture = look->second.picture;
+    }
     auto [it, fresh] = seen_.try_emplace(&k, now);
     Seen& was = it->second;
     if (!fresh &&

@@ -63,6 +63,19 @@ class ScenePainter {
   // whose look or place differs. The first call returns the whole surface.
   QRegion changes(const MainForm& form);
 
+  // Controls drawn with another picture in another rectangle than the scene
+  // gives them, in their own place in the stacking order (a replay's open
+  // hands): the table shows them so, the scene itself is untouched. changes()
+  // counts a look that came, went or changed like a change of the control.
+  struct Look {
+    int picture = 0;
+    QRect rect;
+    bool operator==(const Look&) const = default;
+  };
+  using Looks = std::unordered_map<const Control*, Look>;
+  void setLooks(Looks looks) { looks_ = std::move(looks); }
+  const Looks& looks() const { return looks_; }
+
   // How many times a picture was rasterised (once per id and size while it is kept).
   std::uint64_t rasterisations() const { return rasterisations_; }
 
@@ -127,6 +140,7 @@ class ScenePainter {
   QImage felt_;
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;
+  Looks looks_;
   std::unordered_map<const Control*, Text> texts_;
   std::uint64_t rasterisations_ = 0;
 };

@@ -27,6 +27,8 @@ constexpr std::int64_t kWireMs = 1;
 constexpr std::int64_t kTailMs = 3000;
 // At top speed the bar is kept alive and the window drawn this often (real ms).
 constexpr std::int64_t kDrawEveryMs = 40;
+// Snapshots of the hands kept until the core takes the frame they precede.
+constexpr std::size_t kMaxHandsAhead = 4096;
 
 std::uint64_t U64(const std::uint8_t* f, std::size_t offset) {
   std::uint64_t v = 0;
@@ -174,6 +176,8 @@ void Player::start() {
   endText_.clear();
   notes_.clear();
   fullDeal_.clear();
+  handsAhead_.clear();
+  seatHands_.reset();
   anchored_ = false;
   Client& c = *client_;
   // Nothing a replay does may land in the user's record file: the hands go
@@ -183,6 +187,15 @@ void Player::start() {
   host_.attach(c);
   StartUp(c, ReplayCommandLine(file_.header, watchedUserId_));
   if (c.ended) finish(endText_.empty() ? "录像无法开始：客户端拒绝了录像的开局" : endText_);
+}
+
+const SeatHands* Player::seatHands() {
+  const int taken = instructionsTaken();
+  while (!handsAhead_.empty() && handsAhead_.front().first <= taken) {
+    seatHands_ = std::move(handsAhead_.front().second);
+    handsAhead_.pop_front();
+  }
+  return seatHands_ ? &*seatHands_ : nullptr;
 }
 
 int Player::instructionsTaken() const {
@@ -336,6 +349,19 @@ void Player::deliverNext() {
       break;
     case EntryKind::FullDeal:
       fullDeal_ = e.bytes;
+      break;
+    case EntryKind::SeatHands:
+      // It tells the hands after the change the next frame shows: it holds
+      // once the core has taken that frame. A snapshot that is not whole and
+      // within bounds is ignored.
+      if (auto s = ParseSeatHands(e.bytes)) {
+        // Never more kept ahead than the frames the core can have waiting.
+        if (handsAhead_.size() >= kMaxHandsAhead) {
+          seatHands_ = std::move(handsAhead_.front().second);
+          handsAhead_.pop_front();
+        }
+        handsAhead_.emplace_back(delivered_ + 1, std::move(*s));
+      }
       break;
     case EntryKind::Link:
       if (!e.bytes.empty() && e.bytes[0] == 0)

@@ -10,9 +10,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,6 +137,11 @@ class Player {
   bool fullGame() const { return file_.header.fullGame; }
   // The latest FullDeal entry delivered, empty before one.
   const std::vector<std::uint8_t>& fullDeal() const { return fullDeal_; }
+  // Every seat's concealed tiles, from the server's file, as they stand where
+  // the replay stands: a snapshot counts once the core has taken the frame it
+  // was written before. Null before the first, in a file without any, and
+  // where the file's snapshot was not a valid one (it is ignored).
+  const SeatHands* seatHands();
 
   // Used by the platform: runs virtual time until `until`, pacing it.
   void runUntil(std::int64_t until);
@@ -194,6 +201,9 @@ class Player {
   std::string endText_;
   std::vector<std::string> notes_;
   std::vector<std::uint8_t> fullDeal_;
+  // Snapshots delivered and the instruction count from which each holds.
+  std::deque<std::pair<int, SeatHands>> handsAhead_;
+  std::optional<SeatHands> seatHands_;
 };
 
 // The platform of the replayed core: virtual time, timers, a socket that

@@ -150,7 +150,7 @@ std::string Num(std::uint64_t n) {
 }
 
 bool KnownKind(std::uint8_t k) {
-  return k <= static_cast<std::uint8_t>(EntryKind::Link);
+  return k <= static_cast<std::uint8_t>(EntryKind::SeatHands);
 }
 
 // The length an entry of a known kind must have; SIZE_MAX when any up to the bound.
@@ -452,6 +452,57 @@ std::string ReplayFileName(const Header& h) {
   }
   if (n == 0) name += "game";
   return name + kReplayExtension;
+}
+
+bool IsTileCode(int code) {
+  const int rank = code & 0x0F;
+  switch (code & 0xF0) {
+    case 0x00:
+      return code >= 1 && code <= 8;
+    case 0x10:
+      return rank >= 1 && rank <= 7;
+    case 0x20:
+    case 0x40:
+    case 0x80:
+      return rank >= 1 && rank <= 9;
+    default:
+      return false;
+  }
+}
+
+std::optional<SeatHands> ParseSeatHands(const std::vector<std::uint8_t>& b) {
+  if (b.size() < 2 || b[0] != 1) return std::nullopt;
+  SeatHands s;
+  s.wildCode = b[1];
+  if (s.wildCode != 0 && (s.wildCode < 0x11 || !IsTileCode(s.wildCode))) return std::nullopt;
+  std::size_t at = 2;
+  for (int seat = 0; seat < 4; ++seat) {
+    if (at + 2 > b.size()) return std::nullopt;
+    const std::size_t n = b[at];
+    const std::uint8_t flags = b[at + 1];
+    at += 2;
+    if (n > kMaxHandTiles || flags > 1 || (flags == 1 && n == 0) || at + n > b.size())
+      return std::nullopt;
+    for (std::size_t i = 0; i < n; ++i)
+      if (!IsTileCode(b[at + i])) return std::nullopt;
+    const auto i = static_cast<std::size_t>(seat);
+    s.tiles[i].assign(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n));
+    s.drawnLast[i] = flags == 1;
+    at += n;
+  }
+  if (at != b.size()) return std::nullopt;
+  return s;
+}
+
+std::vector<std::uint8_t> SeatHandsBytes(const SeatHands& s) {
+  std::vector<std::uint8_t> out = {1, static_cast<std::uint8_t>(s.wildCode)};
+  for (std::size_t seat = 0; seat < 4; ++seat) {
+    const std::size_t n = std::min(s.tiles[seat].size(), kMaxHandTiles);
+    out.push_back(static_cast<std::uint8_t>(n));
+    out.push_back(s.drawnLast[seat] && n > 0 ? 1 : 0);
+    out.insert(out.end(), s.tiles[seat].begin(), s.tiles[seat].begin() + static_cast<long>(n));
+  }
+  return out;
 }
 
 std::string HandEndValue(const Entry& e, const std::string& key) {

@@ -7,9 +7,11 @@
 // recording hook decides what to write, the player what to do with it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,12 +30,31 @@ enum class EntryKind : std::uint8_t {
   FullDeal = 3,   // server --record only: every seat's hand and the wall (see FORMAT.md)
   HandEnd = 4,    // written when a hand is settled (lines as above)
   Link = 5,       // one byte: 0 = the link was lost, 1 = connected again (a resume follows)
+  SeatHands = 6,  // server --record only: every seat's concealed tiles after a change (FORMAT.md)
 };
 
 // Bounds a reader holds every file to, whatever the file claims.
 inline constexpr std::size_t kMaxHeaderBytes = 4096;
 inline constexpr std::size_t kMaxTextBytes = 1024;    // one header text
 inline constexpr std::size_t kMaxEntryBytes = 16384;  // one entry's bytes (HandEnd, FullDeal)
+
+// A SeatHands entry read and checked: each seat's concealed tiles (codes as
+// FORMAT.md gives them; a wild tile by its face's code, flowers 1..8).
+inline constexpr std::size_t kMaxHandTiles = 21;
+struct SeatHands {
+  int wildCode = 0;  // the wild face's code, 0 when no seat holds a tile
+  std::array<std::vector<std::uint8_t>, 4> tiles;
+  std::array<bool, 4> drawnLast{};  // the seat's last tile is the one it just drew
+  bool operator==(const SeatHands&) const = default;
+};
+// A tile code of the format: 0x11..0x17, 0x21..0x29, 0x41..0x49, 0x81..0x89, 1..8.
+bool IsTileCode(int code);
+// The snapshot an entry's bytes hold; nothing unless they are whole and every
+// count and code is within the format's bounds.
+std::optional<SeatHands> ParseSeatHands(const std::vector<std::uint8_t>& bytes);
+// The bytes of a SeatHands entry (what the server writes); tiles beyond
+// kMaxHandTiles are not written.
+std::vector<std::uint8_t> SeatHandsBytes(const SeatHands& s);
 
 struct Header {
   std::uint32_t version = kFormatVersion;

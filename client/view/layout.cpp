@@ -1,5 +1,6 @@
 // Start-up layout of the window and the table, the step sets, and the two
 // halves of a table reset.
+#include <algorithm>
 #include <cmath>
 
 #include "chat/chat.h"
@@ -47,15 +48,24 @@ void Show(Client&, Control& k, bool visible) {
 
 }  // namespace
 
+static const StepSet& StepsOf(Steps set) {
+  return set == Steps::Standing ? kStanding
+         : set == Steps::Lying  ? kLying
+         : set == Steps::Meld   ? kMeld
+                                : kReveal;
+}
+
 void LoadSteps(Client& c, Steps set) {
-  const StepSet& s = set == Steps::Standing ? kStanding
-                     : set == Steps::Lying  ? kLying
-                     : set == Steps::Meld   ? kMeld
-                                            : kReveal;
-  for (int i = 0; i < 4; ++i) {
-    c.view.TileStepX[static_cast<std::size_t>(i)] = SX(c, s.w[i]);
-    c.view.TileStepY[static_cast<std::size_t>(i)] = SY(c, s.h[i]);
-  }
+  for (int i = 0; i < 4; ++i)
+    StepSize(c, set, i, c.view.TileStepX[static_cast<std::size_t>(i)],
+             c.view.TileStepY[static_cast<std::size_t>(i)]);
+}
+
+void StepSize(const Client& c, Steps set, int side, int& w, int& h) {
+  const StepSet& s = StepsOf(set);
+  const int i = std::clamp(side, 0, 3);
+  w = SX(c, s.w[i]);
+  h = SY(c, s.h[i]);
 }
 
 void layoutMainWindow(Client& c) {

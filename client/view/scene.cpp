@@ -125,12 +125,17 @@ int ButtonPicture(const Client& c, int entry) {
   return entry < 2 || c.view.ScaleX == 1.0f ? 101 + entry : 379 + entry;
 }
 
-void setTileImage(Client& c, int control, int index) {
-  if (control < 0 || control >= kWallTiles) return;
-  if (index < 0 || index >= static_cast<int>(c.view.pics.TilePics.size())) return;
+int TilePictureId(const Client& c, int index) {
+  if (index < 0 || index >= static_cast<int>(c.view.pics.TilePics.size())) return 0;
   int id = c.view.pics.TilePics[static_cast<std::size_t>(index)];
   if (id == 0) id = index < 180 ? 201 + index : (index == 184 ? 421 : 422 + index - 180);
-  if (!PictureSize(id)) return;
+  return PictureSize(id) ? id : 0;
+}
+
+void setTileImage(Client& c, int control, int index) {
+  if (control < 0 || control >= kWallTiles) return;
+  const int id = TilePictureId(c, index);
+  if (id == 0) return;
   Control& k = Tile(c, control);
   k.picture = id;
   k.visible = true;

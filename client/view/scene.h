@@ -156,6 +156,9 @@ int ButtonPicture(const Client& c, int entry);
 // Picture loads: a control outside the tiles or a picture that does not exist
 // leaves the control as it was.
 void setTileImage(Client& c, int control, int index);
+// The picture id setTileImage gives a tile control for TilePics entry `index`;
+// 0 when there is none.
+int TilePictureId(const Client& c, int index);
 void setFlowerImage(Client& c, int control, int orientation, int flower, bool toWall);
 
 // Start-up layout of the window and the table.
@@ -169,6 +172,9 @@ void MinimizeMainWindow(Client& c);
 // The step sets loaded into TileStepX/TileStepY.
 enum class Steps { Standing, Lying, Meld, Reveal };
 void LoadSteps(Client& c, Steps set);
+// The size of one tile of `side` (0..3) in a step set, as LoadSteps would load
+// it, without loading it.
+void StepSize(const Client& c, Steps set, int side, int& w, int& h);
 
 // The whole start-up layout at once, on an empty table: for tools and tests,
 // which need the table without the start-up around it.

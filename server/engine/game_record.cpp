@@ -19,7 +19,8 @@ namespace {
 
 // Kinds and layout of the replay format, version 1.
 constexpr std::uint32_t kVersion = 1;
-constexpr int kReceived = 0, kHandStart = 2, kFullDeal = 3, kHandEnd = 4;
+constexpr int kReceived = 0, kHandStart = 2, kFullDeal = 3, kHandEnd = 4, kSeatHands = 6;
+constexpr std::size_t kHandMax = 21;  // tiles of one seat in FullDeal and SeatHands
 constexpr std::uint8_t kMark = 0xE5;
 constexpr std::uint8_t kFlagFullGame = 2;
 constexpr std::size_t kFlushAt = 64 * 1024;
@@ -58,6 +59,32 @@ int seatIndexOfBit(int bit) {
   return -1;
 }
 
+// Every seat's concealed tiles as the table holds them now (SeatHands bytes):
+// the wild face's code, then per seat a count, a flag (1: the last tile is the
+// one the seat just drew) and the tiles.
+std::vector<std::uint8_t> seatHandsOf(const TableView& v) {
+  bool anyTiles = false;
+  for (const SeatView& s : v.seats) anyTiles = anyTiles || !s.codes.empty();
+  std::vector<std::uint8_t> out = {1, static_cast<std::uint8_t>(anyTiles ? v.wildCode : 0)};
+  for (const SeatView& s : v.seats) {
+    std::vector<int> codes = s.codes;
+    bool drawn = false;
+    if (s.drawnCode != 0) {
+      const auto it = std::find(codes.begin(), codes.end(), s.drawnCode);
+      if (it != codes.end()) {
+        codes.erase(it);
+        codes.push_back(s.drawnCode);
+        drawn = true;
+      }
+    }
+    const std::size_t n = std::min(codes.size(), kHandMax);
+    out.push_back(static_cast<std::uint8_t>(n));
+    out.push_back(drawn && n == codes.size() ? 1 : 0);
+    for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(codes[i]));
+  }
+  return out;
+}
+
 }  // namespace
 
 std::uint32_t RecordCrc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
@@ -82,6 +109,7 @@ struct GameRecorder::TableFile {
   std::uint64_t bytes = 0;   // written and buffered
   std::vector<std::uint8_t> buf;
   std::string names[4];
+  std::vector<std::uint8_t> hands;  // the last SeatHands written
 };
 
 GameRecorder::GameRecorder(Server& server, Options options,
@@ -245,7 +273,7 @@ void GameRecorder::frame(int table, int seat, std::span<const std::uint8_t> f) {
                                       static_cast<std::uint8_t>(v.wildCode),
                                       static_cast<std::uint8_t>(v.shownCode)};
     for (const SeatView& s : v.seats) {
-      const std::size_t n = std::min<std::size_t>(s.codes.size(), 21);
+      const std::size_t n = std::min<std::size_t>(s.codes.size(), kHandMax);
       deal.push_back(static_cast<std::uint8_t>(n));
       for (std::size_t i = 0; i < n; ++i) deal.push_back(static_cast<std::uint8_t>(s.codes[i]));
     }
@@ -255,6 +283,14 @@ void GameRecorder::frame(int table, int seat, std::span<const std::uint8_t> f) {
     append(table, *open(), kFullDeal, deal.data(), deal.size());
   }
   if (!open()) return;
+  // A seat's concealed tiles changed since the last snapshot: the new one goes
+  // just before the frame that tells seat 0 of the change.
+  std::vector<std::uint8_t> hands = seatHandsOf(server_.tableView(table));
+  if (hands != open()->hands) {
+    append(table, *open(), kSeatHands, hands.data(), hands.size());
+    if (!open()) return;
+    open()->hands = std::move(hands);
+  }
   append(table, *open(), kReceived, f.data(), f.size());
   if (type == proto::kInsGameOver && open()) close(table);
 }

@@ -69,6 +69,9 @@ struct SeatView {
   // The same tiles as replays keep them: a wild tile by its face's code
   // (code 5 would read as flower 5 there).
   std::vector<int> codes;
+  // The code of the tile the seat just drew and still holds (a wild tile by
+  // its face's code), 0 when it holds none.
+  int drawnCode = 0;
 };
 struct TableView {
   bool handRunning = false;

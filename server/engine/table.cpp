@@ -30,6 +30,9 @@ TableView Table::view() const {
     for (int k = 0; k < s.hand.wilds; ++k) out.codes.push_back(wireCode(hand_.wildFace));
     for (const Tile fl : s.pendingFlowers) out.codes.push_back(flowerNumber(fl));
     out.account = seating_[seat].account;
+    const bool drawnHeld = s.lastDrawn != kNothingDrawn &&
+                           (s.lastDrawn < 0 ? s.hand.wilds > 0 : s.hand.c[s.lastDrawn] > 0);
+    if (drawnHeld) out.drawnCode = wireCode(s.lastDrawn < 0 ? hand_.wildFace : s.lastDrawn);
     out.meldTiles = 3 * s.meldCount;
     out.redAside = s.redAside;
     out.wildAside = s.wildAside;

@@ -313,6 +313,93 @@ TEST(ReplayFile, AnEntryOfALaterKindIsSkippedByItsLength) {
   EXPECT_EQ(r.entries[1].ms, 3);
 }
 
+// A server file's snapshot of the hands: taken only whole, with every count
+// and code inside the format's bounds; anything else is ignored, never read
+// past its end.
+TEST(ReplayFile, ASnapshotOfTheHandsIsTakenOnlyWholeAndWithinBounds) {
+  using B = std::vector<std::uint8_t>;
+  const B good = {1, 0x45, 2, 0, 0x11, 0x12, 0, 0, 1, 1, 0x89, 3, 0, 0x45, 0x45, 7};
+  struct Case {
+    const char* name;
+    B bytes;
+    bool taken;
+  };
+  B thirteen = {1, 0x21};
+  for (int seat = 0; seat < 4; ++seat) {
+    thirteen.push_back(seat == 1 ? 14 : 13);
+    thirteen.push_back(seat == 1 ? 1 : 0);
+    for (int k = 0; k < (seat == 1 ? 14 : 13); ++k) thirteen.push_back(0x41 + k % 9);
+  }
+  B tooMany = {1, 0x21, 22, 0};
+  tooMany.insert(tooMany.end(), 22, 0x11);
+  tooMany.insert(tooMany.end(), {0, 0, 0, 0, 0, 0});
+  auto with = [&](std::size_t at, std::uint8_t v) {
+    B b = good;
+    b[at] = v;
+    return b;
+  };
+  const Case cases[] = {
+      {"whole", good, true},
+      {"a deal", thirteen, true},
+      {"empty", {}, false},
+      {"a later layout", with(0, 2), false},
+      {"a wild code that is no face", with(1, 0x05), false},
+      {"a wild code of no tile", with(1, 0x4A), false},
+      {"a count past the hand's bound", tooMany, false},
+      {"a flag that is not 0 or 1", with(3, 2), false},
+      {"a drawn tile in an empty hand", with(7, 1), false},
+      {"an honour past 白", with(4, 0x18), false},
+      {"a rank past 9", with(5, 0x2A), false},
+      {"no suit", with(10, 0x30), false},
+      {"tile code 0", with(10, 0), false},
+      {"flower 9", with(10, 9), false},
+      {"three seats only", B(good.begin(), good.begin() + 11), false},
+      {"a count past the end", B(good.begin(), good.end() - 1), false},
+      {"a byte after the fourth seat",
+       [&] {
+         B b = good;
+         b.push_back(0x11);
+         return b;
+       }(),
+       false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    const auto s = ParseSeatHands(k.bytes);
+    ASSERT_EQ(s.has_value(), k.taken);
+    if (!s) continue;
+    EXPECT_EQ(SeatHandsBytes(*s), k.bytes) << "written again the same";
+  }
+  const auto s = ParseSeatHands(good);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->wildCode, 0x45);
+  EXPECT_EQ(s->tiles[0], (B{0x11, 0x12}));
+  EXPECT_TRUE(s->tiles[1].empty());
+  EXPECT_EQ(s->tiles[2], B{0x89});
+  EXPECT_TRUE(s->drawnLast[2]);
+  EXPECT_FALSE(s->drawnLast[3]);
+  EXPECT_EQ(s->tiles[3], (B{0x45, 0x45, 7}));
+
+  // In a file it is an entry like any other; a bad one is no damage to the
+  // file, only ignored where it is read.
+  TempFolder dir;
+  const std::string path = dir.path() + "/g.tmr";
+  Writer w;
+  ASSERT_TRUE(w.open(path, Header{}));
+  const std::vector<std::uint8_t> f = FrameOf(2, 0);
+  w.append(EntryKind::SeatHands, 1, good.data(), good.size());
+  w.append(EntryKind::Received, 2, f.data(), f.size());
+  w.append(EntryKind::SeatHands, 3, tooMany.data(), tooMany.size());
+  w.append(EntryKind::Received, 4, f.data(), f.size());
+  w.close();
+  const ReadResult r = ReadReplay(path);
+  ASSERT_TRUE(r.ok()) << r.error;
+  ASSERT_EQ(r.entries.size(), 4u);
+  EXPECT_EQ(r.entries[0].kind, EntryKind::SeatHands);
+  EXPECT_EQ(r.entries[0].bytes, good);
+  EXPECT_FALSE(ParseSeatHands(r.entries[2].bytes));
+}
+
 TEST(ReplayFile, AKnownKindOfTheWrongLengthIsDamage) {
   TempFolder dir;
   const std::string path = dir.path() + "/g.tmr";

@@ -28,6 +28,8 @@ struct RecordedTable {
   server::Server server;
   std::vector<std::string> log;
   std::unique_ptr<server::GameRecorder> recorder;
+  // The table as it stood at each frame it sent seat 0.
+  std::vector<server::TableView> atSeat0;
 
   explicit RecordedTable(server::Server::Config config,
                          server::GameRecorder::Options options = Options())
@@ -36,6 +38,7 @@ struct RecordedTable {
     recorder = std::make_unique<server::GameRecorder>(
         server, options, [this](const std::string& line) { log.push_back(line); });
     server.setFrameTap([this](int table, int seat, std::span<const std::uint8_t> f) {
+      if (seat == 0) atSeat0.push_back(server.tableView(table));
       recorder->frame(table, seat, f);
     });
     server.setHandSink([this](const server::HandRecord& h) { recorder->handEnded(h); });
@@ -130,6 +133,95 @@ TEST(ServerFiles, EveryGameOfATablePlaysToItsLastHandsEnd) {
       EXPECT_EQ(p.client().table.HandNo, kHandsPerGame);
       EXPECT_FALSE(p.client().table.HandInProgress);
     }
+  }
+}
+
+// The hands a server's file keeps, as the player holds them wherever the
+// replay stands (each step of a game, and after jumps forward and back), are
+// the engine's own hands when it sent the frame the core took last.
+TEST(ServerFiles, TheHandsShownAreTheEnginesOwnWhereverTheReplayStands) {
+  RecordedTable t(BusyTable(5, 0));
+  t.Play(3);
+  const std::vector<std::string> files = t.Files();
+  ASSERT_EQ(files.size(), 1u);
+  const replay::ReadResult r = replay::ReadReplay(files[0]);
+  ASSERT_TRUE(r.ok()) << r.error;
+  int frames = 0, snapshots = 0;
+  for (const replay::Entry& e : r.entries) {
+    frames += e.kind == replay::EntryKind::Received;
+    snapshots += e.kind == replay::EntryKind::SeatHands;
+  }
+  ASSERT_GE(frames, static_cast<int>(t.atSeat0.size()));
+  // The login result and the seating the file opens with came from no tap.
+  const int lead = frames - static_cast<int>(t.atSeat0.size());
+  EXPECT_GT(snapshots, 100) << "a snapshot at every draw, discard and claim";
+
+  QuietHost host;
+  replay::Player p(r, host);
+  p.setSpeed(replay::kAsFastAsPossible);
+  int compared = 0, fullHands = 0, drawnShown = 0;
+  const auto expectEnginesHands = [&](const char* where) {
+    const int taken = p.instructionsTaken();
+    if (taken <= lead) return;
+    const server::TableView& v = t.atSeat0[static_cast<std::size_t>(taken - 1 - lead)];
+    const replay::SeatHands* shown = p.seatHands();
+    ASSERT_NE(shown, nullptr) << where << " at " << taken;
+    for (int seat = 0; seat < 4; ++seat) {
+      std::vector<int> want = v.seats[seat].codes;
+      std::vector<int> got(shown->tiles[seat].begin(), shown->tiles[seat].end());
+      const bool drawn = shown->drawnLast[seat];
+      EXPECT_EQ(drawn, v.seats[seat].drawnCode != 0)
+          << where << " seat " << seat << " at " << taken;
+      if (drawn && !got.empty()) {
+        EXPECT_EQ(got.back(), v.seats[seat].drawnCode) << where << " seat " << seat;
+        ++drawnShown;
+      }
+      std::sort(want.begin(), want.end());
+      std::sort(got.begin(), got.end());
+      ASSERT_EQ(got, want) << where << " seat " << seat << " at instruction " << taken;
+      fullHands += got.size() >= 13;
+    }
+    ++compared;
+  };
+  p.setPaused(true);
+  for (int i = 0; i < 5000 && !p.finished(); ++i) {
+    p.step();
+    p.run();
+    expectEnginesHands("a step");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_TRUE(p.finished());
+  EXPECT_EQ(p.endText(), "");
+  EXPECT_GT(compared, 300);
+  EXPECT_GT(fullHands, 500);
+  EXPECT_GT(drawnShown, 50);
+  // Jumps: forward from the start, then back.
+  replay::Player q(r, host);
+  ASSERT_EQ(q.hands().size(), 3u);
+  q.setPaused(true);
+  for (int hand : {3, 1, 2}) {
+    q.jumpToHand(hand);
+    q.run();
+    ASSERT_EQ(q.currentHand(), hand);
+    for (int k = 0; k < 40; ++k) {
+      q.step();
+      q.run();
+    }
+    const int taken = q.instructionsTaken();
+    ASSERT_GT(taken, lead);
+    const server::TableView& v = t.atSeat0[static_cast<std::size_t>(taken - 1 - lead)];
+    const replay::SeatHands* shown = q.seatHands();
+    ASSERT_NE(shown, nullptr) << "hand " << hand;
+    std::size_t dealt = 0;
+    for (int seat = 0; seat < 4; ++seat) {
+      std::vector<int> want = v.seats[seat].codes;
+      std::vector<int> got(shown->tiles[seat].begin(), shown->tiles[seat].end());
+      std::sort(want.begin(), want.end());
+      std::sort(got.begin(), got.end());
+      EXPECT_EQ(got, want) << "hand " << hand << " seat " << seat;
+      dealt += got.size();
+    }
+    EXPECT_GE(dealt, 28u) << "the deal under way in hand " << hand;
   }
 }
 
