@@ -194,8 +194,15 @@ GameRecorder::TableFile* GameRecorder::fileFor(int table, std::span<const std::u
   if (!seatingFollows) {
     const std::vector<std::uint8_t> seating = server_.seatingFrames(table, 0);
     for (std::size_t at = 0; at + proto::kFrameSize <= seating.size() && files_.count(table);
-         at += proto::kFrameSize)
-      append(table, *raw, kReceived, seating.data() + at, proto::kFrameSize);
+         at += proto::kFrameSize) {
+      const std::span<const std::uint8_t> f(seating.data() + at, proto::kFrameSize);
+      // The names the hands' ends list come from the seating, this one too.
+      if (f[proto::kTypeOffset] == proto::kInsPlayerName) {
+        const int s = seatIndexOfBit(f[proto::kSeatOffset] & 0x0F);
+        if (s >= 0) raw->names[s] = nameOf(f);
+      }
+      append(table, *raw, kReceived, f.data(), f.size());
+    }
   }
   return files_.count(table) ? raw : nullptr;
 }

@@ -110,6 +110,8 @@ TEST(ServerFiles, EveryGameOfATablePlaysToItsLastHandsEnd) {
       ASSERT_TRUE(r.ok()) << r.error;
       const std::vector<replay::HandInfo> hands = replay::ListHands(r);
       ASSERT_EQ(hands.size(), static_cast<std::size_t>(kHandsPerGame));
+      for (const replay::HandInfo& h : hands)
+        EXPECT_EQ(h.players, "robot1|robot2|robot3|robot4") << "hand " << h.number;
       // One seating, before the first hand: the file's own or the stream's.
       int seatings = 0;
       for (std::size_t i = 0; i < r.handStarts.front(); ++i) {
