@@ -45,6 +45,9 @@ struct Options {
   bool seedGiven = false;
   std::string recordDir;  // --record: every table's game kept here
   int recordMaxMb = 64;   // the bound of one table's file
+  // The bound of the folder over many games: the oldest games go first.
+  int recordKeepMb = 1024;
+  int recordKeepGames = 1000;
 
   // On the network a connection must log in soon and then keep talking (the
   // client sends a keep-alive every 5 s); strangers must not hold descriptors.
@@ -88,6 +91,12 @@ void usage(std::FILE* to) {
                "  --record DIR           keep every table's game in DIR as a replay file with\n"
                "                         every hand open (seat 0's view, the deal and the wall)\n"
                "  --record-max-mb N      the bound of one table's file, 1 to 4000 (default 64)\n"
+               "  --record-keep-mb N     the bound of DIR's finished games: when a new file\n"
+               "                         starts, the oldest go until the rest take at most N MB,\n"
+               "                         1 to 1000000 (default 1024)\n"
+               "  --record-keep-games N  and at most N games with the new one, 1 to 1000000\n"
+               "                         (default 1000); only the server's own table*.tmr files\n"
+               "                         are ever removed\n"
                "  --help, --version      this text; the version\n"
                "Options take their value as --port 7000 or --port=7000.\n");
 }
@@ -144,6 +153,10 @@ Parsed parse(tavren::options::Parser& p, Options& o) {
       if (!p.failed() && o.recordDir.empty()) p.error("an empty folder for '--record'");
     } else if (p.is("--record-max-mb")) {
       o.recordMaxMb = static_cast<int>(p.number(1, 4000));
+    } else if (p.is("--record-keep-mb")) {
+      o.recordKeepMb = static_cast<int>(p.number(1, 1000000));
+    } else if (p.is("--record-keep-games")) {
+      o.recordKeepGames = static_cast<int>(p.number(1, 1000000));
     } else {
       p.unknown();
     }
@@ -193,6 +206,10 @@ class App {
           tavren::server::GameRecorder::Options{
               o.recordDir, static_cast<std::uint64_t>(o.recordMaxMb) << 20, TAVREN_VERSION, where},
           [this](const std::string& line) { err_.line(line); });
+      tavren::server::GameRecorder::Keep keep;
+      keep.bytes = static_cast<std::uint64_t>(o.recordKeepMb) << 20;
+      keep.games = o.recordKeepGames;
+      recorder_->setKeep(std::move(keep));
       server_.setFrameTap([this](int table, int seat, std::span<const std::uint8_t> f) {
         recorder_->frame(table, seat, f);
       });

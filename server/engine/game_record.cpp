@@ -1,5 +1,6 @@
 #include "engine/game_record.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +88,26 @@ std::vector<std::uint8_t> seatHandsOf(const TableView& v) {
 
 }  // namespace
 
+bool IsRecordingName(const std::string& name) {
+  std::size_t at = 0;
+  auto digits = [&](std::size_t least, std::size_t most) {
+    std::size_t n = 0;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9' && n < most) ++at, ++n;
+    return n >= least && (at >= name.size() || name[at] < '0' || name[at] > '9');
+  };
+  auto literal = [&](const char* s) {
+    const std::size_t n = std::strlen(s);
+    if (name.compare(at, n, s) != 0) return false;
+    at += n;
+    return true;
+  };
+  if (!literal("table") || !digits(1, 4) || !literal("-") || !digits(8, 8) || !literal("-") ||
+      !digits(6, 6))
+    return false;
+  if (at < name.size() && name[at] == '-' && (++at, !digits(1, 4))) return false;
+  return literal(".tmr") && at == name.size();
+}
+
 std::uint32_t RecordCrc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
   static const auto table = [] {
     std::array<std::uint32_t, 256> t{};
@@ -132,10 +153,66 @@ void GameRecorder::stop(const std::string& why) {
   files_.clear();
 }
 
+int GameRecorder::prune() {
+  struct Kept {
+    std::string path;
+    std::uint64_t bytes;
+    std::int64_t mtimeNs;
+    bool open;
+  };
+  std::vector<Kept> kept;
+  DIR* dir = ::opendir(options_.folder.c_str());
+  if (dir == nullptr) return 0;
+  // A folder of strangers' files is read no further than this.
+  constexpr std::size_t kMaxListed = 1000000;
+  while (const dirent* e = ::readdir(dir)) {
+    if (kept.size() >= kMaxListed) break;
+    const std::string name = e->d_name;
+    if (!IsRecordingName(name)) continue;
+    const std::string path = options_.folder + "/" + name;
+    struct stat st {};
+    // Only plain files: a link or a folder of that name is not the server's.
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    bool open = false;
+    for (const auto& [t, f] : files_) open = open || f->path == path;
+    kept.push_back({path, static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                    open});
+  }
+  ::closedir(dir);
+  std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+    return a.mtimeNs != b.mtimeNs ? a.mtimeNs < b.mtimeNs : a.path < b.path;
+  });
+  std::uint64_t total = 0;
+  for (const Kept& k : kept) total += k.bytes;
+  std::size_t count = kept.size();
+  const std::size_t games = static_cast<std::size_t>(std::max(keep_.games, 1));
+  int removed = 0;
+  for (const Kept& k : kept) {
+    if (total <= keep_.bytes && count + 1 <= games) break;
+    if (k.open || unremovable_.count(k.path)) continue;
+    const bool gone = keep_.removeFile ? keep_.removeFile(k.path)
+                                       : ::unlink(k.path.c_str()) == 0 || errno == ENOENT;
+    if (!gone) {
+      const int err = errno;
+      unremovable_.insert(k.path);
+      if (log_)
+        log_("recording: cannot remove " + k.path + " to make room: " +
+             (keep_.removeFile ? std::string("refused") : std::string(std::strerror(err))));
+      continue;
+    }
+    total -= k.bytes;
+    --count;
+    ++removed;
+  }
+  return removed;
+}
+
 GameRecorder::TableFile* GameRecorder::fileFor(int table, std::span<const std::uint8_t> opening) {
   if (stopped_ || full_.count(table)) return nullptr;
   auto it = files_.find(table);
   if (it != files_.end()) return it->second.get();
+  prune();
 
   auto t = std::make_unique<TableFile>();
   const std::int64_t start = unixMillis();

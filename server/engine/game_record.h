@@ -33,6 +33,19 @@ class GameRecorder {
     std::string serverName;  // "host:port" for the header
   };
 
+  // The folder's bound over many games: when a new file starts, the oldest
+  // finished games of the server's own naming go (by last write) until the
+  // others take at most `bytes` and, with the new one, at most `games`. Files
+  // being written count but are never removed; nothing else in the folder is
+  // touched.
+  struct Keep {
+    std::uint64_t bytes = std::uint64_t{1024} << 20;
+    int games = 1000;
+    // Removes a kept file (tests make it fail); empty: unlink(2).
+    std::function<bool(const std::string& path)> removeFile;
+  };
+  void setKeep(Keep keep) { keep_ = std::move(keep); }
+
   // `log` gets the one line that says why recording stopped.
   GameRecorder(Server& server, Options options, std::function<void(const std::string&)> log);
   ~GameRecorder();
@@ -47,6 +60,9 @@ class GameRecorder {
   void closeAll();
 
   bool stopped() const { return stopped_; }
+  // Makes room in the folder as a new file would (see Keep); returns how many
+  // files went.
+  int prune();
   std::size_t openFiles() const { return files_.size(); }
 
  private:
@@ -63,8 +79,14 @@ class GameRecorder {
   std::function<void(const std::string&)> log_;
   std::map<int, std::unique_ptr<TableFile>> files_;
   std::set<int> full_;  // tables whose file reached the bound in this game
+  Keep keep_;
+  std::set<std::string> unremovable_;  // said once in the log, then left
   bool stopped_ = false;
 };
+
+// Whether a file name is one the recorder writes: table<N>-<yyyymmdd>-<hhmmss>
+// with an optional -<n>, then .tmr.
+bool IsRecordingName(const std::string& name);
 
 // The CRC-32 of the replay format (zlib's polynomial).
 std::uint32_t RecordCrc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);

@@ -1,11 +1,15 @@
 // tavrenmj-server --record: the files a table's games leave behind, each played
 // again through the client's replay player as the client would play it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -225,6 +229,149 @@ TEST(ServerFiles, TheHandsShownAreTheEnginesOwnWhereverTheReplayStands) {
     }
     EXPECT_GE(dealt, 28u) << "the deal under way in hand " << hand;
   }
+}
+
+TEST(ServerFiles, OnlyTheServersOwnNamesAreItsRecordings) {
+  for (const char* name : {"table0-20261211-104713.tmr", "table12-20261211-104713-2.tmr",
+                           "table999-19991231-235959-1000.tmr"})
+    EXPECT_TRUE(server::IsRecordingName(name)) << name;
+  for (const char* name :
+       {"", "table0-20261211-104713.tmr.bak", "table0-20261211-104713.TMR", "game.tmr",
+        "table-20261211-104713.tmr", "tableX-20261211-104713.tmr", "table0-2026121-104713.tmr",
+        "table0-20261211-10471.tmr", "table0-20261211-104713-.tmr", "table0-20261211-104713-x.tmr",
+        "20261211-104713-amy.tmr", "table0-20261211-104713", "table00000-20261211-104713.tmr",
+        "table0-20261211-104713-2-3.tmr", "../table0-20261211-104713.tmr"})
+    EXPECT_FALSE(server::IsRecordingName(name)) << name;
+}
+
+// The folder's bound over many games: the oldest of the server's own files go
+// first until the rest fit; a file that cannot be removed stays (said once),
+// and whatever else lies in the folder is never touched.
+TEST(ServerFiles, ANewFileMakesRoomByRemovingTheOldestRecordingsOnly) {
+  struct File {
+    const char* name;
+    std::uint64_t bytes;
+    int age;  // seconds before now of its last write
+  };
+  struct Case {
+    const char* name;
+    std::vector<File> files;
+    std::uint64_t keepBytes;
+    int keepGames;
+    std::set<std::string> refused;  // removal fails for these
+    std::set<std::string> left;     // what the folder holds afterwards
+    int logLines;
+  };
+  constexpr std::uint64_t kK = 1024, kM = 1024 * 1024;
+  const std::vector<File> four = {{"table0-20261201-100000.tmr", 400 * kK, 40},
+                                  {"table0-20261201-100000-2.tmr", 400 * kK, 30},
+                                  {"table1-20261201-100000.tmr", 400 * kK, 20},
+                                  {"table0-20261201-100100.tmr", 400 * kK, 10}};
+  const Case cases[] = {
+      {"under both bounds",
+       four,
+       2 * kM,
+       10,
+       {},
+       {"table0-20261201-100000.tmr", "table0-20261201-100000-2.tmr", "table1-20261201-100000.tmr",
+        "table0-20261201-100100.tmr"},
+       0},
+      {"over the megabytes: the two oldest go",
+       four,
+       kM,
+       10,
+       {},
+       {"table1-20261201-100000.tmr", "table0-20261201-100100.tmr"},
+       0},
+      {"over the games: room for the new one",
+       four,
+       2 * kM,
+       3,
+       {},
+       {"table1-20261201-100000.tmr", "table0-20261201-100100.tmr"},
+       0},
+      {"the oldest cannot be removed: the next go instead",
+       four,
+       kM,
+       10,
+       {"table0-20261201-100000.tmr"},
+       {"table0-20261201-100000.tmr", "table0-20261201-100100.tmr"},
+       1},
+      {"foreign files stay, however far over",
+       {{"notes.txt", 5 * kM, 50},
+        {"game.tmr", 5 * kM, 50},
+        {"20261201-100000-amy.tmr", 5 * kM, 50},
+        {"table0-20261201-100000.tmr.bak", 5 * kM, 50},
+        {"table0-20261201-100000.tmr", 100, 5}},
+       1,
+       1,
+       {},
+       {"notes.txt", "game.tmr", "20261201-100000-amy.tmr", "table0-20261201-100000.tmr.bak"},
+       0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    RecordedTable t(BusyTable(1, 0));
+    for (const File& f : k.files) {
+      const std::string path = t.dir.path + "/" + f.name;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(f.bytes)), 0);  // sparse: no disk taken
+      ::close(fd);
+      const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(f.age);
+      std::filesystem::last_write_time(path, when);
+    }
+    server::GameRecorder::Keep keep;
+    keep.bytes = k.keepBytes;
+    keep.games = k.keepGames;
+    std::vector<std::string> tried;
+    keep.removeFile = [&](const std::string& path) {
+      tried.push_back(path);
+      if (k.refused.count(std::filesystem::path(path).filename().string())) return false;
+      return ::unlink(path.c_str()) == 0;
+    };
+    t.recorder->setKeep(keep);
+    t.recorder->prune();
+    t.recorder->prune();  // again: nothing more goes, and a refusal is said once
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(t.dir.path))
+      left.insert(e.path().filename().string());
+    EXPECT_EQ(left, k.left);
+    EXPECT_EQ(static_cast<int>(t.log.size()), k.logLines);
+    for (const std::string& path : tried)
+      EXPECT_TRUE(server::IsRecordingName(std::filesystem::path(path).filename().string())) << path;
+  }
+  // A folder and a link that carry the server's naming are not its files.
+  RecordedTable t(BusyTable(1, 0));
+  std::filesystem::create_directory(t.dir.path + "/table0-20261201-100000.tmr");
+  std::ofstream(t.dir.path + "/target") << std::string(1000, 'x');
+  std::filesystem::create_symlink(t.dir.path + "/target",
+                                  t.dir.path + "/table1-20261201-100000.tmr");
+  server::GameRecorder::Keep keep;
+  keep.bytes = 1;
+  keep.games = 1;
+  t.recorder->setKeep(keep);
+  EXPECT_EQ(t.recorder->prune(), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(t.dir.path + "/table0-20261201-100000.tmr"));
+  EXPECT_TRUE(std::filesystem::is_symlink(t.dir.path + "/table1-20261201-100000.tmr"));
+  EXPECT_TRUE(std::filesystem::exists(t.dir.path + "/target"));
+}
+
+// Over many games of a table the folder keeps the newest games, the one being
+// written never removed.
+TEST(ServerFiles, ATablesGamesKeepTheFolderWithinItsBound) {
+  RecordedTable t(BusyTable(4, 1));
+  server::GameRecorder::Keep keep;
+  keep.games = 2;
+  t.recorder->setKeep(keep);
+  t.Play(5);
+  ASSERT_EQ(t.server.handsPlayed(0), 5);
+  EXPECT_TRUE(t.log.empty());
+  const std::vector<std::string> files = t.Files();
+  ASSERT_EQ(files.size(), 2u);
+  // The newest: the fifth game whole, and the sixth just begun when the table stopped.
+  EXPECT_EQ(replay::ListHands(replay::ReadReplay(files[0])).size(), 1u);
+  EXPECT_TRUE(replay::ReadReplay(files[1]).ok());
 }
 
 }  // namespace
