@@ -236,6 +236,8 @@ void ReplayView::syncOpenHands() {
 }
 
 void ReplayView::attach(Client& c) {
+  // The looks name the last core's controls: a new core starts without them.
+  window_.surface()->painter().setLooks({});
   window_.attach(c);
 }
 
