@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -372,6 +373,42 @@ TEST(ServerFiles, ATablesGamesKeepTheFolderWithinItsBound) {
   // The newest: the fifth game whole, and the sixth just begun when the table stopped.
   EXPECT_EQ(replay::ListHands(replay::ReadReplay(files[0])).size(), 1u);
   EXPECT_TRUE(replay::ReadReplay(files[1]).ok());
+}
+
+// Snapshots that are not whole or out of bounds are ignored where the player
+// meets them: the last good one stands, and the replay plays on to its end.
+TEST(ServerFiles, ABadSnapshotOfTheHandsIsIgnored) {
+  RecordedTable t(BusyTable(9, 0));
+  t.Play(1);
+  const std::vector<std::string> files = t.Files();
+  ASSERT_EQ(files.size(), 1u);
+  replay::ReadResult r = replay::ReadReplay(files[0]);
+  ASSERT_TRUE(r.ok()) << r.error;
+  // The last snapshot of the file, and the one before it spoilt in each way.
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < r.entries.size(); ++i)
+    if (r.entries[i].kind == replay::EntryKind::SeatHands) at.push_back(i);
+  ASSERT_GE(at.size(), 10u);
+  const auto good = replay::ParseSeatHands(r.entries[at[at.size() - 2]].bytes);
+  ASSERT_TRUE(good);
+  const std::function<void(std::vector<std::uint8_t>&)> spoils[] = {
+      [](std::vector<std::uint8_t>& b) { b[2] = 200; },              // a count past the bound
+      [](std::vector<std::uint8_t>& b) { b.resize(b.size() / 2); },  // cut
+      [](std::vector<std::uint8_t>& b) { b.back() = 0x99; },         // no tile
+      [](std::vector<std::uint8_t>& b) { b.clear(); },
+  };
+  for (const auto& spoil : spoils) {
+    replay::ReadResult f = r;
+    spoil(f.entries[at.back()].bytes);
+    QuietHost host;
+    replay::Player p(f, host);
+    p.setSpeed(replay::kAsFastAsPossible);
+    p.run();
+    EXPECT_TRUE(p.finished());
+    EXPECT_EQ(p.endText(), "");
+    ASSERT_NE(p.seatHands(), nullptr);
+    EXPECT_EQ(*p.seatHands(), *good);
+  }
 }
 
 }  // namespace
