@@ -95,17 +95,25 @@ void BM_TwoPlacesRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_TwoPlacesRepaint)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// A busy table of the simulated world, laid out for a 1280 x 1024 screen.
+struct SimTable {
+  sim::World world;
+  sim::SimPlatform platform{world};
+  Client c{platform};
+  SimTable() {
+    platform.attach(c);
+    platform.screen = {1280, 1024};
+    LayOutTable(c);
+    FillTable(c);
+  }
+};
+
 // The scene painter alone, into a picture of the format the window's backing
 // store has on this platform (the cost of the drawing without Qt's widget path).
 void BM_ScenePaint(benchmark::State& state) {
   const int density = static_cast<int>(state.range(0));
-  sim::World world;
-  sim::SimPlatform platform{world};
-  Client c{platform};
-  platform.attach(c);
-  platform.screen = {1280, 1024};
-  LayOutTable(c);
-  FillTable(c);
+  SimTable t;
+  Client& c = t.c;
   qt::ScenePainter painter;
   QImage img(c.view.pic1W * density, c.view.pic1H * density, QImage::Format_RGB32);
   img.setDevicePixelRatio(density);
@@ -127,13 +135,8 @@ BENCHMARK(BM_ScenePaint)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 // bytes, per picture. The argument is the density.
 void BM_PictureOverhead(benchmark::State& state) {
   const int density = static_cast<int>(state.range(0));
-  sim::World world;
-  sim::SimPlatform platform{world};
-  Client c{platform};
-  platform.attach(c);
-  platform.screen = {1280, 1024};
-  LayOutTable(c);
-  FillTable(c);
+  SimTable t;
+  Client& c = t.c;
   double perPicture = 0;
   std::size_t pictures = 0;
   {

@@ -312,6 +312,16 @@ int main(int argc, char** argv) {
 namespace tavren::lobby {
 namespace {
 
+// A lobby window over the kept games in `folder`, starting the fake client.
+LobbyWindow::Options ReplayListOptions(const Scratch& scratch, const std::string& folder) {
+  LobbyWindow::Options o;
+  o.caption = "T";
+  o.clientProgram = kBin + "/fake_lobby_client";
+  o.lobbyDirectory = scratch.dir + "/link";
+  o.replaysFolder = folder;
+  return o;
+}
+
 // Writes a kept game of `hands` hands into `folder`, as the client keeps one.
 void KeepGame(const std::string& folder, const std::string& caption, int hands,
               std::int64_t startUnixMs) {
@@ -342,11 +352,7 @@ TEST(ReplayListWindow, ListsTheKeptGamesNewestFirstAndPlaysTheChosenOne) {
   KeepGame(folder, "新桌", 3, 1765450000000);
   const std::string argsFile = scratch.dir + "/args";
   setenv("FAKE_CLIENT_OUT", argsFile.c_str(), 1);
-  LobbyWindow::Options o;
-  o.caption = "T";
-  o.clientProgram = kBin + "/fake_lobby_client";
-  o.lobbyDirectory = scratch.dir + "/link";
-  o.replaysFolder = folder;
+  LobbyWindow::Options o = ReplayListOptions(scratch, folder);
   LobbyWindow window(o);
   window.show();
   auto* list = window.findChild<QTableWidget*>("replayList");
@@ -408,11 +414,7 @@ TEST(ReplayListWindow, AGameWithoutItsStartIsDatedByItsFile) {
   const std::string undated = kept[0].header.startUnixMs == 0 ? kept[0].path : kept[1].path;
   const timespec written[2] = {{1765300000, 0}, {1765300000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, undated.c_str(), written, 0), 0);
-  LobbyWindow::Options o;
-  o.caption = "T";
-  o.clientProgram = kBin + "/fake_lobby_client";
-  o.lobbyDirectory = scratch.dir + "/link";
-  o.replaysFolder = folder;
+  LobbyWindow::Options o = ReplayListOptions(scratch, folder);
   LobbyWindow window(o);
   auto* list = window.findChild<QTableWidget*>("replayList");
   ASSERT_EQ(list->rowCount(), 2);
@@ -459,12 +461,8 @@ TEST(ReplayListWindow, AReplayRunsOnAsAProgramOfItsOwnWhenTheLobbyCloses) {
   setenv("FAKE_CLIENT_OUT", (scratch.dir + "/args").c_str(), 1);
   setenv("FAKE_REPLAY_REPORT", report.c_str(), 1);
   setenv("FAKE_REPLAY_STOP", stop.c_str(), 1);
-  LobbyWindow::Options o;
-  o.caption = "T";
-  o.clientProgram = kBin + "/fake_lobby_client";
+  LobbyWindow::Options o = ReplayListOptions(scratch, folder);
   o.serverProgram = kBin + "/tavrenmj-server";
-  o.lobbyDirectory = scratch.dir + "/link";
-  o.replaysFolder = folder;
   auto window = std::make_unique<LobbyWindow>(o);
   std::string error;
   ASSERT_TRUE(window->start(&error)) << error;  // the lobby's socket and its robot server
@@ -520,11 +518,8 @@ TEST(ReplayListWindow, AProgramThatCannotStartIsSaid) {
   Scratch scratch;
   const std::string folder = scratch.dir + "/replays";
   KeepGame(folder, "桌", 1, 1765450000000);
-  LobbyWindow::Options o;
-  o.caption = "T";
+  LobbyWindow::Options o = ReplayListOptions(scratch, folder);
   o.clientProgram = scratch.dir + "/missing-client";
-  o.lobbyDirectory = scratch.dir + "/link";
-  o.replaysFolder = folder;
   LobbyWindow window(o);
   EXPECT_FALSE(window.playReplay(0));
   EXPECT_TRUE(window.statusText().contains(QStringLiteral("无法启动")))
