@@ -18,18 +18,6 @@ namespace p = protocol;
 
 namespace {
 
-// Into the message area as a chat line would go, so that neither hides the other.
-void TellOnce(Client& c, const std::string& text) {
-  if (!c.view.Sysmsg[1].text().empty()) {
-    SetSysmsg(c, 0, c.view.Sysmsg[1].text());
-    SetSysmsg(c, 1, text);
-  } else if (!c.view.Sysmsg[0].text().empty()) {
-    SetSysmsg(c, 1, text);
-  } else {
-    SetSysmsg(c, 0, text);
-  }
-}
-
 // Recording stops for this game; the game goes on. The user is told at the
 // end of the tick, once the login's own lines are shown, so the line stays.
 void StopForThisGame(Recorder& r, const std::string& why) {
@@ -40,7 +28,7 @@ void StopForThisGame(Recorder& r, const std::string& why) {
 
 void TellIfDue(Client& c, Recorder& r) {
   if (r.untold.empty() || !c.table.LoginAccepted) return;
-  TellOnce(c, r.untold);
+  AddSysmsg(c, r.untold);
   r.untold.clear();
 }
 

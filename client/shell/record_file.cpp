@@ -72,16 +72,7 @@ void WriteHandRecord(Client& c, int n) {
   const IniWrite result = file.WriteIniKeys(RecordSection(n), keys);
   if (result == IniWrite::kWritten || c.shell.RecordLossTold) return;
   c.shell.RecordLossTold = true;
-  // Into the message area as a chat line would go, so that neither hides the other.
-  const std::string text = RecordLossText(result);
-  if (!c.view.Sysmsg[1].text().empty()) {
-    SetSysmsg(c, 0, c.view.Sysmsg[1].text());
-    SetSysmsg(c, 1, text);
-  } else if (!c.view.Sysmsg[0].text().empty()) {
-    SetSysmsg(c, 1, text);
-  } else {
-    SetSysmsg(c, 0, text);
-  }
+  AddSysmsg(c, RecordLossText(result));
 }
 
 std::string RecordLossText(IniWrite why) {

@@ -113,6 +113,17 @@ void SetSysmsg(Client& c, int line, const std::string& text) {
   box.add(text);
 }
 
+void AddSysmsg(Client& c, const std::string& text) {
+  if (!c.view.Sysmsg[1].text().empty()) {
+    SetSysmsg(c, 0, c.view.Sysmsg[1].text());
+    SetSysmsg(c, 1, text);
+  } else if (!c.view.Sysmsg[0].text().empty()) {
+    SetSysmsg(c, 1, text);
+  } else {
+    SetSysmsg(c, 0, text);
+  }
+}
+
 void ClearSysmsg(Client& c) {
   for (ListBox& box : c.view.Sysmsg) box.clear();
 }

@@ -148,6 +148,9 @@ void Place(Client& c, Control& k, double x, double y, double w, double h);
 
 // Empties system line `line` and puts `text` into it.
 void SetSysmsg(Client& c, int line, const std::string& text);
+// Puts `text` into the message area as a chat line would go (the first empty
+// line, else the last with the older line moved up), so neither hides the other.
+void AddSysmsg(Client& c, const std::string& text);
 void ClearSysmsg(Client& c);
 
 // The picture id of control-bar button table entry `entry` (the small set when scaled down).
