@@ -3,12 +3,18 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string_view>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "view/scene.h"
 
@@ -149,30 +155,165 @@ void ScenePainter::trimCache() {
   }
 }
 
-void ScenePainter::paintFelt(QPainter& p, int w, int h, double density) {
-  const QSize device(static_cast<int>(std::lround(w * density)),
-                     static_cast<int>(std::lround(h * density)));
-  if (felt_.size() != device) {
-    // The cloth is drawn once per size and density (a whole repaint then copies
-    // it unscaled): a soft light in the middle of green baize.
-    QImage cloth(device, QImage::Format_RGB32);
-    cloth.setDevicePixelRatio(static_cast<double>(device.width()) / std::max(w, 1));
-    QPainter fp(&cloth);
-    QRadialGradient g(w / 2.0, h / 2.0, std::max(w, h) * 0.65);
-    g.setColorAt(0.0, QColor(0x2F, 0x8A, 0x5A));
-    g.setColorAt(0.6, QColor(0x1D, 0x66, 0x40));
-    g.setColorAt(1.0, QColor(0x10, 0x40, 0x28));
-    fp.fillRect(QRectF(0, 0, w, h), g);
-    // A faint inner border marks the playing area.
-    fp.setPen(QPen(QColor(255, 255, 255, 28), 2));
-    fp.drawRoundedRect(QRectF(w * 0.14, h * 0.2, w * 0.72, h * 0.56), 18, 18);
-    fp.end();
-    // Kept as drawn, four bytes a pixel: a window's backing store takes it
-    // line by line as it is, where any other format would be converted pixel
-    // by pixel on every repaint (12 MB at 2x, Qt's helper threads and all).
-    felt_ = std::move(cloth);
+void DrawCloth(QPainter& p, int w, int h) {
+  // A soft light in the middle of green baize.
+  QRadialGradient g(w / 2.0, h / 2.0, std::max(w, h) * 0.65);
+  g.setColorAt(0.0, QColor(0x2F, 0x8A, 0x5A));
+  g.setColorAt(0.6, QColor(0x1D, 0x66, 0x40));
+  g.setColorAt(1.0, QColor(0x10, 0x40, 0x28));
+  p.fillRect(QRectF(0, 0, w, h), g);
+  // A faint inner border marks the playing area.
+  p.setPen(QPen(QColor(255, 255, 255, 28), 2));
+  p.drawRoundedRect(QRectF(w * 0.14, h * 0.2, w * 0.72, h * 0.56), 18, 18);
+}
+
+namespace {
+
+// Rows of cloth put together at a time where the painter's picture cannot be
+// written directly: a strip small enough to stay in the processor's cache.
+constexpr int kClothStripRows = 32;
+
+// to[i] = from[n - 1 - i] for i < n.
+void CopyMirrored(const QRgb* from, QRgb* to, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - i - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_shuffle_epi32(v, 0x1B));
   }
-  p.drawImage(QPointF(0, 0), felt_);
+#endif
+  for (; i < n; ++i) to[i] = from[n - 1 - i];
+}
+
+// Columns [x0, x1) of a row of a cloth `width` pixels wide, from the row of its
+// left half (`half` pixels wide) that row mirrors.
+void PutClothRow(const QRgb* from, QRgb* to, int x0, int x1, int half, int width) {
+  const int leftEnd = std::min(x1, half);     // columns as they are
+  const int rightStart = std::max(x0, half);  // columns mirrored
+  if (x0 < leftEnd)
+    std::memcpy(to, from + x0, static_cast<std::size_t>(leftEnd - x0) * sizeof(QRgb));
+  if (rightStart < x1) CopyMirrored(from + (width - x1), to + (rightStart - x0), x1 - rightStart);
+}
+
+// The picture the painter's engine draws into, when it is a four-byte one the
+// cloth may be written into directly (a window's backing store, a snapshot).
+QImage* WritablePicture(QPainter& p) {
+  QPaintEngine* engine = p.paintEngine();
+  if (engine == nullptr || engine->type() != QPaintEngine::Raster) return nullptr;
+  QPaintDevice* device = engine->paintDevice();
+  if (device == nullptr || device->devType() != QInternal::Image) return nullptr;
+  auto* picture = static_cast<QImage*>(device);
+  switch (picture->format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+      return picture;  // an opaque pixel is 0xffRRGGBB in each
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+void ScenePainter::paintFelt(QPainter& p, int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  const QTransform dt = p.deviceTransform();
+  if (dt.type() > QTransform::TxScale || dt.m11() <= 0 || dt.m22() <= 0) {
+    DrawCloth(p, w, h);  // turned or mirrored: drawn as it is, no kept cloth
+    return;
+  }
+  // The table's size in device pixels, whatever the window's zoom and the
+  // screen's ratio.
+  const QRectF table = dt.mapRect(QRectF(0, 0, w, h));
+  const int ox = static_cast<int>(std::lround(table.left()));
+  const int oy = static_cast<int>(std::lround(table.top()));
+  const int cw = static_cast<int>(std::lround(table.right())) - ox;
+  const int ch = static_cast<int>(std::lround(table.bottom())) - oy;
+  if (cw <= 0 || ch <= 0) return;
+  // The cloth is symmetric about its middle column, and most of its lower
+  // half mirrors its upper half: only its top left quarter is kept, with the
+  // rows of the lower left quarter that are no mirror of a row above (where
+  // the inner border runs), drawn once per size; a repaint mirrors them out.
+  // At 2x that is 3.4 MB, not the whole cloth's 13.
+  const int qw = (cw + 1) / 2, qh = (ch + 1) / 2;
+  if (feltFor_ != QSize(cw, ch)) {
+    feltFor_ = QSize(cw, ch);
+    const auto draw = [&](QImage& img, int top) {
+      QPainter fp(&img);
+      fp.translate(0, -top);
+      fp.scale(static_cast<double>(cw) / w, static_cast<double>(ch) / h);
+      DrawCloth(fp, w, h);
+    };
+    felt_ = QImage(qw, qh, QImage::Format_RGB32);
+    draw(felt_, 0);
+    QImage lower(qw, ch - qh, QImage::Format_RGB32);
+    draw(lower, qh);
+    const std::size_t rowBytes = static_cast<std::size_t>(qw) * sizeof(QRgb);
+    feltOwnRow_.assign(static_cast<std::size_t>(ch - qh), -1);
+    int own = 0;
+    for (int y = 0; y < ch - qh; ++y)
+      if (std::memcmp(lower.constScanLine(y), felt_.constScanLine(ch - 1 - (qh + y)), rowBytes) !=
+          0)
+        feltOwnRow_[static_cast<std::size_t>(y)] = own++;
+    feltOwn_ = QImage(qw, std::max(own, 1), QImage::Format_RGB32);
+    for (int y = 0; y < ch - qh; ++y)
+      if (const int at = feltOwnRow_[static_cast<std::size_t>(y)]; at >= 0)
+        std::memcpy(feltOwn_.scanLine(at), lower.constScanLine(y), rowBytes);
+    feltStrip_ = QImage();
+  }
+  const auto row = [&](int cy) {
+    if (cy < qh) return reinterpret_cast<const QRgb*>(felt_.constScanLine(cy));
+    const int own = feltOwnRow_[static_cast<std::size_t>(cy - qh)];
+    return reinterpret_cast<const QRgb*>(own >= 0 ? feltOwn_.constScanLine(own)
+                                                  : felt_.constScanLine(ch - 1 - cy));
+  };
+  const bool plain =
+      p.opacity() >= 1.0 && (p.compositionMode() == QPainter::CompositionMode_SourceOver ||
+                             p.compositionMode() == QPainter::CompositionMode_Source);
+  if (QImage* to = WritablePicture(p); to != nullptr && plain) {
+    // Straight into the picture, inside what the painter may touch: its clip,
+    // and the part of the window being repainted.
+    QRegion area = QRegion(ox, oy, cw, ch) & QRegion(to->rect());
+    if (p.hasClipping()) area &= dt.map(p.clipRegion());
+    if (const QRegion repainted = p.paintEngine()->systemClip(); !repainted.isEmpty())
+      area &= repainted;
+    for (const QRect& r : area)
+      for (int y = r.top(); y <= r.bottom(); ++y)
+        // The engine draws into these very bytes; reaching them through the
+        // non-const accessor would copy a picture shared with anyone else.
+        PutClothRow(
+            row(y - oy),
+            const_cast<QRgb*>(reinterpret_cast<const QRgb*>(to->constScanLine(y))) + r.left(),
+            r.left() - ox, r.right() + 1 - ox, qw, cw);
+    return;
+  }
+  // Any other device: a few rows at a time through a picture of their own, in
+  // device pixels, only those the clip covers.
+  if (feltStrip_.width() != cw) feltStrip_ = QImage(cw, kClothStripRows, QImage::Format_RGB32);
+  const QTransform t = p.worldTransform();
+  const double ratio = p.device() != nullptr ? p.device()->devicePixelRatio() : 1.0;
+  const QPointF origin = t.map(QPointF(0, 0)) * ratio;
+  const int sx = static_cast<int>(std::lround(origin.x()));
+  const int sy = static_cast<int>(std::lround(origin.y()));
+  int x0 = 0, y0 = 0, x1 = cw, y1 = ch;
+  if (p.hasClipping()) {
+    const QRectF c = t.mapRect(p.clipBoundingRect());
+    x0 = std::clamp(static_cast<int>(std::floor(c.left() * ratio)) - sx, 0, cw);
+    y0 = std::clamp(static_cast<int>(std::floor(c.top() * ratio)) - sy, 0, ch);
+    x1 = std::clamp(static_cast<int>(std::ceil(c.right() * ratio)) - sx, 0, cw);
+    y1 = std::clamp(static_cast<int>(std::ceil(c.bottom() * ratio)) - sy, 0, ch);
+  }
+  if (x0 >= x1 || y0 >= y1) return;
+  p.save();
+  p.resetTransform();
+  for (int y = y0; y < y1; y += kClothStripRows) {
+    const int rows = std::min(kClothStripRows, y1 - y);
+    for (int r = 0; r < rows; ++r)
+      PutClothRow(row(y + r), reinterpret_cast<QRgb*>(feltStrip_.scanLine(r)), x0, x1, qw, cw);
+    p.drawImage(QRectF((sx + x0) / ratio, (sy + y) / ratio, (x1 - x0) / ratio, rows / ratio),
+                feltStrip_, QRectF(0, 0, x1 - x0, rows));
+  }
+  p.restore();
 }
 
 void ScenePainter::drawPicture(QPainter& p, int id, const QRect& r, double density) {
@@ -257,7 +398,7 @@ void ScenePainter::paint(QPainter& p, const MainForm& form, const QRect& clip) {
   p.save();
   if (!clip.isEmpty()) p.setClipRect(clip);
   const double density = PainterDensity(p);
-  paintFelt(p, form.pic1W, form.pic1H, density);
+  paintFelt(p, form.pic1W, form.pic1H);
   const QRect area = clip.isEmpty() ? QRect(0, 0, form.pic1W, form.pic1H) : clip;
   for (const Control* k : form.order) {
     if (!k->visible || k->w <= 0 || k->h <= 0) continue;

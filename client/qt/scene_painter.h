@@ -17,6 +17,7 @@
 #include <list>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class QPainter;
 
@@ -45,6 +46,9 @@ QFont ControlFont(const Control& k);
 // A one-line label whose caption does not fit its width: it is drawn cut
 // with "…", and its tooltip shows the whole caption.
 bool LabelElided(const Control& k);
+
+// The table's cloth over table pixels (0, 0, w, h) of the painter.
+void DrawCloth(QPainter& p, int w, int h);
 
 class ScenePainter {
  public:
@@ -84,6 +88,12 @@ class ScenePainter {
   // evening of hands, each with its own sizes, keeps what it draws now.
   std::size_t cachedPictures() const { return cache_.size(); }
   std::size_t cachedBytes() const { return cachedBytes_; }
+  // What the table's cloth keeps between repaints.
+  std::size_t clothBytes() const {
+    return static_cast<std::size_t>(felt_.sizeInBytes() + feltOwn_.sizeInBytes() +
+                                    feltStrip_.sizeInBytes()) +
+           feltOwnRow_.capacity() * sizeof(int);
+  }
   void setCacheBudget(std::size_t bytes);
   // Twice what one hand draws at the designed size (about 1.1 MiB, 110 pictures).
   // The budget is for 1x and doubles for the 2x set (4 MiB): a hand at 2x draws
@@ -128,7 +138,7 @@ class ScenePainter {
   };
   const Text& text(const Control& k, const std::string& line, bool label);
 
-  void paintFelt(QPainter& p, int w, int h, double density);
+  void paintFelt(QPainter& p, int w, int h);
   void paintControl(QPainter& p, const Control& k, double density);
   void drawPicture(QPainter& p, int id, const QRect& r, double density);
 
@@ -137,7 +147,14 @@ class ScenePainter {
   std::size_t cachedBytes_ = 0;
   std::size_t cacheBudget_ = kDefaultCacheBudget;
   int budgetSet_ = 1;  // the finest set drawn so far
+  // The cloth, in device pixels: its top left quarter, the rows of its lower
+  // left quarter that mirror none above, and where each lower row is kept
+  // (-1: it mirrors the upper row as far from the middle).
   QImage felt_;
+  QImage feltOwn_;
+  std::vector<int> feltOwnRow_;
+  QSize feltFor_;     // the whole cloth's size in device pixels
+  QImage feltStrip_;  // a few rows of the whole cloth's width, put together
   QPixmap none_;
   std::unordered_map<const Control*, Seen> seen_;
   Looks looks_;

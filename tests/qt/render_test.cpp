@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "chat/bubbles.h"
@@ -58,6 +60,104 @@ TEST(Render, TheWindowShowsSkinFeltWallAndButtonsWhereTheSceneSaysSo) {
   EXPECT_EQ(without.pixel(top), empty.pixel(top));
   EXPECT_NE(img.pixel(top), empty.pixel(top));
 }
+
+// The cloth as the painter puts it out, on a bare table, against the cloth
+// drawn whole: at each screen ratio and table zoom, into a picture the painter
+// writes directly and into one it can only draw on (three bytes a pixel).
+struct ClothCase {
+  double ratio, zoom;
+  QImage::Format format;
+};
+
+class Cloth : public ::testing::TestWithParam<ClothCase> {
+ protected:
+  Cloth() {
+    for (const Control* k : t.c.view.order) const_cast<Control*>(k)->visible = false;
+    const ClothCase& k = GetParam();
+    scale = k.ratio * k.zoom;
+    device =
+        QSize(static_cast<int>(std::lround(w * scale)), static_cast<int>(std::lround(h * scale)));
+    whole = Picture();
+    QPainter p(&whole);
+    p.scale(k.zoom, k.zoom);
+    qt::DrawCloth(p, w, h);
+  }
+  QImage Picture() const {
+    QImage img(device, GetParam().format);
+    img.setDevicePixelRatio(GetParam().ratio);
+    img.fill(Qt::magenta);
+    return img;
+  }
+  void Paint(QImage& img, const QRect& clip = QRect()) {
+    QPainter p(&img);
+    p.scale(GetParam().zoom, GetParam().zoom);
+    painter.paint(p, t.c.view, clip);
+  }
+  // The largest difference of a colour channel between two pixels.
+  static int Off(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+  }
+  Table t;
+  const int w = t.c.view.pic1W, h = t.c.view.pic1H;
+  double scale = 1;
+  QSize device;
+  QImage whole;
+  qt::ScenePainter painter;
+};
+
+TEST_P(Cloth, IsTheWholeDrawingEverywhere) {
+  QImage img = Picture();
+  Paint(img);
+  int worst = 0;
+  for (int y = 0; y < device.height(); ++y)
+    for (int x = 0; x < device.width(); ++x)
+      worst = std::max(worst, Off(img.pixel(x, y), whole.pixel(x, y)));
+  // Mirrored, the gradient may round a step the other way; the inner border,
+  // 25 steps off the cloth, must lie exactly where it is drawn.
+  EXPECT_LE(worst, 1);
+  // What is kept is about a quarter of it (with the lower rows the border
+  // makes its own, and a strip of rows where the picture is only drawn on).
+  const std::size_t quarter = static_cast<std::size_t>((device.width() + 1) / 2) *
+                              static_cast<std::size_t>((device.height() + 1) / 2) * 4;
+  const std::size_t strip = static_cast<std::size_t>(device.width()) * 32 * 4;
+  EXPECT_LE(painter.clothBytes(), quarter + quarter / 4 + strip);
+}
+
+TEST_P(Cloth, APlaceRepaintedPutsClothThereAndNowhereElse) {
+  QImage img = Picture();
+  // A place in one quarter, one across both middle lines, one in a corner.
+  const std::vector<QRect> places = {{100, 600, 60, 90}, {490, 370, 50, 30}, {1000, 0, 24, 20}};
+  for (const QRect& r : places) Paint(img, r);
+  // At a zoom that does not fall on whole pixels, a pixel the place's edge
+  // cuts may go either way.
+  const bool whole_pixels = scale == std::floor(scale);
+  const int edge = whole_pixels ? 0 : 1;
+  for (int y = 0; y < device.height(); ++y)
+    for (int x = 0; x < device.width(); ++x) {
+      bool inside = false, near = false;
+      for (const QRect& r : places) {
+        const QRect at = QRectF(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale)
+                             .toAlignedRect();
+        inside = inside || at.adjusted(edge, edge, -edge, -edge).contains(x, y);
+        near = near || at.adjusted(-edge, -edge, edge, edge).contains(x, y);
+      }
+      if (inside) {
+        ASSERT_LE(Off(img.pixel(x, y), whole.pixel(x, y)), 1) << x << "," << y;
+      } else if (!near) {
+        ASSERT_EQ(img.pixel(x, y), QColor(Qt::magenta).rgb()) << x << "," << y;
+      }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RatiosAndZooms, Cloth,
+                         ::testing::Values(ClothCase{1, 1, QImage::Format_RGB32},
+                                           ClothCase{2, 1, QImage::Format_RGB32},
+                                           ClothCase{1.5, 1, QImage::Format_ARGB32_Premultiplied},
+                                           ClothCase{1, 1.25, QImage::Format_RGB32},
+                                           ClothCase{2, 1.5, QImage::Format_RGB32},
+                                           ClothCase{2, 1, QImage::Format_RGB888},
+                                           ClothCase{1, 1.25, QImage::Format_RGB888}));
 
 TEST(Render, OnlyChangedControlsAreRepainted) {
   Table t;
