@@ -47,10 +47,12 @@ const char* ScreenOf(int density) {
   return density == 2 ? testing::kDenseScreen : testing::kCommonScreen;
 }
 
-// The argument is the density: 1 for a common screen, 2 for a high-density one.
+// The arguments are the density (1 for a common screen, 2 for a high-density
+// one) and the table size in percent.
 void BM_FullRepaint(benchmark::State& state) {
   const int density = static_cast<int>(state.range(0));
-  testing::WindowRig r;
+  const int size = static_cast<int>(state.range(1));
+  testing::WindowRig r(size > 100 ? PixelSize{1920, 1080} : PixelSize{1280, 1024}, size / 100.0);
   RunEvent(r.s.c, [&] { FillTable(r.s.c); });
   r.window.sync();
   testing::MoveToScreen(r.window, ScreenOf(density));
@@ -73,7 +75,11 @@ void BM_FullRepaint(benchmark::State& state) {
   state.counters["pictures"] = static_cast<double>(before);
   state.counters["cacheMiB"] = static_cast<double>(painter.cachedBytes()) / (1024.0 * 1024.0);
 }
-BENCHMARK(BM_FullRepaint)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRepaint)
+    ->Args({1, 100})
+    ->Args({2, 100})
+    ->Args({1, 150})
+    ->Unit(benchmark::kMillisecond);
 
 // A repaint of two places far apart (a tile leaves the hand for the discards):
 // the region the window asks for, not its bounding rectangle.
