@@ -149,7 +149,10 @@ TEST(RealWindow, AHiddenSmallWindowGivesBackItsPixelsAndDrawsThemAgainWhenShownA
       << "the question shown again is not drawn as it was";
 }
 
-TEST(RealWindow, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
+// Two tiles at opposite corners of the wall turn face up: the window asks for
+// their two places only, and what its backing store then holds, in device
+// pixels, is what a whole repaint draws (the cloth around the tiles included).
+void ExpectTwoPlacesRepaintedAsAWholeRepaint() {
   WindowRig r;
   Client& c = r.s.c;
   RunEvent(c, [&] {
@@ -157,8 +160,6 @@ TEST(RealWindow, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
   });
   r.window.sync();
   r.Settle();
-  // Two tiles at opposite corners of the wall turn face up: the window asks
-  // for their two places only.
   const Control& first = c.view.MJ_Image[0];
   const Control& last = c.view.MJ_Image[kWallTiles - 1];
   RunEvent(c, [&] {
@@ -172,13 +173,20 @@ TEST(RealWindow, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
   const QImage stored = Stored(r.window);
   // The whole window drawn afresh, as the reference.
   const QImage whole = r.window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const int density = static_cast<int>(r.window.devicePixelRatio());
+  ASSERT_EQ(stored.size(), r.window.size() * density);
   ASSERT_EQ(stored.size(), whole.size());
   const QPoint at = r.window.surface()->geometry().topLeft();
   for (const Control* k : {&first, &last}) {
-    const QRect place = QRect(k->x, k->y, k->w, k->h).translated(at);
+    const QRect place(QRect(k->x, k->y, k->w, k->h).translated(at).topLeft() * density,
+                      QSize(k->w, k->h) * density);
     EXPECT_EQ(Differing(stored, whole, place), 0) << k->x << "," << k->y;
   }
   EXPECT_EQ(Differing(stored, whole, stored.rect()), 0);
+}
+
+TEST(RealWindow, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
+  ExpectTwoPlacesRepaintedAsAWholeRepaint();
 }
 
 struct ChatRig : WindowRig {
@@ -977,6 +985,11 @@ TEST(AtDensityTwo, AClickOnATilesEdgeDevicePixelHitsThatTile) {
     r.Settle();
     EXPECT_EQ(c.table.LastDiscardInd, k.tile);
   }
+}
+
+TEST(AtDensityTwo, TwoPlacesFarApartAreRedrawnAsAWholeRepaintDrawsThem) {
+  ExpectDensityTwo();
+  ExpectTwoPlacesRepaintedAsAWholeRepaint();
 }
 
 TEST(AtDensityTwo, ATileIsDrawnFromTheTwoTimesSetAndTextAtTheDeviceDensity) {
