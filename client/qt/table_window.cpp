@@ -497,6 +497,11 @@ void TableWindow::paintEvent(QPaintEvent*) {
 
 void TableWindow::mouseMoveEvent(QMouseEvent* e) {
   if (client_ == nullptr) return;
+  if (dragGrip_ && (e->buttons() & Qt::LeftButton)) {
+    const QPoint to = e->globalPosition().toPoint() - *dragGrip_;
+    if (to != pos()) move(to);
+    return;
+  }
   const QPoint pt = TablePoint(e->position(), zoom_);
   deliver([&] {
     if (closeRect().contains(pt))
@@ -522,13 +527,17 @@ void TableWindow::mousePressEvent(QMouseEvent* e) {
     // The side windows close first; then the system moves the window.
     deliver([&] { TitleStripPressed(*client_); });
     setCursor(Qt::SizeAllCursor);
-    if (windowHandle() != nullptr) windowHandle()->startSystemMove();
+    // Without a window manager that moves windows, the window follows the
+    // pointer by itself until the button is released.
+    if (windowHandle() == nullptr || !windowHandle()->startSystemMove())
+      dragGrip_ = e->globalPosition().toPoint() - pos();
   }
 }
 
 void TableWindow::mouseReleaseEvent(QMouseEvent* e) {
   if (client_ == nullptr || e->button() != Qt::LeftButton) return;
   const QPoint pt = TablePoint(e->position(), zoom_);
+  dragGrip_.reset();
   const int was = std::exchange(pressed_, 0);
   if (was == 1) {
     deliver([&] {

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "qt/form_window.h"
 #include "qt/scene_painter.h"
@@ -148,6 +149,9 @@ class TableWindow : public QWidget {
   std::string captionApplied_;
   int titleLooks_ = -1;  // the title buttons' looks last painted
   int pressed_ = 0;      // 1 close, 2 minimise
+  // Where the pointer holds the window by its title strip while the window
+  // follows it by itself (no window manager to move it), from the corner.
+  std::optional<QPoint> dragGrip_;
   QPoint pointer_{-1, -1};
   double zoom_ = 1.0;
   QPixmap chromePicture(const QString& name, double density);
