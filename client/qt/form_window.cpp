@@ -13,6 +13,7 @@
 
 #include "chat/bubbles.h"
 #include "core/client.h"
+#include "input/input.h"
 #include "qt/keys.h"
 #include "qt/scene_painter.h"
 #include "qt/table_window.h"
@@ -394,6 +395,20 @@ void FormWindow::mouseMoveEvent(QMouseEvent* e) {
   if (i == hovered_) return;
   hovered_ = i;
   deliver([&] { FormHover(client_, id_, i); });
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* e) {
+  // A window manager gives the keyboard to a small window as it opens: the
+  // table's keys still work there (Esc closes the exit question, F1 hides the
+  // client), except while a list or a text box of the window has the keyboard.
+  const QWidget* focus = focusWidget();
+  if ((focus != nullptr && focus != this) || owner_.viewOnly()) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  const int key = VirtualKey(e->key());
+  const bool alt = (e->modifiers() & Qt::AltModifier) != 0;
+  deliver([&] { OnKey(client_, key, alt); });
 }
 
 void FormWindow::moveEvent(QMoveEvent*) {

@@ -41,6 +41,7 @@ class FormWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 

@@ -21,6 +21,7 @@
 #include "shell/dialogs.h"
 #include "shell/record_file.h"
 #include "shell/result_windows.h"
+#include "sound/settings.h"
 #include "support/window_rig.h"
 #include "view/motion.h"
 #include "view/seats.h"
@@ -120,6 +121,30 @@ TEST(RealWindow, TheCloseButtonAndTheWindowManagersCloseAskTheExitQuestion) {
     EXPECT_TRUE(r.window.isVisible());
     EXPECT_FALSE(r.s.platform.endRequested);
   }
+}
+
+// A window manager gives the keyboard to a small window as it opens; the
+// table's keys work there too.
+TEST(RealWindow, EscInASmallWindowThatHasTheKeyboardTogglesTheExitQuestion) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] { ToggleSoundSettings(c); });
+  EXPECT_FALSE(r.window.close());  // the exit question
+  r.Settle();
+  qt::FormWindow* exit = r.window.forms()->window(FormId::frmExit);
+  qt::FormWindow* sound = r.window.forms()->window(FormId::VosSet);
+  ASSERT_NE(exit, nullptr);
+  ASSERT_NE(sound, nullptr);
+  ASSERT_TRUE(exit->isVisible());
+  QTest::keyClick(exit, Qt::Key_Escape);
+  r.Settle();
+  EXPECT_FALSE(c.forms[FormId::frmExit].visible);
+  EXPECT_TRUE(WaitUntil([&] { return !exit->isVisible(); }));
+  // In another small window Esc opens it again.
+  QTest::keyClick(sound, Qt::Key_Escape);
+  r.Settle();
+  EXPECT_TRUE(c.forms[FormId::frmExit].visible);
+  EXPECT_TRUE(WaitUntil([&] { return exit->isVisible(); }));
 }
 
 // What a window holds in its backing store, as it stands.
@@ -918,6 +943,33 @@ TEST(RealWindow, TheRankingWindowIsDraggedByItsHintItsFacesAndItsNames) {
   Drag(hero, Centre(f.controls[static_cast<std::size_t>(ControlIndex(f, "Label2", 0))]), {30, 30});
   r.Settle();
   EXPECT_EQ(hero->pos(), was);
+}
+
+TEST(RealWindow, TheTableWindowFollowsThePointerByItsTitleStripWithNoWindowManager) {
+  // The offscreen platform, like a bare X server, has nobody to move windows.
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] { ToggleSoundSettings(c); });
+  r.window.sync();
+  r.Settle();
+  const QPoint was = r.window.pos();
+  const QPoint by(60, 40);
+  Drag(&r.window, r.window.dragRect().center(), by);
+  EXPECT_TRUE(WaitUntil([&] { return r.window.pos() == was + by; }))
+      << "at " << r.window.pos().x() << "," << r.window.pos().y();
+  r.Settle();
+  // The core knows the new place; the side windows closed as the drag began.
+  EXPECT_EQ(c.view.windowLeft, was.x() + by.x());
+  EXPECT_EQ(c.view.windowTop, was.y() + by.y());
+  EXPECT_FALSE(c.forms[FormId::VosSet].visible);
+  // After the release the pointer moves the window no more.
+  MoveOver(&r.window, r.window.dragRect().center() + QPoint(30, 30));
+  r.Settle();
+  EXPECT_EQ(r.window.pos(), was + by);
+  // A press on the title's buttons is no drag.
+  Drag(&r.window, r.window.minRect().center(), {20, 20});
+  r.Settle();
+  EXPECT_EQ(r.window.pos(), was + by);
 }
 
 }  // namespace
