@@ -121,9 +121,10 @@ std::uint64_t FormWindow::fingerprint() const {
 void FormWindow::sync() {
   const SmallForm& f = form();
   // A fully transparent window is not shown at all: without a compositor it
-  // would be drawn opaque.
+  // would be drawn opaque. A table left on the screen by a minimise that
+  // nothing carried out keeps its dialogs: the exit question must still open.
   const bool show =
-      f.loaded && f.visible && f.opacity > 0 && !client_.ended && !owner_.isMinimized();
+      f.loaded && f.visible && f.opacity > 0 && !client_.ended && !owner_.awayFromScreen();
   if (!show) {
     if (isVisible()) {
       hide();

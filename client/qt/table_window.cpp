@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolTip>
 #include <QWindow>
 #include <cmath>
@@ -322,6 +323,7 @@ void TableWindow::syncWindowState() {
     minimizedApplied_ = f.minimized;
     if (f.minimized) {
       showMinimized();
+      followMinimise();
       OnWindowMinimized(*client_);
     } else {
       showNormal();
@@ -380,7 +382,7 @@ void TableWindow::sync() {
   const MainForm& f = client_->view;
   if (geometryApplied_ != QSize(f.windowW, f.windowH)) applyGeometry();
   syncWindowState();
-  if (f.Information.visible && isVisible() && !isMinimized())
+  if (f.Information.visible && isVisible() && !awayFromScreen())
     information_->show(f.Information);
   else if (information_->isVisible())
     information_->hide();
@@ -428,6 +430,16 @@ QPoint TableWindow::fromScreen(const QPoint& at) const {
   if (zoom_ == 1.0) return at;
   return QPoint(x() + static_cast<int>(std::lround((at.x() - x()) / zoom_)),
                 y() + static_cast<int>(std::lround((at.y() - y()) / zoom_)));
+}
+
+bool TableWindow::awayFromScreen() const {
+  return isMinimized() && (windowHandle() == nullptr || !windowHandle()->isExposed());
+}
+
+void TableWindow::followMinimise() {
+  QTimer::singleShot(500, this, [this] {
+    if (client_ != nullptr && !client_->ended) sync();
+  });
 }
 
 QRect TableWindow::closeRect() const {
@@ -580,9 +592,10 @@ void TableWindow::changeEvent(QEvent* event) {
   const bool minimized = isMinimized();
   if (minimized == minimizedApplied_) return;
   minimizedApplied_ = minimized;
-  if (minimized)
+  if (minimized) {
+    followMinimise();
     deliver([&] { OnWindowMinimized(*client_); });
-  else
+  } else
     deliver([&] { OnWindowRestored(*client_); });
 }
 

@@ -115,6 +115,9 @@ class TableWindow : public QWidget {
   // the table then only shows: pointer and keys on it reach no core handler.
   void setViewOnly(std::function<void()> close);
   bool viewOnly() const { return static_cast<bool>(closeAction_); }
+  // The window is minimised and really off the screen. With no window manager
+  // to take it away it stays on the screen, and so do its small windows.
+  bool awayFromScreen() const;
   // The title strip's parts, in table pixels of the window.
   QRect closeRect() const;
   QRect minRect() const;
@@ -134,6 +137,9 @@ class TableWindow : public QWidget {
   void syncWindowState();
   void syncChatBox();
   void syncPointer();
+  // A second look at the small windows once the window system had time to
+  // take a minimised window off the screen (or to leave it there).
+  void followMinimise();
 
   EventSink sink_;
   Client* client_ = nullptr;

@@ -147,6 +147,31 @@ TEST(RealWindow, EscInASmallWindowThatHasTheKeyboardTogglesTheExitQuestion) {
   EXPECT_TRUE(WaitUntil([&] { return exit->isVisible(); }));
 }
 
+// The offscreen platform, like an X server with no window manager, leaves a
+// minimised window on the screen: the table stays usable, dialogs included.
+TEST(RealWindow, AMinimiseThatLeavesTheTableOnTheScreenKeepsItsDialogsOpening) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] { MinimizeMainWindow(c); });
+  r.window.sync();
+  r.Settle();
+  ASSERT_TRUE(r.window.isMinimized());
+  ASSERT_TRUE(r.window.windowHandle()->isExposed());
+  EXPECT_FALSE(r.window.awayFromScreen());
+  QTest::keyClick(r.window.surface(), Qt::Key_Escape);
+  r.Settle();
+  ASSERT_TRUE(c.forms[FormId::frmExit].visible);
+  qt::FormWindow* exit = r.window.forms()->window(FormId::frmExit);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return exit->isVisible(); }));
+  // Restored, the dialog stays where it is.
+  RunEvent(c, [&] { ShowMainWindow(c); });
+  r.window.sync();
+  r.Settle();
+  EXPECT_FALSE(r.window.isMinimized());
+  EXPECT_TRUE(exit->isVisible());
+}
+
 // What a window holds in its backing store, as it stands.
 QImage Stored(QWidget& w) {
   const auto* img = dynamic_cast<const QImage*>(w.backingStore()->paintDevice());
