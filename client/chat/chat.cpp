@@ -390,6 +390,8 @@ SmallForm& LoadTalk(Client& c) {
   FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(FormId::Talk)];
   h.click = TalkClick;
   h.key = TalkKey;
+  // The title bar's close button closes it as its own close label does.
+  h.close = HideTalk;
   return f;
 }
 

@@ -1,6 +1,7 @@
 #include "qt/form_window.h"
 
 #include <QBackingStore>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -410,6 +411,13 @@ void FormWindow::keyPressEvent(QKeyEvent* e) {
   const int key = VirtualKey(e->key());
   const bool alt = (e->modifiers() & Qt::AltModifier) != 0;
   deliver([&] { OnKey(client_, key, alt); });
+}
+
+void FormWindow::closeEvent(QCloseEvent* e) {
+  // The core decides whether a small window closes: closed behind its back it
+  // would come back at the next sync, and a toggle would then need two clicks.
+  e->ignore();
+  deliver([&] { FormCloseAsked(client_, id_); });
 }
 
 void FormWindow::moveEvent(QMoveEvent*) {

@@ -42,6 +42,7 @@ class FormWindow : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 

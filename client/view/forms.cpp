@@ -87,6 +87,15 @@ void FormHover(Client& c, FormId form, int control) {
   });
 }
 
+void FormCloseAsked(Client& c, FormId form) {
+  const int id = static_cast<int>(form);
+  if (id < 0 || id >= kFormCount || !c.forms.forms[static_cast<std::size_t>(id)].loaded) return;
+  RunEvent(c, [&] {
+    const FormHandlers& h = c.forms.handlers[static_cast<std::size_t>(id)];
+    if (h.close) h.close(c);
+  });
+}
+
 void FormMoved(Client& c, FormId form, int left, int top) {
   const int id = static_cast<int>(form);
   if (id < 0 || id >= kFormCount) return;

@@ -60,6 +60,8 @@ struct FormHandlers {
   void (*text)(Client&, int control, const std::string& text) = nullptr;
   // The pointer moved over control `control`, or over the window's bare background (-1).
   void (*hover)(Client&, int control) = nullptr;
+  // The system asked to close the window (its title bar's close button).
+  void (*close)(Client&) = nullptr;
 };
 
 struct FormSet {
@@ -82,6 +84,8 @@ void FormText(Client& c, FormId form, int control, const std::string& text);
 void FormSelect(Client& c, FormId form, int control, int line);
 // The pointer over control `control` of a form, or over its background (-1).
 void FormHover(Client& c, FormId form, int control);
+// The system asked to close a form's window; a form with no close handler stays.
+void FormCloseAsked(Client& c, FormId form);
 // The user dragged the window to a new place.
 void FormMoved(Client& c, FormId form, int left, int top);
 

@@ -569,6 +569,34 @@ TEST(RealWindow, TheChatLabelIsDrawnAndItsClickOpensAndClosesTheChatWindow) {
   EXPECT_FALSE(talk->isVisible());
 }
 
+// A window manager's close (the chat window's title bar, Alt+F4) goes to the
+// core, which closes the window or keeps it.
+TEST(RealWindow, ACloseFromTheSystemClosesTheChatWindowForTheCoreAndLeavesTheExitQuestion) {
+  WindowRig r;
+  Client& c = r.s.c;
+  const Control& label = c.view.Lbchat;
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(label));
+  EXPECT_FALSE(r.window.close());  // the exit question
+  r.Settle();
+  qt::FormWindow* talk = r.window.forms()->window(FormId::Talk);
+  qt::FormWindow* exit = r.window.forms()->window(FormId::frmExit);
+  ASSERT_NE(talk, nullptr);
+  ASSERT_NE(exit, nullptr);
+  ASSERT_TRUE(talk->isVisible());
+  talk->close();
+  exit->close();
+  r.Settle();
+  EXPECT_FALSE(c.forms[FormId::Talk].visible);
+  EXPECT_TRUE(WaitUntil([&] { return !talk->isVisible(); }));
+  EXPECT_TRUE(c.forms[FormId::frmExit].visible);
+  EXPECT_TRUE(exit->isVisible());
+  // One click on the chat label opens it again.
+  QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(label));
+  r.Settle();
+  EXPECT_TRUE(c.forms[FormId::Talk].visible);
+  EXPECT_TRUE(WaitUntil([&] { return talk->isVisible(); }));
+}
+
 TEST(RealWindow, ABubbleIsHiddenAfterItsFadeAndATransparentOneIsNeverShown) {
   WindowRig r;
   Client& c = r.s.c;
