@@ -144,6 +144,13 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
   const SmallForm& prompt = c.forms[FormId::tishi];
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
   FormControl(o, c, prompt, "Image1", scale);
+  o << ",\"heroNum\":";
+  FormControl(o, c, c.forms[FormId::Hero], "Num", scale);
+  o << ",\"heroClose\":";
+  FormControl(o, c, c.forms[FormId::Hero], "Image1", scale);
+  o << ",\"hero\":" << (c.forms[FormId::Hero].visible ? 1 : 0);
+  o << ",\"scoreClose\":";
+  FormControl(o, c, c.forms[FormId::Score], "Image1", scale);
   o << ",\"score\":" << (c.forms[FormId::Score].visible ? 1 : 0);
   const SmallForm& reconnect = c.forms[FormId::frmReconnect];
   o << ",\"reconnect\":[" << (reconnect.loaded ? 1 : 0) << ',' << (reconnect.visible ? 1 : 0)
