@@ -6,7 +6,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <string_view>
@@ -24,6 +27,8 @@ namespace tavren::qt {
 namespace {
 
 const QString kFontFamily = QStringLiteral("WenQuanYi Micro Hei");
+// A list's scroll position as far down as it goes.
+constexpr int kToEnd = INT_MAX;
 
 QColor Rgb(std::uint32_t c) {
   return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
@@ -70,6 +75,27 @@ struct Hasher {
   }
 };
 
+// The line heights of a list that reads across with others: each line as
+// tall as the tallest line of that row in any list of its group.
+class RowDelegate : public QStyledItemDelegate {
+ public:
+  RowDelegate(QObject* parent, std::function<std::vector<QListWidget*>()> group)
+      : QStyledItemDelegate(parent), group_(std::move(group)) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    for (const QListWidget* other : group_()) {
+      if (other->model() == index.model() || index.row() >= other->count()) continue;
+      const QModelIndex same = other->model()->index(index.row(), 0);
+      size.setHeight(std::max(size.height(), QStyledItemDelegate::sizeHint(option, same).height()));
+    }
+    return size;
+  }
+
+ private:
+  std::function<std::vector<QListWidget*>()> group_;
+};
+
 }  // namespace
 
 FormWindow::FormWindow(TableWindow& owner, FormId id, ScenePainter& pictures)
@@ -107,10 +133,10 @@ std::uint64_t FormWindow::fingerprint() const {
     h.num(v);
   for (const Control& k : f.controls) {
     h.str(k.name);
-    for (int v :
-         {static_cast<int>(k.type), k.index, k.x, k.y, k.w, k.h, static_cast<int>(k.visible),
-          static_cast<int>(k.enabled), k.picture, static_cast<int>(k.color), k.fontSize, k.selected,
-          static_cast<int>(k.wrap), static_cast<int>(k.drags), static_cast<int>(k.scrollToLast)})
+    for (int v : {static_cast<int>(k.type), k.index, k.x, k.y, k.w, k.h,
+                  static_cast<int>(k.visible), static_cast<int>(k.enabled), k.picture,
+                  static_cast<int>(k.color), k.fontSize, k.selected, static_cast<int>(k.wrap),
+                  static_cast<int>(k.drags), static_cast<int>(k.scrollToLast), k.rowGroup})
       h.num(v);
     h.str(k.caption);
     h.num(static_cast<std::int64_t>(k.items.size()));
@@ -156,6 +182,7 @@ void FormWindow::sync() {
   const double opacity = f.opacity / 255.0;
   if (windowOpacity() != opacity) setWindowOpacity(opacity);
   syncChildren();
+  lineUpRowGroups();
   applyShape();
   if (!isVisible()) QWidget::show();
   update();
@@ -227,6 +254,18 @@ void FormWindow::syncList(int i, const Control& k) {
     });
     connect(list, &QListWidget::doubleClicked, this,
             [this, i](const QModelIndex&) { deliver([&] { FormDoubleClick(client_, id_, i); }); });
+    if (k.rowGroup != 0) {
+      const int group = k.rowGroup;
+      list->setItemDelegate(new RowDelegate(list, [this, group] { return rowGroup(group); }));
+      // The lists of a table scroll as one: the user's wheel or scroll bar on
+      // one of them moves all.
+      connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, group](int v) {
+        if (syncing_ || following_) return;
+        following_ = true;
+        for (QListWidget* other : rowGroup(group)) other->verticalScrollBar()->setValue(v);
+        following_ = false;
+      });
+    }
   }
   list->setGeometry(Scaled(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
   list->setVisible(k.visible);
@@ -255,9 +294,17 @@ void FormWindow::syncList(int i, const Control& k) {
     const bool wasEmpty = list->count() == 0;
     const bool atEnd = bar->value() >= bar->maximum();
     const int keep = bar->value();
+    // A table whose lines were replaced, not only added to (the next hand's
+    // sheet), is a new one too.
+    bool added = list->count() <= static_cast<int>(k.items.size());
+    for (int line = 0; added && line < list->count(); ++line)
+      added = list->item(line)->text() ==
+              QString::fromStdString(k.items[static_cast<std::size_t>(line)]);
     list->clear();
     for (const std::string& item : k.items) list->addItem(QString::fromStdString(item));
-    if (!wasEmpty && atEnd)
+    if (k.rowGroup != 0)
+      pendingScroll_[i] = wasEmpty || !added ? 0 : atEnd ? kToEnd : keep;
+    else if (!wasEmpty && atEnd)
       list->scrollToBottom();
     else if (!wasEmpty)
       bar->setValue(keep);
@@ -266,7 +313,9 @@ void FormWindow::syncList(int i, const Control& k) {
   unsigned& scrolled = scrolledToLast_[i];
   if (scrolled != k.scrollToLast) {
     scrolled = k.scrollToLast;
-    if (list->count() > 0)
+    if (k.rowGroup != 0)
+      pendingScroll_[i] = kToEnd;
+    else if (list->count() > 0)
       list->scrollToItem(list->item(list->count() - 1), QAbstractItemView::PositionAtTop);
   }
   const QSignalBlocker quiet(list);
@@ -276,6 +325,42 @@ void FormWindow::syncList(int i, const Control& k) {
     list->clearSelection();
     list->setCurrentRow(-1);
   }
+}
+
+std::vector<QListWidget*> FormWindow::rowGroup(int group) const {
+  std::vector<QListWidget*> members;
+  const auto& controls = form().controls;
+  for (const auto& [i, list] : lists_)
+    if (static_cast<std::size_t>(i) < controls.size() &&
+        controls[static_cast<std::size_t>(i)].rowGroup == group)
+      members.push_back(list);
+  return members;
+}
+
+void FormWindow::lineUpRowGroups() {
+  std::vector<int> groups;
+  for (const Control& k : form().controls)
+    if (k.type == ControlType::List && k.rowGroup != 0 &&
+        std::find(groups.begin(), groups.end(), k.rowGroup) == groups.end())
+      groups.push_back(k.rowGroup);
+  for (const int group : groups) {
+    const std::vector<QListWidget*> members = rowGroup(group);
+    if (members.empty()) continue;
+    // The line heights depend on every list of the table, so all are laid out
+    // again once all hold their new lines; then all take one scroll position.
+    int value = members.front()->verticalScrollBar()->value();
+    for (QListWidget* list : members) list->doItemsLayout();
+    for (const auto& [i, list] : lists_)
+      if (auto it = pendingScroll_.find(i);
+          it != pendingScroll_.end() &&
+          std::find(members.begin(), members.end(), list) != members.end())
+        value = it->second;
+    for (QListWidget* list : members) {
+      QScrollBar* bar = list->verticalScrollBar();
+      bar->setValue(value == kToEnd ? bar->maximum() : value);
+    }
+  }
+  pendingScroll_.clear();
 }
 
 void FormWindow::syncEdit(int i, const Control& k) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "view/forms.h"
 
@@ -52,6 +53,10 @@ class FormWindow : public QWidget {
   void syncChildren();
   void syncList(int i, const Control& k);
   void syncEdit(int i, const Control& k);
+  // The lists of row group `group` (lists that read across as one table).
+  std::vector<QListWidget*> rowGroup(int group) const;
+  // The row groups' lines level with each other, and their scroll positions one.
+  void lineUpRowGroups();
   void applyShape();
   template <class W>
   void DropStale(std::map<int, W*>& widgets, ControlType type);
@@ -64,7 +69,9 @@ class FormWindow : public QWidget {
   std::map<int, QListWidget*> lists_;  // by control index
   std::map<int, QLineEdit*> edits_;
   std::map<int, unsigned> scrolledToLast_;  // the list's last scroll request applied, by control
-  std::uint64_t shown_ = 0;                 // fingerprint of the form as last applied
+  std::map<int, int> pendingScroll_;  // where a row group's list goes once its group is laid out
+  bool following_ = false;            // one list of a row group moves the others
+  std::uint64_t shown_ = 0;           // fingerprint of the form as last applied
   int shapePicture_ = -1;
   QSize shapeSize_;
   int pressed_ = -1;  // control under the last press

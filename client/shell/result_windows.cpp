@@ -17,6 +17,8 @@ constexpr int kScoreW = 10 + 4 * kColumnStep + 2, kScoreH = 530;
 constexpr int kHeroW = 560, kHeroH = 390;
 constexpr int kTouW = 51, kTouH = 54;
 constexpr std::uint32_t kWindowColour = 0xF5EBD2;
+// The sheet's four columns and the ranking's hand lists each read across as rows.
+constexpr int kSheetRows = 1, kRankingRows = 2;
 
 int AddLabel(SmallForm& f, const char* name, int index, int x, int y, int w, int h,
              const std::string& text) {
@@ -96,9 +98,12 @@ void BuildScore(Client& c, SmallForm& f) {
     const int x = 10 + kColumnStep * (k % 4);
     const int i = k < 4 ? AddControl(f, ControlType::List, "State", k, x, 102, kColumnW, 378)
                         : AddControl(f, ControlType::List, "State", k, x, 484, kColumnW, 36);
-    f.controls[static_cast<std::size_t>(i)].fontSize = 9;
-    // A long hand-type line keeps its points: it wraps rather than being cut.
-    f.controls[static_cast<std::size_t>(i)].wrap = true;
+    Control& list = f.controls[static_cast<std::size_t>(i)];
+    list.fontSize = 9;
+    // A long hand-type line keeps its points: it wraps rather than being cut,
+    // and the other columns keep their lines level with its own.
+    list.wrap = true;
+    if (k < 4) list.rowGroup = kSheetRows;
   }
   AddCloseButton(f);
   c.forms.handlers[static_cast<std::size_t>(FormId::Score)].click = ScoreClick;
@@ -113,7 +118,8 @@ void BuildHero(Client& c, SmallForm& f) {
   // The hint, the faces and the names drag the window like its background.
   f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 10, 4, 140, 20, "点击查看明细"))]
       .drags = true;
-  AddControl(f, ControlType::List, "Num", 0, 10, 102, 90, 240);
+  f.controls[static_cast<std::size_t>(AddControl(f, ControlType::List, "Num", 0, 10, 102, 90, 240))]
+      .rowGroup = kRankingRows;
   for (int s = 0; s < kSides; ++s) {
     const int x = 106 + 111 * s;
     f.controls[static_cast<std::size_t>(AddControl(f, ControlType::Image, "Tou", s,
@@ -122,7 +128,9 @@ void BuildHero(Client& c, SmallForm& f) {
     f.controls[static_cast<std::size_t>(
                    AddLabel(f, "ID", s, x, 82, 105, 18, "玩家" + std::to_string(s)))]
         .drags = true;
-    AddControl(f, ControlType::List, "Grade", s, x, 102, 105, 240);
+    f.controls[static_cast<std::size_t>(
+                   AddControl(f, ControlType::List, "Grade", s, x, 102, 105, 240))]
+        .rowGroup = kRankingRows;
     AddLabel(f, "sumScore", s, x, 350, 105, 20, "");
   }
   AddLabel(f, "Label2", 0, 10, 350, 90, 20, "输赢总分：");

@@ -50,6 +50,9 @@ struct Control {
   bool drags = false;  // a press on it drags its small window, as the bare background does
   // A list is scrolled to its last line (as far down as it goes) each time this changes.
   unsigned scrollToLast = 0;
+  // Lists of one form with the same non-zero group are one table: line j is as
+  // tall in each of them as its tallest, and they scroll together.
+  int rowGroup = 0;
   bool contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
 };
 

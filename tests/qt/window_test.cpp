@@ -785,6 +785,131 @@ TEST(RealWindow, ALongHandTypeLineOfTheSettlementSheetWrapsAndKeepsItsPoints) {
   EXPECT_GT(ink, 30);
 }
 
+// What a list shows inside its viewport, from `from` (viewport pixels) down,
+// as painted in its window.
+QImage ListPixels(const QImage& painted, QWidget& window, QListWidget& list, int from = 0) {
+  const QPoint at = list.viewport()->mapTo(&window, QPoint(0, 0));
+  return painted.copy(
+      QRect(at.x(), at.y() + from, list.viewport()->width(), list.viewport()->height() - from));
+}
+
+// A sheet taller than the columns: the same lines in every column but the
+// winner's long hand-type line, which the others have blank.
+std::vector<std::string> SheetColumn(bool winner) {
+  std::vector<std::string> lines = {
+      "   房间底金:  100", " ",
+      winner ? "混一色清一色捉五一条龙碰碰胡豪华七对  12分" : "         "};
+  for (int i = 0; i < 26; ++i) lines.push_back("暗刻" + std::to_string(i % 3 + 1) + "个 2分");
+  lines.push_back("最终分：-40金币");
+  return lines;
+}
+
+TEST(RealWindow, TheSheetsColumnsKeepEachLineSideBySideAndScrollTogether) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    ScoreWindow(c);
+    for (int s = 0; s < kSides; ++s) ScoreList(c, s) = SheetColumn(s == 0);
+    ShowResultWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* score = r.window.forms()->window(FormId::Score);
+  ASSERT_NE(score, nullptr);
+  std::vector<QListWidget*> columns;
+  for (int s = 0; s < kSides; ++s) {
+    columns.push_back(score->list(ControlIndex(c.forms[FormId::Score], "State", s)));
+    ASSERT_NE(columns.back(), nullptr);
+  }
+  ASSERT_TRUE(WaitUntil([&] {
+    return columns[0]->visualItemRect(columns[0]->item(2)).height() >
+           columns[0]->visualItemRect(columns[0]->item(3)).height();
+  }));  // the long line wraps
+  // Every line stands level with the same line of the other columns ...
+  for (int line = 0; line < columns[0]->count(); ++line)
+    for (int s = 1; s < kSides; ++s)
+      EXPECT_EQ(columns[s]->visualItemRect(columns[s]->item(line)).top(),
+                columns[0]->visualItemRect(columns[0]->item(line)).top())
+          << "line " << line << ", column " << s;
+  // ... as drawn: below the wrapped line the columns show their ink at the same heights.
+  QImage painted = WindowRig::Painted(*score);
+  const int below = columns[0]->visualItemRect(columns[0]->item(3)).top();
+  const QImage winner = ListPixels(painted, *score, *columns[0], below);
+  for (int s = 1; s < kSides; ++s)
+    EXPECT_TRUE(ListPixels(painted, *score, *columns[s], below) == winner) << "column " << s;
+
+  // The wheel over one column scrolls all four, and they stay level.
+  ASSERT_GT(columns[3]->verticalScrollBar()->maximum(), 0);
+  for (int i = 0; i < 3; ++i) {
+    QWheelEvent wheel(QPointF(20, 20), columns[3]->viewport()->mapToGlobal(QPointF(20, 20)),
+                      QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(columns[3]->viewport(), &wheel);
+  }
+  r.Settle();
+  const int top = columns[3]->indexAt(QPoint(4, 2)).row();
+  ASSERT_GT(top, 2);
+  for (int s = 0; s < 3; ++s) EXPECT_EQ(columns[s]->indexAt(QPoint(4, 2)).row(), top) << s;
+  painted = WindowRig::Painted(*score);
+  for (int s = 0; s < 3; ++s)
+    EXPECT_TRUE(ListPixels(painted, *score, *columns[s]) ==
+                ListPixels(painted, *score, *columns[3]))
+        << s;
+
+  // The next hand's sheet opens at its top, wherever the last one was scrolled.
+  RunEvent(c, [&] {
+    for (int s = 0; s < kSides; ++s) {
+      ScoreList(c, s) = SheetColumn(s == 1);
+      ScoreList(c, s)[0] = "   房间底金:  200";
+    }
+  });
+  r.window.sync();
+  r.Settle();
+  for (int s = 0; s < kSides; ++s) {
+    EXPECT_EQ(columns[s]->verticalScrollBar()->value(), 0) << s;
+    EXPECT_EQ(columns[s]->indexAt(QPoint(4, 2)).row(), 0) << s;
+  }
+}
+
+TEST(RealWindow, TheRankingListsScrollTogetherSoThatEachRowIsOneHand) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    HeroWindow(c);
+    for (int n = 1; n <= 30; ++n) {
+      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
+      for (int s = 0; s < kSides; ++s)
+        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
+    }
+    ShowRankingWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  const SmallForm& h = c.forms[FormId::Hero];
+  std::vector<QListWidget*> lists = {hero->list(ControlIndex(h, "Num"))};
+  for (int s = 0; s < kSides; ++s) lists.push_back(hero->list(ControlIndex(h, "Grade", s)));
+  for (QListWidget* list : lists) ASSERT_NE(list, nullptr);
+  // Scrolled back by the wheel over one side's results, or by the scroll bar of the hand numbers.
+  for (int by : {2, 0}) {
+    QListWidget* moved = lists[static_cast<std::size_t>(by)];
+    if (by == 0)
+      moved->verticalScrollBar()->setValue(5);
+    else
+      for (int i = 0; i < 4; ++i) {
+        QWheelEvent wheel(QPointF(20, 20), moved->viewport()->mapToGlobal(QPointF(20, 20)),
+                          QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(moved->viewport(), &wheel);
+      }
+    r.Settle();
+    const int top = moved->indexAt(QPoint(4, 2)).row();
+    ASSERT_LT(top, 30 - 10) << by;
+    for (QListWidget* list : lists) EXPECT_EQ(list->indexAt(QPoint(4, 2)).row(), top) << by;
+  }
+}
+
 TEST(RealWindow, TheChatBoxTakesAHundredCharactersBesideThePrivatePrefix) {
   ChatRig r;
   QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(r.s.c.view.Tou[1]));
