@@ -2,6 +2,7 @@
 
 #include <QBackingStore>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -419,12 +420,21 @@ void FormWindow::paintEvent(QPaintEvent*) {
         if (!pm.isNull()) p.drawPixmap(QRectF(r), pm, QRectF(pm.rect()));
         break;
       }
-      case ControlType::Label:
-        p.setFont(Font(k.fontSize));
+      case ControlType::Label: {
+        const QFont font = Font(k.fontSize);
+        p.setFont(font);
         p.setPen(Rgb(k.color));
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                   QString::fromStdString(k.caption));
+        const QString text = QString::fromStdString(k.caption);
+        // A label one line tall keeps to one line: a text too long for it (a
+        // long name) is cut with "…", not wrapped into lines cut off above and below.
+        const QFontMetrics metrics(font);
+        if (k.h < 2 * metrics.lineSpacing())
+          p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics.elidedText(text, Qt::ElideRight, k.w));
+        else
+          p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
         break;
+      }
       case ControlType::List:
       case ControlType::TextBox:
         break;  // real widgets lie there

@@ -910,6 +910,45 @@ TEST(RealWindow, TheRankingListsScrollTogetherSoThatEachRowIsOneHand) {
   }
 }
 
+// A name too long for its one-line label in the ranking window (ten
+// characters, five more than the label holds) and one that fits.
+TEST(RealWindow, ANameTooLongForItsLabelIsCutOnOneLineNotWrappedOutOfSight) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    SetSideName(c, 1, "北风机器人北风机器人北风");
+    SetSideName(c, 2, "amy");
+    ShowRankingWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  const QImage painted = WindowRig::Painted(*hero);
+  const SmallForm& h = c.forms[FormId::Hero];
+  const QRgb bare = painted.pixel(2, h.h / 2);
+  for (int side : {1, 2}) {
+    const Control& k = h.controls[static_cast<std::size_t>(ControlIndex(h, "ID", side))];
+    std::vector<int> ink(static_cast<std::size_t>(k.h));  // inked pixels per row of the label
+    int right = k.x;                                      // the rightmost inked column
+    for (int y = 0; y < k.h; ++y)
+      for (int x = k.x; x < k.x + k.w; ++x)
+        if (painted.pixel(x, k.y + y) != bare) {
+          ++ink[static_cast<std::size_t>(y)];
+          right = std::max(right, x);
+        }
+    SCOPED_TRACE(side);
+    // One line, whole, in the middle: nothing cut off at the label's top or bottom ...
+    EXPECT_EQ(ink.front(), 0);
+    EXPECT_EQ(ink.back(), 0);
+    EXPECT_GT(ink[static_cast<std::size_t>(k.h / 2)], 0);
+    // ... and the long name goes on up to the label's end.
+    if (side == 1) {
+      EXPECT_GT(right, k.x + k.w - 20);
+    }
+  }
+}
+
 TEST(RealWindow, TheChatBoxTakesAHundredCharactersBesideThePrivatePrefix) {
   ChatRig r;
   QTest::mouseClick(r.window.surface(), Qt::LeftButton, {}, Centre(r.s.c.view.Tou[1]));
