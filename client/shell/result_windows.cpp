@@ -88,7 +88,9 @@ void BuildScore(Client& c, SmallForm& f) {
   f.h = kScoreH;
   f.background = kWindowColour;
   f.opacity = 255;
-  AddLabel(f, "Label1", 0, 10, 4, 120, 20, "战绩板");
+  // The caption drags the window like its background.
+  f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 10, 4, 120, 20, "战绩板"))].drags =
+      true;
   for (int s = 0; s < kSides; ++s) {
     const int x = 10 + kColumnStep * s;
     AddControl(f, ControlType::Image, "Tou", s, x + (kColumnW - kTouW) / 2, 26, kTouW, kTouH);
@@ -116,7 +118,10 @@ void BuildHero(Client& c, SmallForm& f) {
   f.background = kWindowColour;
   f.opacity = 255;
   // The hint, the faces and the names drag the window like its background.
-  f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 10, 4, 140, 20, "点击查看明细"))]
+  // The window says what it is, as the result window does.
+  f.controls[static_cast<std::size_t>(AddLabel(f, "Caption", 0, 10, 4, 60, 20, "英雄榜"))].drags =
+      true;
+  f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 80, 4, 140, 20, "点击查看明细"))]
       .drags = true;
   f.controls[static_cast<std::size_t>(AddControl(f, ControlType::List, "Num", 0, 10, 102, 90, 240))]
       .rowGroup = kRankingRows;

@@ -910,6 +910,49 @@ TEST(RealWindow, TheRankingListsScrollTogetherSoThatEachRowIsOneHand) {
   }
 }
 
+TEST(RealWindow, AHandPressedInOneRankingListIsMarkedInAllFive) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    HeroWindow(c);
+    for (int n = 1; n <= 10; ++n) {
+      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
+      for (int s = 0; s < kSides; ++s)
+        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
+    }
+    ShowRankingWindow(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
+  ASSERT_NE(hero, nullptr);
+  const SmallForm& h = c.forms[FormId::Hero];
+  std::vector<QListWidget*> lists = {hero->list(ControlIndex(h, "Num"))};
+  for (int s = 0; s < kSides; ++s) lists.push_back(hero->list(ControlIndex(h, "Grade", s)));
+  for (QListWidget* list : lists) ASSERT_NE(list, nullptr);
+  for (const auto& [pressed, line] : {std::pair{3, 3}, std::pair{0, 7}}) {
+    QListWidget* list = lists[static_cast<std::size_t>(pressed)];
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(line)).center());
+    r.Settle();
+    const QImage painted = WindowRig::Painted(*hero);
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+      SCOPED_TRACE(k);
+      const QRect row = lists[k]->visualItemRect(lists[k]->item(line));
+      const QPoint at =
+          lists[k]->viewport()->mapTo(hero, QPoint(row.right() - 3, row.center().y()));
+      // The line is marked in the selection's blue (a shade lighter in the
+      // list under the pointer), the others are not.
+      const auto marked = [](const QColor& p) { return p.red() < 0x50 && p.blue() > 0xA0; };
+      EXPECT_TRUE(marked(painted.pixelColor(at))) << painted.pixelColor(at).name().toStdString();
+      const QRect other = lists[k]->visualItemRect(lists[k]->item(line == 3 ? 7 : 3));
+      EXPECT_NE(painted.pixelColor(lists[k]->viewport()->mapTo(
+                    hero, QPoint(other.right() - 3, other.center().y()))),
+                QColor(0x2F, 0x6F, 0xC0));
+    }
+  }
+}
+
 // A name too long for its one-line label in the ranking window (ten
 // characters, five more than the label holds) and one that fits.
 TEST(RealWindow, ANameTooLongForItsLabelIsCutOnOneLineNotWrappedOutOfSight) {

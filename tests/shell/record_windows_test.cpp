@@ -156,7 +156,8 @@ TEST(Ranking, TheWindowDragsFromItsNamesFacesAndHintAndOpensOnItsLatestHands) {
   SmallForm& hero = HeroWindow(t.c);
   for (const Control& k : hero.controls) {
     const std::string name = k.name;
-    EXPECT_EQ(k.drags, name == "ID" || name == "Tou" || name == "Label1") << name << k.index;
+    EXPECT_EQ(k.drags, name == "ID" || name == "Tou" || name == "Label1" || name == "Caption")
+        << name << k.index;
   }
   // Each showing asks every hand list to show its last line.
   const unsigned before = HeroControl(t.c, "Grade", 1).scrollToLast;
@@ -216,7 +217,10 @@ TEST(Windows, CaptionsPlacesAndANewSeatingEmptiesTheRanking) {
   EXPECT_EQ(hero.left, 30 + t.c.view.pic1X + (t.c.view.pic1W - hero.w) / 2);
   EXPECT_EQ(t.c.forms[FormId::Hero].find("Label1")->caption, "点击查看明细");
   EXPECT_EQ(t.c.forms[FormId::Hero].find("Label2")->caption, "输赢总分：");
+  // Both windows show their captions.
+  EXPECT_EQ(t.c.forms[FormId::Hero].find("Caption")->caption, "英雄榜");
   EXPECT_EQ(ScoreWindow(t.c).caption, "战绩板");
+  EXPECT_EQ(ScoreControl(t.c, "Label1", 0).caption, "战绩板");
   EXPECT_EQ(ScoreControl(t.c, "ID", 3).caption, "玩家3");
 
   t.Num() = {"1"};
