@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -115,6 +116,10 @@ const SmallForm& FormWindow::form() const {
   return client_.forms[id_];
 }
 
+int FormWindow::titleH() const {
+  return form().titled ? kFormTitleH : 0;
+}
+
 void FormWindow::deliver(const std::function<void()>& entry) {
   owner_.deliver(entry);
 }
@@ -128,9 +133,10 @@ std::uint64_t FormWindow::fingerprint() const {
   const SmallForm& f = form();
   Hasher h;
   h.str(f.caption);
-  for (int v : {static_cast<int>(f.loaded), static_cast<int>(f.visible),
-                static_cast<int>(f.topmost), static_cast<int>(f.framed), f.left, f.top, f.w, f.h,
-                f.opacity, static_cast<int>(f.background), f.backgroundPicture})
+  for (int v :
+       {static_cast<int>(f.loaded), static_cast<int>(f.visible), static_cast<int>(f.topmost),
+        static_cast<int>(f.framed), static_cast<int>(f.titled), f.left, f.top, f.w, f.h, f.opacity,
+        static_cast<int>(f.background), f.backgroundPicture})
     h.num(v);
   for (const Control& k : f.controls) {
     h.str(k.name);
@@ -176,7 +182,7 @@ void FormWindow::sync() {
   // A larger table brings its small windows to the same size: the form stays in
   // table pixels, the window, its drawing and its pointer scale.
   const QSize size(Scaled(std::max(f.w, 1), owner_.zoom()),
-                   Scaled(std::max(f.h, 1), owner_.zoom()));
+                   Scaled(std::max(f.h, 1) + titleH(), owner_.zoom()));
   if (this->size() != size) setFixedSize(size);
   const QPoint at = owner_.toScreen(f.left, f.top);
   if (pos() != at) move(at);
@@ -268,7 +274,8 @@ void FormWindow::syncList(int i, const Control& k) {
       });
     }
   }
-  list->setGeometry(Scaled(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
+  list->setGeometry(
+      Scaled(QRect(k.x, k.y + titleH(), std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
   list->setVisible(k.visible);
   if (list->wordWrap() != k.wrap) {
     // Lines of a wrapping list differ in height and are never cut with "…".
@@ -375,7 +382,8 @@ void FormWindow::syncEdit(int i, const Control& k) {
     });
   }
   edit->setFont(ScaledFont(k.fontSize, owner_.zoom()));
-  edit->setGeometry(Scaled(QRect(k.x, k.y, std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
+  edit->setGeometry(
+      Scaled(QRect(k.x, k.y + titleH(), std::max(k.w, 1), std::max(k.h, 1)), owner_.zoom()));
   edit->setVisible(k.visible);
   const QString text = QString::fromStdString(k.caption);
   if (edit->text() != text) edit->setText(text);
@@ -402,6 +410,19 @@ void FormWindow::paintEvent(QPaintEvent*) {
   // Pictures from the set of the screen's density; text is drawn at it anyway.
   p.scale(owner_.zoom(), owner_.zoom());
   const double density = PainterDensity(p);
+  if (const int title = titleH(); title > 0) {
+    // The caption on a strip in the colours of the table window's own title.
+    const QRect strip(0, 0, f.w, title);
+    QLinearGradient shade(0, 0, 0, title);
+    shade.setColorAt(0, QColor(0x8E, 0x4B, 0x1F));
+    shade.setColorAt(1, QColor(0x5B, 0x2C, 0x10));
+    p.fillRect(strip, shade);
+    p.setPen(Qt::white);
+    p.setFont(Font(9));
+    p.drawText(strip.adjusted(8, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromStdString(f.caption));
+    p.translate(0, title);
+  }
   const QRect all(0, 0, f.w, f.h);
   p.fillRect(all, Rgb(f.background));
   if (f.backgroundPicture != 0) {
@@ -442,7 +463,8 @@ void FormWindow::paintEvent(QPaintEvent*) {
   }
 }
 
-int FormWindow::controlAt(const QPoint& pt) const {
+int FormWindow::controlAt(const QPoint& at) const {
+  const QPoint pt = at - QPoint(0, titleH());
   const auto& controls = form().controls;
   for (int i = static_cast<int>(controls.size()) - 1; i >= 0; --i) {
     const Control& k = controls[static_cast<std::size_t>(i)];

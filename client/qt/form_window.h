@@ -33,7 +33,8 @@ class FormWindow : public QWidget {
   void sync();
   // The real list that stands for control `control`, or null.
   QListWidget* list(int control) const;
-  // Control under a point of the window (painted controls only), or -1.
+  // Control under a point of the window (painted controls only; below the
+  // title strip where there is one), or -1.
   int controlAt(const QPoint& p) const;
 
  protected:
@@ -49,6 +50,8 @@ class FormWindow : public QWidget {
 
  private:
   const SmallForm& form() const;
+  // Height of the drawn title strip above the form's area, 0 for none.
+  int titleH() const;
   std::uint64_t fingerprint() const;
   void syncChildren();
   void syncList(int i, const Control& k);

@@ -76,6 +76,7 @@ void ExitClick(Client& c, int control) {
 SmallForm& LoadExitDialog(Client& c) {
   if (c.forms[FormId::frmExit].loaded) return c.forms[FormId::frmExit];
   SmallForm& f = OpenSmallForm(c, FormId::frmExit, "退出", 260, 140);
+  f.titled = true;
   AddLabel(f, "Label1", 0, 30, 22, 200, 22, "您真的要退出吗？");
   AddLabel(f, "Label2", 0, 30, 50, 220, 22, "游戏正在进行，逃跑会扣分！");
   AddButton(f, "pbCloseMe", 40, 92, 65, 30, DialogPicture(c, 0));
@@ -197,6 +198,7 @@ void ShowOtherExitDialog(Client& c, const std::string& text) {
   SmallForm& f = c.forms[FormId::frmOtherExit];
   if (!f.loaded) {
     OpenSmallForm(c, FormId::frmOtherExit, "退出", 300, 150);
+    f.titled = true;
     AddLabel(f, "Label1", 0, 20, 16, 260, 70, "");
     AddButton(f, "imgOK", 55, 104, 70, 30, DialogPicture(c, 0));
     AddButton(f, "imgCancel", 175, 104, 70, 30, DialogPicture(c, 2));

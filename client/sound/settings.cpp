@@ -82,6 +82,7 @@ void SettingsClick(Client& c, int control) {
 SmallForm& LoadSoundSettings(Client& c) {
   if (c.forms[FormId::VosSet].loaded) return c.forms[FormId::VosSet];
   SmallForm& f = OpenSmallForm(c, FormId::VosSet, "音效设置", 230, 310);
+  f.titled = true;
   const int confirm = AddControl(f, ControlType::Image, "Command1", 0, 28, 264, 65, 30);
   f.controls[static_cast<std::size_t>(confirm)].picture = Picture(c, kConfirmPic);
   const int cancel = AddControl(f, ControlType::Image, "Command1", 1,
@@ -110,7 +111,9 @@ void ToggleSoundSettings(Client& c) {
     f.visible = false;
   } else {
     const MainForm& m = c.view;
-    f.top = m.windowTop + m.pic1Y + m.pic1H - static_cast<int>(1.35 * f.h);
+    // The window's whole height, its title strip included, places it.
+    const int height = f.h + (f.titled ? kFormTitleH : 0);
+    f.top = m.windowTop + m.pic1Y + m.pic1H - static_cast<int>(1.35 * height);
     f.left = m.windowLeft + m.pic1X + m.pic1W - static_cast<int>(1.1 * f.w);
     f.visible = true;
   }

@@ -33,12 +33,17 @@ enum class FormId : int {
 };
 inline constexpr int kFormCount = static_cast<int>(FormId::kCount);
 
+inline constexpr int kFormTitleH = 20;
+
 struct SmallForm {
   std::string caption;
   bool loaded = false;
   bool visible = false;
   bool topmost = false;
-  bool framed = false;                  // a system title bar; most windows draw their own
+  bool framed = false;  // a system title bar; most windows draw their own
+  // A title strip with the caption drawn above the controls (kFormTitleH high);
+  // `w`, `h` and the controls' places are those of the area below it.
+  bool titled = false;
   int left = 0, top = 0, w = 0, h = 0;  // screen pixels
   int opacity = 255;                    // 0..255
   std::uint32_t background = 0xF5EBD2;

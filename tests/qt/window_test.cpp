@@ -172,6 +172,51 @@ TEST(RealWindow, AMinimiseThatLeavesTheTableOnTheScreenKeepsItsDialogsOpening) {
   EXPECT_TRUE(exit->isVisible());
 }
 
+// The dialogs show their captions on a strip above their controls, which
+// still take the clicks meant for them.
+TEST(RealWindow, TheExitAndSoundDialogsShowTheirCaptionsAndTheirButtonsStillWork) {
+  struct Case {
+    FormId id;
+    const char* button;
+    int index;
+  } cases[] = {{FormId::frmExit, "pbCancel", 0},
+               {FormId::frmOtherExit, "imgCancel", 0},
+               {FormId::VosSet, "Command1", 1}};
+  for (const Case& k : cases) {
+    WindowRig r;
+    Client& c = r.s.c;
+    RunEvent(c, [&] {
+      if (k.id == FormId::frmExit) ShowExitDialog(c);
+      if (k.id == FormId::frmOtherExit) ShowOtherExitDialog(c, "游戏结束");
+      if (k.id == FormId::VosSet) ToggleSoundSettings(c);
+    });
+    r.window.sync();
+    r.Settle();
+    const SmallForm& f = c.forms[k.id];
+    ASSERT_TRUE(f.titled) << f.caption;
+    qt::FormWindow* w = r.window.forms()->window(k.id);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return w->isVisible(); }));
+    EXPECT_EQ(w->height(), f.h + kFormTitleH) << f.caption;
+    const QImage painted = WindowRig::Painted(*w);
+    int ink = 0, shade = 0;
+    for (int y = 0; y < kFormTitleH; ++y)
+      for (int x = 0; x < f.w; ++x) {
+        const QColor px = painted.pixelColor(x, y);
+        ink += px.red() > 200 && px.green() > 200 && px.blue() > 200;
+        shade += px.red() < 160 && px.blue() < 60;
+      }
+    EXPECT_GT(ink, 30) << f.caption;         // the caption's white strokes
+    EXPECT_GT(shade, f.w * 8) << f.caption;  // on the dark strip
+    const int b = ControlIndex(f, k.button, k.index);
+    ASSERT_GE(b, 0);
+    const QPoint at = Centre(f.controls[static_cast<std::size_t>(b)]) + QPoint(0, kFormTitleH);
+    QTest::mouseClick(w, Qt::LeftButton, {}, at);
+    r.Settle();
+    EXPECT_FALSE(c.forms[k.id].visible) << f.caption;
+  }
+}
+
 // What a window holds in its backing store, as it stands.
 QImage Stored(QWidget& w) {
   const auto* img = dynamic_cast<const QImage*>(w.backingStore()->paintDevice());
@@ -505,7 +550,7 @@ TEST(RealWindow, ALargerTableDrawsTheWindowLargerAndMapsThePointerToTablePixels)
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(w->isVisible());
   EXPECT_EQ(w->size(), QSize(static_cast<int>(std::lround(exit.w * 1.5)),
-                             static_cast<int>(std::lround(exit.h * 1.5))));
+                             static_cast<int>(std::lround((exit.h + kFormTitleH) * 1.5))));
   EXPECT_EQ(w->pos(), r.window.toScreen(exit.left, exit.top));
 }
 

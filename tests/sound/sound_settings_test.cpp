@@ -2,9 +2,9 @@
 // cancel undoes the rows pressed an odd number of times.
 #include <gtest/gtest.h>
 
-#include "support/forms_helpers.h"
 #include "input/input.h"
 #include "sound/settings.h"
+#include "support/forms_helpers.h"
 
 namespace tavren {
 namespace {
@@ -35,7 +35,9 @@ TEST(SoundSettings, TheSettingsButtonPlacesAndTogglesTheWindowWithEverySwitchOn)
   ASSERT_TRUE(f.visible);
   EXPECT_EQ(f.caption, "音效设置");
   const MainForm& m = s.c.view;
-  EXPECT_EQ(f.top, m.windowTop + m.pic1Y + m.pic1H - static_cast<int>(1.35 * f.h));
+  // Placed by its whole height, the caption's strip included.
+  EXPECT_TRUE(f.titled);
+  EXPECT_EQ(f.top, m.windowTop + m.pic1Y + m.pic1H - static_cast<int>(1.35 * (f.h + kFormTitleH)));
   EXPECT_EQ(f.left, m.windowLeft + m.pic1X + m.pic1W - static_cast<int>(1.1 * f.w));
   for (int row = 0; row < 3; ++row) EXPECT_EQ(s.Picture(row), 134) << row;
   EXPECT_EQ(s.Picture(3), 137);
