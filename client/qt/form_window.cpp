@@ -442,6 +442,25 @@ void FormWindow::paintEvent(QPaintEvent*) {
         break;
       }
       case ControlType::Label: {
+        QRect area = r;
+        if (k.selected >= 0) {
+          // An option button: a round button before the caption, filled
+          // when it is the choice.
+          const int d = std::min(12, k.h - 4);
+          const QRectF ring(k.x + 1.5, k.y + (k.h - d) / 2.0, d, d);
+          p.save();
+          p.setRenderHint(QPainter::Antialiasing);
+          p.setPen(QPen(QColor(0x4A, 0x2A, 0x10), 1.5));
+          p.setBrush(QColor(0xFF, 0xFB, 0xF0));
+          p.drawEllipse(ring);
+          if (k.selected > 0) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x20, 0x14, 0x08));
+            p.drawEllipse(ring.adjusted(3, 3, -3, -3));
+          }
+          p.restore();
+          area.setLeft(k.x + d + 6);
+        }
         const QFont font = Font(k.fontSize);
         p.setFont(font);
         p.setPen(Rgb(k.color));
@@ -450,10 +469,10 @@ void FormWindow::paintEvent(QPaintEvent*) {
         // long name) is cut with "…", not wrapped into lines cut off above and below.
         const QFontMetrics metrics(font);
         if (k.h < 2 * metrics.lineSpacing())
-          p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(text, Qt::ElideRight, k.w));
+          p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics.elidedText(text, Qt::ElideRight, area.width()));
         else
-          p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
+          p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
         break;
       }
       case ControlType::List:

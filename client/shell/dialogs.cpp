@@ -104,12 +104,14 @@ void OtherExitClick(Client& c, int control) {
 
 // tishi
 
+// An option button is a label with `selected` 0 or 1: the window draws its
+// round button before the caption, filled when it is the choice.
 void ShowChoices(SmallForm& f, const Client& c) {
   for (Control& k : f.controls) {
     if (Named(k, "Option1"))
-      k.caption = std::string(k.index == c.play.CallTou ? "◉ " : "○ ") + std::to_string(k.index);
+      k.selected = k.index == c.play.CallTou ? 1 : 0;
     else if (Named(k, "Option2"))
-      k.caption = std::string(k.index == c.play.CallMo ? "◉ " : "○ ") + std::to_string(k.index);
+      k.selected = k.index == c.play.CallMo ? 1 : 0;
   }
 }
 
@@ -150,10 +152,12 @@ SmallForm& LoadPrompt(Client& c) {
   // The back of the window takes the clicks that close a notice.
   AddLabel(f, "Back", 0, 0, 0, f.w, f.h, "");
   AddLabel(f, "Frame1", 0, 12, 12, 276, 44, "");
-  for (int i = 1; i <= 5; ++i) AddLabel(f, "Option1", i, 16 + 46 * (i - 1), 24, 44, 22, "");
+  for (int i = 1; i <= 5; ++i)
+    AddLabel(f, "Option1", i, 16 + 46 * (i - 1), 24, 44, 22, std::to_string(i));
   AddLabel(f, "Label3", 0, 250, 24, 30, 22, "头");
   AddLabel(f, "Frame2", 0, 12, 62, 276, 44, "");
-  for (int j = 0; j <= 5; ++j) AddLabel(f, "Option2", j, 16 + 38 * j, 74, 36, 22, "");
+  for (int j = 0; j <= 5; ++j)
+    AddLabel(f, "Option2", j, 16 + 38 * j, 74, 36, 22, std::to_string(j));
   AddLabel(f, "Label2", 0, 250, 74, 30, 22, "摸");
   AddButton(f, "Image1", 117, 124, 65, 30, DialogPicture(c, 0));
   const int notice = AddLabel(f, "Label1", 0, 20, 60, 260, 40, kCallWaiting);

@@ -744,6 +744,51 @@ TEST(RealWindow, AnotherPlayersCallNoticeIsDrawnOpaqueWithItsText) {
   EXPECT_GT(ink, 50);
 }
 
+// The 叫头 prompt's choices are round option buttons, the chosen one filled;
+// a click on another moves the mark.
+TEST(RealWindow, TheCallPromptsOptionButtonsAreDrawnRoundAndTheChosenOneFilled) {
+  WindowRig r;
+  Client& c = r.s.c;
+  RunEvent(c, [&] {
+    c.shell.JiaoTouOpen = true;
+    c.play.CallTou = 1;
+    c.play.CallMo = 0;
+    ShowJiaoTouPrompt(c);
+  });
+  r.window.sync();
+  r.Settle();
+  qt::FormWindow* prompt = r.window.forms()->window(FormId::tishi);
+  ASSERT_NE(prompt, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return prompt->isVisible(); }));
+  const auto check = [&](int tou, int mo) {
+    const QImage painted = WindowRig::Painted(*prompt);
+    const SmallForm& f = c.forms[FormId::tishi];
+    for (const Control& k : f.controls) {
+      const bool tous = std::string(k.name) == "Option1", mos = std::string(k.name) == "Option2";
+      if (!tous && !mos) continue;
+      const bool chosen = k.index == (tous ? tou : mo);
+      // The button's middle, and its ring left and right of it.
+      const int d = std::min(12, k.h - 4);
+      const QPoint mid(k.x + 1 + d / 2, k.y + k.h / 2);
+      const auto dark = [&](QPoint at) { return painted.pixelColor(at).lightness() < 110; };
+      EXPECT_EQ(dark(mid), chosen) << k.name << " " << k.index;
+      int ring = 0;
+      for (int x = k.x; x <= k.x + d + 3; ++x) ring += dark(QPoint(x, mid.y()));
+      EXPECT_GE(ring, chosen ? 6 : 2) << k.name << " " << k.index;
+    }
+  };
+  check(1, 0);
+  const SmallForm& f = c.forms[FormId::tishi];
+  QTest::mouseClick(prompt, Qt::LeftButton, {},
+                    Centre(f.controls[static_cast<std::size_t>(ControlIndex(f, "Option1", 3))]));
+  QTest::mouseClick(prompt, Qt::LeftButton, {},
+                    Centre(f.controls[static_cast<std::size_t>(ControlIndex(f, "Option2", 2))]));
+  r.Settle();
+  EXPECT_EQ(c.play.CallTou, 3);
+  EXPECT_EQ(c.play.CallMo, 2);
+  check(3, 2);
+}
+
 TEST(RealWindow, TheCallPromptsOkButtonLightsUnderThePointer) {
   WindowRig r;
   Client& c = r.s.c;
