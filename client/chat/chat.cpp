@@ -380,7 +380,8 @@ void DeliverChatLine(Client& c, int side, const InfoRecord& r, const std::string
 SmallForm& LoadTalk(Client& c) {
   if (c.forms[FormId::Talk].loaded) return c.forms[FormId::Talk];
   SmallForm& f = OpenSmallForm(c, FormId::Talk, "聊天", 330, 210);
-  f.framed = true;
+  // Its caption on a strip of its own, with or without a window manager.
+  f.titled = true;
   const MainForm& m = c.view;
   f.top = m.windowTop + static_cast<int>(0.66 * m.windowH);
   f.left = m.windowLeft + static_cast<int>(0.30 * m.windowW);

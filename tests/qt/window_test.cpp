@@ -172,16 +172,17 @@ TEST(RealWindow, AMinimiseThatLeavesTheTableOnTheScreenKeepsItsDialogsOpening) {
   EXPECT_TRUE(exit->isVisible());
 }
 
-// The dialogs show their captions on a strip above their controls, which
-// still take the clicks meant for them.
-TEST(RealWindow, TheExitAndSoundDialogsShowTheirCaptionsAndTheirButtonsStillWork) {
+// The dialogs and the chat window show their captions on a strip above their
+// controls, which still take the clicks meant for them.
+TEST(RealWindow, TheExitSoundAndChatWindowsShowTheirCaptionsAndTheirButtonsStillWork) {
   struct Case {
     FormId id;
     const char* button;
     int index;
   } cases[] = {{FormId::frmExit, "pbCancel", 0},
                {FormId::frmOtherExit, "imgCancel", 0},
-               {FormId::VosSet, "Command1", 1}};
+               {FormId::VosSet, "Command1", 1},
+               {FormId::Talk, "Label1", 0}};
   for (const Case& k : cases) {
     WindowRig r;
     Client& c = r.s.c;
@@ -189,6 +190,7 @@ TEST(RealWindow, TheExitAndSoundDialogsShowTheirCaptionsAndTheirButtonsStillWork
       if (k.id == FormId::frmExit) ShowExitDialog(c);
       if (k.id == FormId::frmOtherExit) ShowOtherExitDialog(c, "游戏结束");
       if (k.id == FormId::VosSet) ToggleSoundSettings(c);
+      if (k.id == FormId::Talk) ShowTalk(c);
     });
     r.window.sync();
     r.Settle();
