@@ -144,6 +144,9 @@ std::string SceneSummary(const Client& c, DumpScale scale) {
   const SmallForm& prompt = c.forms[FormId::tishi];
   o << ",\"prompt\":" << (prompt.loaded && prompt.visible ? 1 : 0) << ",\"promptOk\":";
   FormControl(o, c, prompt, "Image1", scale);
+  // The countdown digits as shown: [visible, seconds], and whether the continue clock runs.
+  o << ",\"countdown\":[" << (c.view.Number.visible && c.view.Time_Img.visible ? 1 : 0) << ",\""
+    << c.view.Number.caption << "\"],\"continueClock\":" << (c.link.ContinueClockOn ? 1 : 0);
   o << ",\"heroNum\":";
   FormControl(o, c, c.forms[FormId::Hero], "Num", scale);
   o << ",\"heroClose\":";

@@ -7,6 +7,7 @@
 #include "shell/result_windows.h"
 #include "text/gbk.h"
 #include "view/motion.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -65,6 +66,9 @@ void ClearTable(Client& c) {
   resetTableView(c);
   ResetHandRecords(c);
   c.table.TableCleared = true;
+  // The table is cleared for the next hand, but the user's countdown to it
+  // goes on (and acts when it runs out): it stays in sight.
+  if (c.link.ContinueClockOn) ShowCountdown(c);
 }
 
 // The side of a record of a player who has no seat yet; -1 when he is shown already.

@@ -12,6 +12,7 @@
 #include "text/gbk.h"
 #include "view/access.h"
 #include "view/seats.h"
+#include "view/timed.h"
 
 namespace tavren {
 
@@ -235,6 +236,8 @@ void HandleReady(Client& c, const InfoRecord& r) {
     ResetHandRecords(c);
     c.play.SeatCount = 0;
     t.TableCleared = true;
+    // The user's countdown to the next hand goes on: it stays in sight.
+    if (c.link.ContinueClockOn) ShowCountdown(c);
   }
 }
 

@@ -7,10 +7,14 @@
 namespace tavren {
 
 void StartCountdown(Client& c, int seconds) {
-  MainForm& f = c.view;
   c.offer.Countdown = static_cast<std::int16_t>(seconds);
-  f.Number.caption = std::to_string(seconds);
-  f.Number.color = kGreen;
+  c.view.Number.caption = std::to_string(seconds);
+  c.view.Number.color = kGreen;
+  ShowCountdown(c);
+}
+
+void ShowCountdown(Client& c) {
+  MainForm& f = c.view;
   f.Number.visible = true;
   f.Time_Img.visible = true;
   // The digits lie in the frame's window: the frame goes first.

@@ -12,6 +12,8 @@ void StartCountdown(Client& c, int seconds);
 // One second less, red from five on; false when it had already run out.
 bool StepCountdown(Client& c);
 void HideCountdown(Client& c);
+// The running countdown shown again as it stands, above its frame.
+void ShowCountdown(Client& c);
 
 // One step of the last discard's blink; a tile that stopped being the last
 // discard is shown again.

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/results_fixture.h"
+#include "table/results.h"
 #include "view/motion.h"
 
 namespace tavren {
@@ -165,6 +168,53 @@ TEST(PlayerRecord, AllThreeOthersReadyAfterAHandClearTheTable) {
   EXPECT_TRUE(t.c.table.TableCleared);
   EXPECT_FALSE(t.c.table.HandInProgress);
   EXPECT_EQ(t.c.view.AnNiu[2].picture, ButtonPicture(t.c, 6));
+}
+
+// The others are ready while the user's countdown to the next hand runs: the
+// table is cleared for it, and the countdown stays in sight as it goes on.
+TEST(PlayerRecord, TheOthersReadyClearTheTableButNotTheUsersCountdown) {
+  struct Case {
+    const char* why;
+    int handsStarted, waiting;
+    bool countdown;
+    bool readyInstruction;  // the marks come by instruction 23, not by the records
+  } cases[] = {
+      {"all three records ready after a hand", 1, 0, true, false},
+      {"all three ready by instruction 23 after a hand", 1, 0, true, true},
+      {"a record when three players waited", 0, 3, true, false},
+      {"no countdown running (a watcher)", 1, 0, false, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.why);
+    EndTable t;
+    const int seats[] = {8, 4, 2};
+    if (k.readyInstruction)
+      for (int i = 0; i < 3; ++i)
+        t.Feed(RecordFrame(seats[i], Rec{.account = "acct" + std::to_string(i)}));
+    t.c.table.HandsStarted = k.handsStarted;
+    t.c.handEnd.WaitingCount = k.waiting;
+    if (k.countdown) ArmContinueCountdown(t.c, 15);
+    t.c.table.TableCleared = false;
+    for (int i = 0; i < 3; ++i) {
+      if (!k.readyInstruction) {
+        t.Feed(RecordFrame(seats[i], Rec{.ready = true}));
+        continue;
+      }
+      Frame f = ServerFrame(p::kInsReady, static_cast<std::uint8_t>(seats[i]), {0, 0, 0, 1});
+      PutText(f, p::kPayloadOffset, "acct" + std::to_string(i));
+      t.Feed(f);
+    }
+    ASSERT_TRUE(t.c.table.TableCleared);
+    ASSERT_EQ(t.c.link.ContinueClockOn, k.countdown);
+    EXPECT_EQ(t.c.view.Number.visible, k.countdown);
+    EXPECT_EQ(t.c.view.Time_Img.visible, k.countdown);
+    if (!k.countdown) continue;
+    EXPECT_EQ(t.c.view.Number.caption, "15");
+    // The digits over their frame.
+    const auto& order = t.c.view.order;
+    const auto at = [&](const Control& c) { return std::find(order.begin(), order.end(), &c); };
+    EXPECT_GT(at(t.c.view.Number), at(t.c.view.Time_Img));
+  }
 }
 
 TEST(PlayerRecord, TheFourthRecordAfterTheNamesDrawsTheWindsAndHandsOutVoices) {
