@@ -88,6 +88,7 @@ void BuildScore(Client& c, SmallForm& f) {
   f.h = kScoreH;
   f.background = kWindowColour;
   f.opacity = 255;
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   // The caption drags the window like its background.
   f.controls[static_cast<std::size_t>(AddLabel(f, "Label1", 0, 10, 4, 120, 20, "战绩板"))].drags =
       true;
@@ -117,6 +118,7 @@ void BuildHero(Client& c, SmallForm& f) {
   f.h = kHeroH;
   f.background = kWindowColour;
   f.opacity = 255;
+  LayerSmallWindow(c, f, kSmallWindowOpacity);
   // The hint, the faces and the names drag the window like its background.
   // The window says what it is, as the result window does.
   f.controls[static_cast<std::size_t>(AddLabel(f, "Caption", 0, 10, 4, 60, 20, "英雄榜"))].drags =

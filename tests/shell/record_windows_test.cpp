@@ -244,6 +244,19 @@ TEST(Windows, CaptionsPlacesAndANewSeatingEmptiesTheRanking) {
 namespace tavren {
 namespace {
 
+TEST(Windows, BothAreTranslucentOnlyWhereTheSystemLayersSmallWindows) {
+  struct Case {
+    OsVersion os;
+    int opacity;
+  } cases[] = {{{}, 255}, {{2, 5}, 200}, {{2, 6}, 255}, {{1, 5}, 255}};
+  for (const Case& k : cases) {
+    EndTable t;
+    t.platform.os = k.os;
+    EXPECT_EQ(ScoreWindow(t.c).opacity, k.opacity) << k.os.platform << "." << k.os.major;
+    EXPECT_EQ(HeroWindow(t.c).opacity, k.opacity) << k.os.platform << "." << k.os.major;
+  }
+}
+
 TEST(Windows, BackToTheLobbyBothWindowsAreEmptiedAndHidden) {
   testing::EndTable t;
   LayOutTable(t.c);
