@@ -963,25 +963,37 @@ TEST(RealWindow, TheSheetsColumnsKeepEachLineSideBySideAndScrollTogether) {
   }
 }
 
+// The ranking window shown with `hands` hands listed, and its five lists: the
+// hand numbers, then each side's results.
+struct RankingRig : WindowRig {
+  qt::FormWindow* hero = nullptr;
+  std::vector<QListWidget*> lists;
+  explicit RankingRig(int hands) {
+    Client& c = s.c;
+    RunEvent(c, [&] {
+      HeroWindow(c);
+      for (int n = 1; n <= hands; ++n) {
+        HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
+        for (int side = 0; side < kSides; ++side)
+          HeroControl(c, "Grade", side).items.push_back(std::to_string(n * 10 + side));
+      }
+      ShowRankingWindow(c);
+    });
+    window.sync();
+    Settle();
+    hero = window.forms()->window(FormId::Hero);
+    if (hero == nullptr) return;
+    const SmallForm& h = c.forms[FormId::Hero];
+    lists = {hero->list(ControlIndex(h, "Num"))};
+    for (int side = 0; side < kSides; ++side)
+      lists.push_back(hero->list(ControlIndex(h, "Grade", side)));
+  }
+};
+
 TEST(RealWindow, TheRankingListsScrollTogetherSoThatEachRowIsOneHand) {
-  WindowRig r;
-  Client& c = r.s.c;
-  RunEvent(c, [&] {
-    HeroWindow(c);
-    for (int n = 1; n <= 30; ++n) {
-      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
-      for (int s = 0; s < kSides; ++s)
-        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
-    }
-    ShowRankingWindow(c);
-  });
-  r.window.sync();
-  r.Settle();
-  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
-  ASSERT_NE(hero, nullptr);
-  const SmallForm& h = c.forms[FormId::Hero];
-  std::vector<QListWidget*> lists = {hero->list(ControlIndex(h, "Num"))};
-  for (int s = 0; s < kSides; ++s) lists.push_back(hero->list(ControlIndex(h, "Grade", s)));
+  RankingRig r(30);
+  ASSERT_NE(r.hero, nullptr);
+  const std::vector<QListWidget*>& lists = r.lists;
   for (QListWidget* list : lists) ASSERT_NE(list, nullptr);
   // Scrolled back by the wheel over one side's results, or by the scroll bar of the hand numbers.
   for (int by : {2, 0}) {
@@ -1003,24 +1015,10 @@ TEST(RealWindow, TheRankingListsScrollTogetherSoThatEachRowIsOneHand) {
 }
 
 TEST(RealWindow, AHandPressedInOneRankingListIsMarkedInAllFive) {
-  WindowRig r;
-  Client& c = r.s.c;
-  RunEvent(c, [&] {
-    HeroWindow(c);
-    for (int n = 1; n <= 10; ++n) {
-      HeroControl(c, "Num", 0).items.push_back(PadRight(std::to_string(n), 12));
-      for (int s = 0; s < kSides; ++s)
-        HeroControl(c, "Grade", s).items.push_back(std::to_string(n * 10 + s));
-    }
-    ShowRankingWindow(c);
-  });
-  r.window.sync();
-  r.Settle();
-  qt::FormWindow* hero = r.window.forms()->window(FormId::Hero);
-  ASSERT_NE(hero, nullptr);
-  const SmallForm& h = c.forms[FormId::Hero];
-  std::vector<QListWidget*> lists = {hero->list(ControlIndex(h, "Num"))};
-  for (int s = 0; s < kSides; ++s) lists.push_back(hero->list(ControlIndex(h, "Grade", s)));
+  RankingRig r(10);
+  ASSERT_NE(r.hero, nullptr);
+  qt::FormWindow* hero = r.hero;
+  const std::vector<QListWidget*>& lists = r.lists;
   for (QListWidget* list : lists) ASSERT_NE(list, nullptr);
   for (const auto& [pressed, line] : {std::pair{3, 3}, std::pair{0, 7}}) {
     QListWidget* list = lists[static_cast<std::size_t>(pressed)];
