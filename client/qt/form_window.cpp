@@ -117,7 +117,7 @@ const SmallForm& FormWindow::form() const {
 }
 
 int FormWindow::titleH() const {
-  return form().titled ? kFormTitleH : 0;
+  return form().titleH();
 }
 
 void FormWindow::deliver(const std::function<void()>& entry) {
@@ -133,10 +133,9 @@ std::uint64_t FormWindow::fingerprint() const {
   const SmallForm& f = form();
   Hasher h;
   h.str(f.caption);
-  for (int v :
-       {static_cast<int>(f.loaded), static_cast<int>(f.visible), static_cast<int>(f.topmost),
-        static_cast<int>(f.framed), static_cast<int>(f.titled), f.left, f.top, f.w, f.h, f.opacity,
-        static_cast<int>(f.background), f.backgroundPicture})
+  for (int v : {static_cast<int>(f.loaded), static_cast<int>(f.visible),
+                static_cast<int>(f.topmost), static_cast<int>(f.titled), f.left, f.top, f.w, f.h,
+                f.opacity, static_cast<int>(f.background), f.backgroundPicture})
     h.num(v);
   for (const Control& k : f.controls) {
     h.str(k.name);
@@ -173,8 +172,8 @@ void FormWindow::sync() {
   if (now == shown_ && isVisible()) return;
   shown_ = now;
   syncing_ = true;
-  Qt::WindowFlags flags = Qt::Tool | (f.framed ? Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                                               : Qt::FramelessWindowHint);
+  // Every small window draws its own caption, if it has one.
+  Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
   if (f.topmost) flags |= Qt::WindowStaysOnTopHint;
   if (windowFlags() != flags) setWindowFlags(flags);
   const QString title = QString::fromStdString(f.caption);

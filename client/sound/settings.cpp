@@ -112,7 +112,7 @@ void ToggleSoundSettings(Client& c) {
   } else {
     const MainForm& m = c.view;
     // The window's whole height, its title strip included, places it.
-    const int height = f.h + (f.titled ? kFormTitleH : 0);
+    const int height = f.h + f.titleH();
     f.top = m.windowTop + m.pic1Y + m.pic1H - static_cast<int>(1.35 * height);
     f.left = m.windowLeft + m.pic1X + m.pic1W - static_cast<int>(1.1 * f.w);
     f.visible = true;

@@ -40,7 +40,6 @@ struct SmallForm {
   bool loaded = false;
   bool visible = false;
   bool topmost = false;
-  bool framed = false;  // a system title bar; most windows draw their own
   // A title strip with the caption drawn above the controls (kFormTitleH high);
   // `w`, `h` and the controls' places are those of the area below it.
   bool titled = false;
@@ -48,6 +47,7 @@ struct SmallForm {
   int opacity = 255;                    // 0..255
   std::uint32_t background = 0xF5EBD2;
   int backgroundPicture = 0;  // a catalogue picture stretched over the window, 0 none
+  int titleH() const { return titled ? kFormTitleH : 0; }
   // Back to front. A List control shows `items` with `selected` marked; a
   // TextBox shows and edits `caption`.
   std::vector<Control> controls;

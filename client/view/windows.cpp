@@ -24,7 +24,7 @@ void CloseSmallForm(Client& c, FormId id) {
 void CentreOverTable(Client& c, SmallForm& f) {
   const MainForm& m = c.view;
   f.left = m.windowLeft + m.pic1X + (m.pic1W - f.w) / 2;
-  f.top = m.windowTop + m.pic1Y + (m.pic1H - f.h - (f.titled ? kFormTitleH : 0)) / 2;
+  f.top = m.windowTop + m.pic1Y + (m.pic1H - f.h - f.titleH()) / 2;
 }
 
 void LayerSmallWindow(Client& c, SmallForm& f, int alpha) {
